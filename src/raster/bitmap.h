@@ -1,0 +1,138 @@
+// TBitmap, the Raster image: the in-memory form every reader produces and every writer consumes.
+// Rows are kept bottom-up and padded to 4 bytes, as a BMP file holds them; ScanLine(y) counts
+// rows from the top.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "raster/graphic.h"
+
+namespace pamirune {
+
+enum class TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
+enum class TTransparentMode { tmAuto, tmFixed };
+
+// Images whose pixel count passes this limit are refused before anything is allocated.
+constexpr int64_t kMaxPixels = int64_t{1} << 28;
+
+// Bits per pixel of a format; the device format is kept as 24 bits.
+int BitsPerPixel(TPixelFormat format);
+// Bytes of one row, padded to 4 bytes. Throws EImageTooLarge on overflow.
+int64_t RowBytes(int width, int bits_per_pixel);
+// Checks width/height against the pixel limit and returns the padded buffer size.
+// Throws EImageTooLarge (or EInvalidGraphic for negative sizes).
+int64_t CheckedImageBytes(int width, int height, int bits_per_pixel);
+
+class TBitmap : public TGraphic {
+ public:
+  TBitmap() = default;
+  TBitmap(int width, int height, TPixelFormat format);
+
+  std::unique_ptr<TGraphic> NewOfSameKind() const override { return std::make_unique<TBitmap>(); }
+  std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TBitmap>(*this); }
+  void Assign(const TGraphic& source) override;
+  bool AssignTo(TGraphic& dest) const override;
+  void ToBitmap(TBitmap& dest) const override { dest = *this; }
+  const char* ClassName() const override { return "TBitmap"; }
+
+  bool Empty() const override { return width_ == 0 || height_ == 0; }
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
+  void SetWidth(int width) override { SetSize(width, height_); }
+  void SetHeight(int height) override { SetSize(width_, height); }
+  // Resizes keeping the top-left part of the pixels; new pixels are white (palette images:
+  // the nearest palette entry to white).
+  void SetSize(int width, int height);
+
+  TPixelFormat PixelFormat() const { return format_; }
+  // Redraws the pixels in the new format, mapping colours to the nearest palette entry
+  // without dithering. pfCustom raises EInvalidGraphic("画像ﾌｫｰﾏｯﾄが不正です").
+  void SetPixelFormat(TPixelFormat format);
+  int BitCount() const { return BitsPerPixel(format_); }
+
+  // Palette (1, 4 and 8 bits): up to 256 entries.
+  const std::vector<TRGBQuad>& Palette() const { return palette_; }
+  void SetPalette(std::vector<TRGBQuad> palette);
+
+  // Bit-field masks for 16 and 32 bits (red, green, blue); empty when none are set.
+  bool HasMasks() const { return has_masks_; }
+  const std::array<uint32_t, 3>& Masks() const { return masks_; }
+  void SetMasks(uint32_t red, uint32_t green, uint32_t blue);
+  void ClearMasks() { has_masks_ = false; }
+
+  bool Monochrome() const;
+
+  // Transparency: with mode tmAuto the colour is that of the bottom-left pixel; a monochrome
+  // image answers white.
+  TTransparentMode TransparentMode() const { return transparent_mode_; }
+  void SetTransparentMode(TTransparentMode mode) { transparent_mode_ = mode; }
+  TColor TransparentColor() const;
+  void SetTransparentColor(TColor color) {
+    transparent_color_ = color;
+    transparent_mode_ = TTransparentMode::tmFixed;
+  }
+
+  // Pixel rows. ScanLine(0) is the top row.
+  uint8_t* ScanLine(int y) { return bits_.data() + static_cast<size_t>(height_ - 1 - y) * stride_; }
+  const uint8_t* ScanLine(int y) const {
+    return bits_.data() + static_cast<size_t>(height_ - 1 - y) * stride_;
+  }
+  int Stride() const { return stride_; }
+  // The whole buffer, bottom-up, as a BMP file stores it.
+  std::vector<uint8_t>& Bits() { return bits_; }
+  const std::vector<uint8_t>& Bits() const { return bits_; }
+
+  // The colour of pixel (x, y) as an RGB colour value; outside the image: black.
+  TColor Pixel(int x, int y) const;
+  // The raw value of pixel (x, y): palette index or packed colour.
+  uint32_t RawPixel(int x, int y) const;
+  // Sets pixel (x, y): true-colour formats take the colour, palette formats the nearest entry.
+  void SetPixel(int x, int y, TColor color);
+  void SetRawPixel(int x, int y, uint32_t value);
+  // Index of the palette entry nearest to colour (squared RGB distance, lowest index on ties).
+  int NearestPaletteIndex(TColor color) const;
+  // Fills the whole image with one colour.
+  void Fill(TColor color);
+
+  // Canvas: draw a graphic stretched into rect with plain nearest-neighbour (target pixel
+  // (x, y) takes source pixel (x * sw / tw, y * sh / th)).
+  void StretchDraw(const TRect& rect, const TGraphic& graphic);
+  // Copies source into this image at (x, y), unscaled, clipped.
+  void CopyFrom(const TBitmap& source, int x, int y);
+
+  // BMP file form: set when the image was read from an OS/2 (12-byte header) file and is
+  // written back in that form.
+  bool Os2Format() const { return os2_format_; }
+  void SetOs2Format(bool value) { os2_format_ = value; }
+  // Resolution (pixels per metre) written into BMP headers.
+  int XPelsPerMeter() const { return x_pels_per_meter_; }
+  int YPelsPerMeter() const { return y_pels_per_meter_; }
+  void SetResolution(int x, int y) { x_pels_per_meter_ = x; y_pels_per_meter_ = y; }
+
+  void LoadFromStream(TStream& stream) override;  // BMP file
+  void SaveToStream(TStream& stream) const override;  // BMP file
+
+  void Dormant() {}
+  void FreeImage() {}
+
+ private:
+  void Allocate(int width, int height, TPixelFormat format);
+
+  int width_ = 0;
+  int height_ = 0;
+  TPixelFormat format_ = TPixelFormat::pfDevice;
+  int stride_ = 0;
+  std::vector<uint8_t> bits_;
+  std::vector<TRGBQuad> palette_;
+  std::array<uint32_t, 3> masks_{};
+  bool has_masks_ = false;
+  TTransparentMode transparent_mode_ = TTransparentMode::tmAuto;
+  TColor transparent_color_ = 0;
+  bool os2_format_ = false;
+  int x_pels_per_meter_ = 0;
+  int y_pels_per_meter_ = 0;
+};
+
+}  // namespace pamirune

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds everything and runs the whole test suite. With --sanitize the tests are built and run
+# again with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")"
+bash tools/install-deps.sh
+jobs=${JOBS:-2}
+if [ "${1:-}" = "--sanitize" ]; then
+  dir=build-asan
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPAMIRUNE_SANITIZE=ON -DPAMIRUNE_GUI=OFF
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+else
+  dir=build
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$dir" -j"$jobs"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$dir" -j"$jobs" --output-on-failure
