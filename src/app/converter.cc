@@ -1,0 +1,326 @@
+#include "app/converter.h"
+
+#include <cstdio>
+#include <ctime>
+#include <exception>
+
+#include "app/messages.h"
+#include "raster/errors.h"
+
+namespace pamirune {
+
+const char* FormatToken(OutputFormat format) {
+  static const char* kTokens[] = {"bmp", "jpg", "png", "mag", "ico", "pdf", "gif", "tif"};
+  return kTokens[static_cast<int>(format)];
+}
+
+bool FormatTicked(const ConversionSettings& s, OutputFormat format) {
+  switch (format) {
+    case OutputFormat::kBmp: return s.write_bmp;
+    case OutputFormat::kJpg: return s.write_jpg;
+    case OutputFormat::kPng: return s.write_png;
+    case OutputFormat::kMag: return s.write_mag;
+    case OutputFormat::kIco: return s.write_ico;
+    case OutputFormat::kPdf: return s.write_pdf;
+    case OutputFormat::kGif: return s.write_gif;
+    case OutputFormat::kTif: return s.write_tif;
+  }
+  return false;
+}
+
+ScaledSize ScaleTarget(const std::string& text, int w, int h) {
+  if (text == "1/2") return {w / 2, h / 2};
+  if (text == "1/3") return {w / 3, h / 3};
+  if (text == "2/3") return {(w / 3) * 2, (h / 3) * 2};
+  if (text == "3/4") return {(w / 4) * 3, (h / 4) * 3};
+  if (text == "2×") return {w * 2, h * 2};
+  if (text == "3×") return {w * 3, h * 3};
+  return {};  // "1/1", and a text that names none of the factors, leave the size alone
+}
+
+// What lives across one batch: the files written only at its end and the sources waiting for
+// them before they may be disposed of.
+class BatchOutputs {
+ public:
+  // Sources whose only remaining outputs are the batch files.
+  std::vector<std::string> pending_sources;
+  bool pdf_open = false;
+};
+
+struct Converter::ImageJob {
+  std::string source;  // empty on the clipboard path
+  int index = 0;
+  int icon_size = 32;
+  TBitmap working;
+  TBitmap dib;  // the image in the chosen colour depth
+  std::vector<std::string> written;
+};
+
+Converter::Converter(ConversionSettings& settings, ConverterUi& ui, Platform& platform)
+    : settings_(settings), ui_(ui), platform_(platform), batch_(std::make_unique<BatchOutputs>()) {}
+
+Converter::~Converter() = default;
+
+void Converter::ApplyTopmost() { ui_.SetTopmost(settings_.always_on_top); }
+
+void Converter::ShowInfo(const std::string& text) {
+  ui_.SetTopmost(true);
+  ui_.ShowInfo(text);
+  if (!settings_.always_on_top) ui_.SetTopmost(false);
+}
+
+void Converter::ShowFormatDialog() {
+  FormatDialogModel model;
+  model.values = settings_;
+  ui_.ShowFormatDialog(model);
+  settings_ = model.values;
+}
+
+int Converter::ParseIconSize() const {
+  try {
+    size_t used = 0;
+    int size = std::stoi(settings_.icon_size_text, &used);
+    if (used == settings_.icon_size_text.size() && size > 0 && size <= 256) return size;
+  } catch (const std::exception&) {
+  }
+  throw Exception(msg::kBadIconSize);
+}
+
+BatchResult Converter::FileDrop1FileDrop(int num, std::vector<std::string>& files) {
+  try {
+    return RunBatch(num, files);
+  } catch (const std::exception& e) {
+    // Whatever ends a batch by an error reaches the user; files already written stay, and the
+    // files of the batch that were not finished are dropped, never written half.
+    FinishBatchFiles(false);
+    ui_.ShowError(e.what());
+    ui_.SetDropCaption(msg::kDropHere);
+    return BatchResult::kStopped;
+  }
+}
+
+BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
+  if (num > static_cast<int>(files.size())) num = static_cast<int>(files.size());
+  ui_.SetProgressVisible(true);
+  ui_.SetStatusText("");
+  // The icon size only matters when an icon is written; an unset size never stops a batch
+  // that writes none.
+  int icon_size = settings_.write_ico ? ParseIconSize() : 32;
+  ApplyTopmost();
+  saved_ = false;
+
+  if (num >= 2 && !settings_.no_dialogs && !ui_.Confirm(msg::kConfirmBatch))
+    return BatchResult::kNothing;
+
+  ui_.SetProgressPosition(0);
+  ui_.SetProgressMax(num);
+
+  if (!settings_.AnyFormat()) {
+    if (!started_with_arguments_) ShowFormatDialog();
+    if (!settings_.AnyFormat()) return BatchResult::kNothing;
+    if (settings_.write_ico) icon_size = ParseIconSize();
+  }
+
+  FinishBatchFiles(false);  // a document left open by an earlier, stopped batch is dropped
+  if (settings_.pdf_batch && settings_.write_pdf) {
+    // begin the batch document
+    batch_->pdf_open = true;
+  }
+
+  if (settings_.pdf_batch && settings_.pdf_order_dialog && files.size() > 1)
+    RunOrderDialog(msg::kPdfOrderCaption, files, num);
+  if (settings_.write_gif && settings_.gif_order_dialog && files.size() > 1)
+    RunOrderDialog(msg::kGifOrderCaption, files, num);
+
+  for (int i = 0; i < num; ++i) {
+    std::string ext = LowerAscii(ExtractFileExt(files[i]));
+    if (!AcceptedExtension(ext)) {
+      if (!settings_.no_dialogs) ShowInfo(msg::kUnsupportedExtension);
+      ui_.SetProgressVisible(false);
+      ui_.SetStatusText(msg::kUnsupportedExtension);
+      FinishBatchFiles(false);
+      return BatchResult::kStopped;
+    }
+
+    // The header buffer is cleared for every file, so a short file is never judged by the
+    // bytes of the one before.
+    header_.fill(0);
+    std::vector<uint8_t> head = platform_.ReadFileHead(files[i], kHeaderBytes);
+    std::copy(head.begin(), head.end(), header_.begin());
+    ImageKind kind = SniffHeader(header_);
+    if (kind == ImageKind::kNone) {
+      ShowInfo(msg::kUnsupportedContent);
+      FinishBatchFiles(false);
+      return BatchResult::kStopped;
+    }
+    if (!ExtensionFitsKind(kind, ext)) {
+      std::string proposed = ChangeFileExt(files[i], RenameTarget(kind));
+      std::string prompt =
+          KindGuessText(kind) + "\n\r[" + proposed + "]\n\r" + msg::kRenameQuestion;
+      if (!ui_.Confirm(prompt)) {
+        FinishBatchFiles(false);
+        return BatchResult::kStopped;
+      }
+      if (!platform_.RenameFile(files[i], proposed)) {
+        // Going on would convert whatever the proposed name refers to: stop instead.
+        ShowInfo(std::string(msg::kRenameFailedPrefix) + files[i] + " → " + proposed);
+        ui_.SetStatusText(msg::kRenameFailedPrefix);
+        FinishBatchFiles(false);
+        return BatchResult::kStopped;
+      }
+      files[i] = proposed;
+    }
+    ConvertFile(files[i], i, icon_size);
+  }
+
+  FinishBatchFiles(true);
+
+  if (saved_) {
+    std::string done = output_base_ + last_ext_ + msg::kSavedDone;
+    if (!settings_.no_dialogs) ShowInfo(done);
+    ui_.SetProgressVisible(false);
+    ui_.SetStatusText(done);
+    ui_.SetProgressPosition(0);
+    if (auto info = platform_.FindFile(output_base_ + last_ext_))
+      ui_.SetStatusText(done + std::to_string(info->size / 1024) + msg::kKbSuffix);
+  }
+  ui_.SetDropCaption(msg::kDropHere);
+  return BatchResult::kCompleted;
+}
+
+bool Converter::RunOrderDialog(const std::string& caption, std::vector<std::string>& files,
+                               int& num) {
+  OrderDialogModel model;
+  model.caption = caption;
+  for (const auto& f : files) {
+    OrderRow row;
+    row.path = f;
+    if (auto info = platform_.FindFile(f)) {
+      row.size_text = std::to_string(info->size) + msg::kByteSuffix;
+      std::time_t t = static_cast<std::time_t>(info->mtime_sec);
+      std::tm local{};
+      localtime_r(&t, &local);
+      char buf[64];
+      std::strftime(buf, sizeof buf, "%Y/%m/%d %H:%M:%S", &local);
+      row.date_text = buf;
+    }
+    model.rows.push_back(row);
+  }
+  ui_.ShowOrderDialog(model);
+  files.clear();
+  for (const auto& row : model.rows) files.push_back(row.path);
+  num = static_cast<int>(files.size());
+  return true;
+}
+
+void Converter::FinishBatchFiles(bool completed) {
+  if (!completed) {
+    batch_->pdf_open = false;
+    batch_->pending_sources.clear();
+    return;
+  }
+  batch_->pdf_open = false;
+  batch_->pending_sources.clear();
+}
+
+std::string Converter::MakeOutputBase(const std::string& source) const {
+  std::string base;
+  if (settings_.use_output_dir && !settings_.output_dir.empty()) {
+    std::string dir = settings_.output_dir;
+    if (dir.back() != '/') dir += '/';
+    auto slash = source.find_last_of('/');
+    base = dir + (slash == std::string::npos ? source : source.substr(slash + 1));
+  } else {
+    base = source;
+  }
+  base = ChangeFileExt(base, ".");
+  if (settings_.suffix_s) base.insert(base.size() - 1, "s");
+  return base;
+}
+
+bool Converter::MayWrite(const std::string& path, OutputFormat format) {
+  if (!platform_.FileExists(path)) return true;
+  if (settings_.overwrite) return true;
+  return ui_.Confirm(std::string(msg::kFilePrefix) + output_base_ + FormatToken(format) +
+                     msg::kExistsOverwrite);
+}
+
+void Converter::LoadSource(const std::string& file_name, TBitmap& working) {
+  picture_.LoadFromFile(file_name);
+  TGraphic* graphic = picture_.Graphic();
+  if (graphic) working.Assign(*graphic);
+}
+
+void Converter::ConvertFile(const std::string& file_name, int index, int icon_size) {
+  ui_.SetDropCaption(msg::kProcessing);
+  ui_.Repaint();
+  if (settings_.keep_date) {
+    if (auto info = platform_.FindFile(file_name))
+      remembered_date_ = {info->mtime_sec, info->mtime_nsec, true};
+  }
+  ImageJob job;
+  job.source = file_name;
+  job.index = index;
+  job.icon_size = icon_size;
+  LoadSource(file_name, job.working);
+  SharedSteps(job);
+
+  output_base_ = MakeOutputBase(file_name);
+  ui_.Repaint();
+  ui_.SetDropCaption(output_base_ + msg::kProcessingSuffix);
+  ui_.StepProgress();
+  WriteFormats(job);
+
+  std::string last_file = output_base_ + last_ext_;
+  if (settings_.preview && platform_.FileExists(last_file))
+    platform_.OpenWithDefaultApp(last_file, platform_.ProgramDir());
+  if (settings_.keep_date && remembered_date_.valid && platform_.FileExists(last_file))
+    SetFileDate(platform_, last_file, remembered_date_);
+  if (!job.written.empty()) {
+    std::vector<std::string> outputs;
+    for (auto f : kOutputOrder)
+      if (FormatTicked(settings_, f)) outputs.push_back(output_base_ + FormatToken(f));
+    DisposeSource(platform_, settings_.disposal, file_name, outputs);
+  }
+  ui_.SetDropCaption(msg::kDropHere);
+}
+
+void Converter::SharedSteps(ImageJob& job) {
+  if (settings_.transparent_per_image && settings_.transparency)
+    ui_.ShowTransparentPicker(job.working, picker_);
+
+  ScaledSize target = ScaleTarget(settings_.scale_text, job.working.Width(), job.working.Height());
+  if (target.scaled()) {
+    if (target.width == 0 || target.height == 0) throw Exception(msg::kScaledEmpty);
+    TBitmap scaled(target.width, target.height, TPixelFormat::pf24bit);
+    scaled.StretchDraw({0, 0, target.width, target.height}, job.working);
+    job.working = std::move(scaled);
+  }
+
+  job.dib = job.working;
+  if (settings_.colour_mode == ColourMode::kFull) job.dib.SetPixelFormat(TPixelFormat::pf24bit);
+}
+
+void Converter::WriteFormats(ImageJob& job) {
+  for (auto format : kOutputOrder) {
+    if (!FormatTicked(settings_, format)) continue;
+    last_ext_ = FormatToken(format);
+    std::string path = output_base_ + last_ext_;
+    if (!MayWrite(path, format)) continue;
+    WriteFormat(job, format, path);
+    job.written.push_back(path);
+    saved_ = true;
+  }
+}
+
+void Converter::WriteFormat(ImageJob& job, OutputFormat format, const std::string& path) {
+  switch (format) {
+    case OutputFormat::kBmp:
+      job.dib.SaveToFile(path);
+      return;
+    default:
+      throw Exception(std::string(FormatToken(format)) + " の書き込みはまだ使えません");
+  }
+}
+
+}  // namespace pamirune

@@ -1,0 +1,105 @@
+// The conversion driver: the batch entry FileDrop1FileDrop that every list of files goes
+// through, and the single-image pipeline that writes each image in every ticked format.
+// It reaches the user only through ConverterUi and the system only through Platform.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/converter_ui.h"
+#include "app/dialog_models.h"
+#include "app/disposal.h"
+#include "app/header_sniffer.h"
+#include "app/platform.h"
+#include "app/settings.h"
+#include "raster/bitmap.h"
+#include "raster/registry.h"
+
+namespace pamirune {
+
+class BatchOutputs;
+
+enum class BatchResult {
+  kCompleted,  // the list was walked to its end
+  kStopped,    // a file was rejected, a rename declined, or an error ended the batch
+  kNothing,    // declined at the start, or no format ticked
+};
+
+// The output formats in their writing order; the token is also the extension written.
+enum class OutputFormat { kBmp, kJpg, kPng, kMag, kIco, kPdf, kGif, kTif };
+inline constexpr std::array<OutputFormat, 8> kOutputOrder = {
+    OutputFormat::kBmp, OutputFormat::kJpg, OutputFormat::kPng, OutputFormat::kMag,
+    OutputFormat::kIco, OutputFormat::kPdf, OutputFormat::kGif, OutputFormat::kTif};
+const char* FormatToken(OutputFormat format);
+bool FormatTicked(const ConversionSettings& settings, OutputFormat format);
+
+// Target size of the scale factor text; nullopt-like {-1,-1} for "1/1" and unknown texts.
+struct ScaledSize {
+  int width = -1;
+  int height = -1;
+  bool scaled() const { return width >= 0; }
+};
+ScaledSize ScaleTarget(const std::string& scale_text, int width, int height);
+
+class Converter {
+ public:
+  Converter(ConversionSettings& settings, ConverterUi& ui, Platform& platform);
+  ~Converter();
+
+  // The batch entry: walks the list (changed in place by renames and the order dialog).
+  BatchResult FileDrop1FileDrop(int num, std::vector<std::string>& files);
+
+  // True on a start with command-line files: the format dialog is then not shown by the batch.
+  void SetStartedWithArguments(bool value) { started_with_arguments_ = value; }
+  // Fills the format dialog from the settings and shows it; copies the values back.
+  void ShowFormatDialog();
+
+  // Result of the last batch: the output base and the last written extension.
+  const std::string& OutputBase() const { return output_base_; }
+  const std::string& LastExtension() const { return last_ext_; }
+  bool Saved() const { return saved_; }
+
+  // The picker's last answer (kept between showings).
+  PickerResult& Picker() { return picker_; }
+
+  // For tests: a fixed "now" for the documents written (seconds since the epoch; 0 = clock).
+  void SetFixedTime(int64_t unix_time) { fixed_time_ = unix_time; }
+
+ private:
+  struct ImageJob;
+
+  BatchResult RunBatch(int num, std::vector<std::string>& files);
+  void ShowInfo(const std::string& text);
+  void ApplyTopmost();
+  bool RunOrderDialog(const std::string& caption, std::vector<std::string>& files, int& num);
+  void ConvertFile(const std::string& file_name, int index, int icon_size);
+  void LoadSource(const std::string& file_name, TBitmap& working);
+  void SharedSteps(ImageJob& job);
+  std::string MakeOutputBase(const std::string& source) const;
+  bool MayWrite(const std::string& path, OutputFormat format);
+  void WriteFormats(ImageJob& job);
+  void WriteFormat(ImageJob& job, OutputFormat format, const std::string& path);
+  void FinishBatchFiles(bool completed);
+  int ParseIconSize() const;
+
+  ConversionSettings& settings_;
+  ConverterUi& ui_;
+  Platform& platform_;
+  bool started_with_arguments_ = false;
+  int64_t fixed_time_ = 0;
+
+  // Batch state.
+  bool saved_ = false;
+  std::string output_base_;
+  std::string last_ext_;
+  std::array<uint8_t, kHeaderBytes> header_{};
+  FileDate remembered_date_;
+  PickerResult picker_;
+  TPicture picture_;
+  std::unique_ptr<BatchOutputs> batch_;
+};
+
+}  // namespace pamirune

@@ -1,0 +1,32 @@
+// Recognises an image file's real kind from its first 21 bytes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pamirune {
+
+enum class ImageKind { kNone, kBmp, kPng, kJpg, kMag, kIco, kGif, kTif };
+
+constexpr size_t kHeaderBytes = 21;
+
+// The kind of the first signature that matches, in the table's order; kNone for none.
+ImageKind SniffHeader(const std::array<uint8_t, kHeaderBytes>& header);
+// True when the lower-cased extension (with its dot) is taken as correct for the kind.
+bool ExtensionFitsKind(ImageKind kind, const std::string& lower_extension);
+// ".bmp", ".png", ".jpg", ".mag", ".ico", ".gif", ".tif".
+std::string RenameTarget(ImageKind kind);
+// "BMP形式のファイルと思われます。" and so on.
+std::string KindGuessText(ImageKind kind);
+// The extensions the batch accepts (lower case, dot included).
+bool AcceptedExtension(const std::string& lower_extension);
+
+// The last extension of a path, dot included ("" when the name has none).
+std::string ExtractFileExt(const std::string& path);
+std::string LowerAscii(std::string text);
+// The path with its last extension replaced (or appended when there is none).
+std::string ChangeFileExt(const std::string& path, const std::string& extension);
+
+}  // namespace pamirune

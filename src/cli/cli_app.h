@@ -1,0 +1,17 @@
+// The console front end's job runner, callable from tests.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace pamirune {
+
+class Platform;
+
+// Runs pamirune-cli with the arguments; returns the exit status (0 ran to its end, 1 stopped
+// early, 2 usage error). platform may be null for the Linux services.
+int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, std::FILE* in,
+           Platform* platform = nullptr);
+
+}  // namespace pamirune

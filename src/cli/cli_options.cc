@@ -1,0 +1,214 @@
+#include "cli/cli_options.h"
+
+#include <sstream>
+
+namespace pamirune {
+
+namespace {
+
+// Options that take a value, and flags.
+const char* const kValueOptions[] = {"--formats", "--colour", "--color", "--scale",
+                                     "--level",   "--icon-size", "--delay", "--out-dir",
+                                     "--dispose", "--ini", "--send-to"};
+const char* const kFlagOptions[] = {"--smooth",    "--transparent", "--pdf-batch",
+                                    "--gif-anime", "--suffix-s",    "--keep-date",
+                                    "--overwrite", "--no-dialogs",  "--pdf-order",
+                                    "--gif-order", "--preview"};
+
+bool IsOneOf(const std::string& s, const char* const* list, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (s == list[i]) return true;
+  return false;
+}
+
+std::vector<std::string> Split(const std::string& text, char sep) {
+  std::vector<std::string> parts;
+  std::stringstream ss(text);
+  std::string part;
+  while (std::getline(ss, part, sep))
+    if (!part.empty()) parts.push_back(part);
+  return parts;
+}
+
+bool ParseInt(const std::string& text, int& value) {
+  try {
+    size_t used = 0;
+    value = std::stoi(text, &used);
+    return used == text.size();
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
+std::string CliUsage() {
+  return "Usage: pamirune-cli [options] FILE...\n"
+         "Converts image files (bmp, jpg, png, mag, ico, gif, tif) into every chosen format,\n"
+         "with the options of the settings file, changed for this run by:\n"
+         "  --formats LIST        output formats, any of bmp,jpg,png,mag,ico,pdf,gif,tif\n"
+         "  --colour MODE         256 | full | bw\n"
+         "  --scale FACTOR        1/1 | 1/2 | 1/3 | 2/3 | 3/4 | 2x | 3x\n"
+         "  --smooth              smooth scaling\n"
+         "  --level N             quality / compression level 0..10\n"
+         "  --icon-size N         16 | 32 | 64 | 128 | 256\n"
+         "  --transparent         transparent colour (top-left pixel)\n"
+         "  --pdf-batch           all images into one PDF\n"
+         "  --gif-anime           all images into one animated GIF\n"
+         "  --delay N             animation delay in 1/100 s\n"
+         "  --pdf-order, --gif-order  keep the given order for the PDF / GIF batch\n"
+         "  --out-dir DIR         write into DIR instead of beside the source\n"
+         "  --suffix-s            add an \"s\" to output names\n"
+         "  --keep-date           give the output the source's modification time\n"
+         "  --dispose MODE        keep | trash | delete the source after conversion\n"
+         "  --overwrite           overwrite existing files without asking\n"
+         "  --no-dialogs          no confirmation before a batch, no information messages\n"
+         "  --preview             open the written file with the default application\n"
+         "  --ini FILE            use another settings file\n"
+         "  --save                write the effective settings back to the settings file\n"
+         "  --clipboard           convert the clipboard's image once\n"
+         "  --send-to ACTION      register | unregister | status of the \"Open With\" entry\n"
+         "  --yes                 answer OK to every OK/Cancel question\n"
+         "  --no                  answer Cancel to every OK/Cancel question\n"
+         "  --help, --version\n"
+         "Without --yes/--no, questions are asked on the terminal (Cancel when not a terminal).\n"
+         "Exit status: 0 the batch ran to its end, 1 it stopped early, 2 usage error.\n";
+}
+
+CliParseResult ParseCliArguments(const std::vector<std::string>& args) {
+  CliParseResult r;
+  bool only_files = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (only_files || a.empty() || a[0] != '-' || a == "-") {
+      r.job.files.push_back(a);
+      continue;
+    }
+    if (a == "--") {
+      only_files = true;
+    } else if (a == "--help" || a == "-h") {
+      r.job.show_help = true;
+    } else if (a == "--version") {
+      r.job.show_version = true;
+    } else if (a == "--yes" || a == "-y") {
+      r.job.answer = Answer::kYes;
+    } else if (a == "--no") {
+      r.job.answer = Answer::kNo;
+    } else if (a == "--save") {
+      r.job.save_settings = true;
+    } else if (a == "--clipboard") {
+      r.job.clipboard = true;
+    } else if (IsOneOf(a, kFlagOptions, std::size(kFlagOptions))) {
+      r.job.overrides.emplace_back(a, "");
+    } else {
+      std::string name = a, value;
+      auto eq = a.find('=');
+      if (eq != std::string::npos) {
+        name = a.substr(0, eq);
+        value = a.substr(eq + 1);
+      }
+      if (!IsOneOf(name, kValueOptions, std::size(kValueOptions))) {
+        r.error = "unknown option: " + a;
+        return r;
+      }
+      if (eq == std::string::npos) {
+        if (i + 1 >= args.size()) {
+          r.error = "option " + name + " needs a value";
+          return r;
+        }
+        value = args[++i];
+      }
+      if (name == "--ini") r.job.ini_path = value;
+      else if (name == "--send-to") {
+        if (value != "register" && value != "unregister" && value != "status") {
+          r.error = "--send-to takes register, unregister or status";
+          return r;
+        }
+        r.job.send_to = value;
+      } else r.job.overrides.emplace_back(name, value);
+    }
+  }
+  return r;
+}
+
+std::string ApplyOverrides(const CliJob& job, ConversionSettings& s) {
+  for (const auto& [name, value] : job.overrides) {
+    if (name == "--formats") {
+      s.write_bmp = s.write_jpg = s.write_png = s.write_mag = false;
+      s.write_ico = s.write_pdf = s.write_gif = s.write_tif = false;
+      for (const auto& f : Split(value, ',')) {
+        if (f == "bmp") s.write_bmp = true;
+        else if (f == "jpg" || f == "jpeg") s.write_jpg = true;
+        else if (f == "png") s.write_png = true;
+        else if (f == "mag") s.write_mag = true;
+        else if (f == "ico") s.write_ico = true;
+        else if (f == "pdf") s.write_pdf = true;
+        else if (f == "gif") s.write_gif = true;
+        else if (f == "tif" || f == "tiff") s.write_tif = true;
+        else return "unknown format in --formats: " + f;
+      }
+    } else if (name == "--colour" || name == "--color") {
+      if (value == "256") s.colour_mode = ColourMode::k256;
+      else if (value == "full") s.colour_mode = ColourMode::kFull;
+      else if (value == "bw") s.colour_mode = ColourMode::kBlackWhite;
+      else return "--colour takes 256, full or bw";
+    } else if (name == "--scale") {
+      static const char* kTexts[][2] = {{"1/1", "1/1"}, {"1/2", "1/2"}, {"1/3", "1/3"},
+                                        {"2/3", "2/3"}, {"3/4", "3/4"}, {"2x", "2×"},
+                                        {"2×", "2×"},   {"3x", "3×"},   {"3×", "3×"}};
+      bool found = false;
+      for (const auto& t : kTexts)
+        if (value == t[0]) {
+          s.scale_text = t[1];
+          found = true;
+        }
+      if (!found) return "--scale takes 1/1, 1/2, 1/3, 2/3, 3/4, 2x or 3x";
+    } else if (name == "--level") {
+      int v;
+      if (!ParseInt(value, v) || v < 0 || v > 10) return "--level takes 0..10";
+      s.level = v;
+    } else if (name == "--icon-size") {
+      if (value != "16" && value != "32" && value != "64" && value != "128" && value != "256")
+        return "--icon-size takes 16, 32, 64, 128 or 256";
+      s.icon_size_text = value;
+    } else if (name == "--delay") {
+      int v;
+      if (!ParseInt(value, v) || v < 0 || v > 65535) return "--delay takes 0..65535";
+      s.delay_text = v == 0 ? "" : std::to_string(v);
+    } else if (name == "--out-dir") {
+      s.use_output_dir = true;
+      s.output_dir = value;
+      if (!s.output_dir.empty() && s.output_dir.back() != '/') s.output_dir += '/';
+    } else if (name == "--dispose") {
+      if (value == "keep") s.disposal = Disposal::kKeep;
+      else if (value == "trash") s.disposal = Disposal::kTrash;
+      else if (value == "delete") s.disposal = Disposal::kDelete;
+      else return "--dispose takes keep, trash or delete";
+    } else if (name == "--smooth") {
+      s.smooth_resize = true;
+    } else if (name == "--transparent") {
+      s.transparency = true;
+    } else if (name == "--pdf-batch") {
+      s.pdf_batch = true;
+    } else if (name == "--gif-anime") {
+      s.gif_anime = true;
+    } else if (name == "--suffix-s") {
+      s.suffix_s = true;
+    } else if (name == "--keep-date") {
+      s.keep_date = true;
+    } else if (name == "--overwrite") {
+      s.overwrite = true;
+    } else if (name == "--no-dialogs") {
+      s.no_dialogs = true;
+    } else if (name == "--pdf-order") {
+      s.pdf_order_dialog = true;
+    } else if (name == "--gif-order") {
+      s.gif_order_dialog = true;
+    } else if (name == "--preview") {
+      s.preview = true;
+    }
+  }
+  return "";
+}
+
+}  // namespace pamirune

@@ -1,0 +1,75 @@
+#include "cli/console_ui.h"
+
+#include <unistd.h>
+
+#include "app/dialog_models.h"
+#include "raster/bitmap.h"
+
+namespace pamirune {
+
+namespace {
+// The window's texts break lines with "\n\r"; a terminal wants "\n" alone.
+std::string TerminalText(std::string text) {
+  std::string out;
+  for (char c : text)
+    if (c != '\r') out += c;
+  return out;
+}
+
+bool EndsWith(const std::string& s, const std::string& suffix) {
+  return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+}  // namespace
+
+ConsoleUi::ConsoleUi(Answer answer, std::FILE* out, std::FILE* err, std::FILE* in)
+    : answer_(answer), out_(out), err_(err), in_(in),
+      interactive_(in && ::isatty(::fileno(in))) {}
+
+void ConsoleUi::ShowInfo(const std::string& text) {
+  std::fprintf(out_, "%s\n", TerminalText(text).c_str());
+  std::fflush(out_);
+}
+
+bool ConsoleUi::Confirm(const std::string& text) {
+  std::fprintf(out_, "%s\n", TerminalText(text).c_str());
+  if (answer_ == Answer::kYes) {
+    std::fprintf(out_, "  -> OK\n");
+    return true;
+  }
+  if (answer_ == Answer::kNo || !interactive_) {
+    std::fprintf(out_, "  -> Cancel\n");
+    return false;
+  }
+  std::fprintf(out_, "OK? [y/N] ");
+  std::fflush(out_);
+  char line[64] = {0};
+  if (!std::fgets(line, sizeof line, in_)) return false;
+  return line[0] == 'y' || line[0] == 'Y';
+}
+
+void ConsoleUi::ShowError(const std::string& text) {
+  had_error_ = true;
+  std::fprintf(err_, "pamirune-cli: error: %s\n", TerminalText(text).c_str());
+  std::fflush(err_);
+}
+
+void ConsoleUi::SetDropCaption(const std::string& text) {
+  // The "…を処理中～" caption names each image as it is converted: show it as progress.
+  if (EndsWith(text, "を処理中～")) {
+    std::fprintf(err_, "[%d/%d] %s\n", position_ + 1, maximum_, text.c_str());
+    std::fflush(err_);
+  }
+}
+
+void ConsoleUi::ShowFormatDialog(FormatDialogModel&) {}
+
+void ConsoleUi::ShowOrderDialog(OrderDialogModel&) {}  // the given order is kept
+
+void ConsoleUi::ShowTransparentPicker(const TBitmap& image, PickerResult& result) {
+  // No picking on a terminal: the top-left pixel, as without the picker.
+  result.x = 0;
+  result.y = 0;
+  result.color = image.Pixel(0, 0);
+}
+
+}  // namespace pamirune
