@@ -6,6 +6,7 @@
 
 #include "app/messages.h"
 #include "raster/errors.h"
+#include "raster/resample.h"
 
 namespace pamirune {
 
@@ -42,12 +43,20 @@ ScaledSize ScaleTarget(const std::string& text, int w, int h) {
 // them before they may be disposed of.
 class BatchOutputs {
  public:
-  // Sources whose only remaining outputs are the batch files.
-  std::vector<std::string> pending_sources;
+  struct PendingSource {
+    std::string source;
+    std::vector<std::string> outputs;  // every output name of its image, batch files included
+    bool has_own_file = false;         // a file of its own image was written
+  };
+  // Sources of the batch files, disposed of only once a file made from them exists.
+  std::vector<PendingSource> pending;
   bool pdf_open = false;
+  std::string pdf_file;  // the name the batch document will be written under
+  int pdf_pages = 0;
 };
 
 struct Converter::ImageJob {
+  bool clipboard = false;
   std::string source;  // empty on the clipboard path
   int index = 0;
   int icon_size = 32;
@@ -121,11 +130,8 @@ BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
     if (settings_.write_ico) icon_size = ParseIconSize();
   }
 
-  FinishBatchFiles(false);  // a document left open by an earlier, stopped batch is dropped
-  if (settings_.pdf_batch && settings_.write_pdf) {
-    // begin the batch document
-    batch_->pdf_open = true;
-  }
+  AbortBatchDocuments();  // a document left open by an earlier, stopped batch is dropped
+  BeginBatchDocuments();
 
   if (settings_.pdf_batch && settings_.pdf_order_dialog && files.size() > 1)
     RunOrderDialog(msg::kPdfOrderCaption, files, num);
@@ -174,6 +180,7 @@ BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
   }
 
   FinishBatchFiles(true);
+  if (settings_.gif_anime && settings_.write_gif) last_ext_ = "gif";
 
   if (saved_) {
     std::string done = output_base_ + last_ext_ + msg::kSavedDone;
@@ -213,14 +220,33 @@ bool Converter::RunOrderDialog(const std::string& caption, std::vector<std::stri
   return true;
 }
 
+bool Converter::LastIsBatchFile() const {
+  return (last_ext_ == "pdf" && settings_.pdf_batch && settings_.write_pdf) ||
+         (last_ext_ == "gif" && settings_.gif_anime && settings_.write_gif);
+}
+
 void Converter::FinishBatchFiles(bool completed) {
   if (!completed) {
-    batch_->pdf_open = false;
-    batch_->pending_sources.clear();
+    // A stopped batch writes no batch file and disposes of none of their sources.
+    AbortBatchDocuments();
+    batch_->pending.clear();
     return;
   }
-  batch_->pdf_open = false;
-  batch_->pending_sources.clear();
+  bool batch_file_written = WriteBatchFiles();
+  if (batch_file_written) {
+    std::string last_file = output_base_ + last_ext_;
+    if (LastIsBatchFile()) {
+      if (settings_.preview && platform_.FileExists(last_file))
+        platform_.OpenWithDefaultApp(last_file, platform_.ProgramDir());
+      if (settings_.keep_date && remembered_date_.valid && platform_.FileExists(last_file))
+        SetFileDate(platform_, last_file, remembered_date_);
+    }
+  }
+  auto pending = std::move(batch_->pending);
+  batch_->pending.clear();
+  for (const auto& p : pending)
+    if (batch_file_written || p.has_own_file)
+      DisposeSource(platform_, settings_.disposal, p.source, p.outputs);
 }
 
 std::string Converter::MakeOutputBase(const std::string& source) const {
@@ -241,8 +267,11 @@ std::string Converter::MakeOutputBase(const std::string& source) const {
 bool Converter::MayWrite(const std::string& path, OutputFormat format) {
   if (!platform_.FileExists(path)) return true;
   if (settings_.overwrite) return true;
-  return ui_.Confirm(std::string(msg::kFilePrefix) + output_base_ + FormatToken(format) +
-                     msg::kExistsOverwrite);
+  if (ui_.Confirm(std::string(msg::kFilePrefix) + output_base_ + FormatToken(format) +
+                  msg::kExistsOverwrite))
+    return true;
+  cancelled_ = true;
+  return false;
 }
 
 void Converter::LoadSource(const std::string& file_name, TBitmap& working) {
@@ -272,14 +301,24 @@ void Converter::ConvertFile(const std::string& file_name, int index, int icon_si
   WriteFormats(job);
 
   std::string last_file = output_base_ + last_ext_;
-  if (settings_.preview && platform_.FileExists(last_file))
+  // A file written only at the end of the batch does not exist yet (or is an old one): it is
+  // previewed and stamped when it is written.
+  bool last_is_batch_file = LastIsBatchFile();
+  if (settings_.preview && !last_is_batch_file && platform_.FileExists(last_file))
     platform_.OpenWithDefaultApp(last_file, platform_.ProgramDir());
-  if (settings_.keep_date && remembered_date_.valid && platform_.FileExists(last_file))
+  if (settings_.keep_date && remembered_date_.valid && !last_is_batch_file &&
+      platform_.FileExists(last_file))
     SetFileDate(platform_, last_file, remembered_date_);
-  if (!job.written.empty()) {
-    std::vector<std::string> outputs;
-    for (auto f : kOutputOrder)
-      if (FormatTicked(settings_, f)) outputs.push_back(output_base_ + FormatToken(f));
+
+  std::vector<std::string> outputs;
+  for (auto f : kOutputOrder)
+    if (FormatTicked(settings_, f)) outputs.push_back(output_base_ + FormatToken(f));
+  bool in_batch_file = (settings_.pdf_batch && settings_.write_pdf) ||
+                       (settings_.gif_anime && settings_.write_gif);
+  if (in_batch_file) {
+    // Disposed of once the batch file made from it is written (never when the batch stops).
+    batch_->pending.push_back({file_name, outputs, !job.written.empty()});
+  } else if (!job.written.empty()) {
     DisposeSource(platform_, settings_.disposal, file_name, outputs);
   }
   ui_.SetDropCaption(msg::kDropHere);
@@ -293,7 +332,10 @@ void Converter::SharedSteps(ImageJob& job) {
   if (target.scaled()) {
     if (target.width == 0 || target.height == 0) throw Exception(msg::kScaledEmpty);
     TBitmap scaled(target.width, target.height, TPixelFormat::pf24bit);
-    scaled.StretchDraw({0, 0, target.width, target.height}, job.working);
+    if (settings_.smooth_resize)
+      ResampleBitmap(job.working, scaled, kResampleSmooth);
+    else
+      scaled.StretchDraw({0, 0, target.width, target.height}, job.working);
     job.working = std::move(scaled);
   }
 
@@ -304,13 +346,89 @@ void Converter::SharedSteps(ImageJob& job) {
 void Converter::WriteFormats(ImageJob& job) {
   for (auto format : kOutputOrder) {
     if (!FormatTicked(settings_, format)) continue;
-    last_ext_ = FormatToken(format);
-    std::string path = output_base_ + last_ext_;
-    if (!MayWrite(path, format)) continue;
+    // The GIF of an animation is written by the batch at its end.
+    if (format == OutputFormat::kGif && !job.clipboard && settings_.gif_anime) {
+      last_ext_ = FormatToken(format);
+      continue;
+    }
+    // On the clipboard path the icon's token counts only once the icon is written.
+    if (!(job.clipboard && format == OutputFormat::kIco)) last_ext_ = FormatToken(format);
+    std::string path = output_base_ + FormatToken(format);
+    // A page of a PDF batch goes into the batch's document whatever exists under its name.
+    bool batch_page = format == OutputFormat::kPdf && settings_.pdf_batch && !job.clipboard;
+    if (!batch_page && !MayWrite(path, format)) continue;
     WriteFormat(job, format, path);
-    job.written.push_back(path);
+    if (job.clipboard && format == OutputFormat::kIco) last_ext_ = FormatToken(format);
+    if (!batch_page) job.written.push_back(path);
     saved_ = true;
   }
+}
+
+void Converter::ConvertClipboard() {
+  ++clip_counter_;
+  cancelled_ = false;
+  try {
+    int icon_size = settings_.write_ico ? ParseIconSize() : 32;
+    std::unique_ptr<TBitmap> bitmap =
+        platform_.ClipboardHasBitmap() ? platform_.ClipboardBitmap() : nullptr;
+    if (!bitmap || bitmap->Empty()) {
+      if (!settings_.no_dialogs) ShowInfo(msg::kNoClipboardBitmap);
+      ui_.SetProgressVisible(false);
+      ui_.SetStatusText(msg::kNoClipboardBitmap);
+    } else {
+      ui_.SetDropCaption(msg::kProcessing);
+      ImageJob job;
+      job.clipboard = true;
+      job.icon_size = icon_size;
+      job.working = std::move(*bitmap);
+      SharedSteps(job);
+      std::string dir = settings_.use_output_dir && !settings_.output_dir.empty()
+                            ? settings_.output_dir
+                            : platform_.DefaultOutputDir();
+      if (!dir.empty() && dir.back() != '/') dir += '/';
+      output_base_ = dir + "Clip" + std::to_string(clip_counter_) + (settings_.suffix_s ? "s." : ".");
+      WriteFormats(job);
+      ClipboardEnding(job);
+    }
+  } catch (const std::exception& e) {
+    ui_.ShowError(e.what());
+  }
+  ui_.SetDropCaption(std::string(msg::kDropHere) + "\n\r" + settings_.output_dir);
+}
+
+void Converter::ClipboardEnding(ImageJob& job) {
+  std::string last_file = output_base_ + last_ext_;
+  if (settings_.keep_date && remembered_date_.valid && platform_.FileExists(last_file))
+    SetFileDate(platform_, last_file, remembered_date_);
+  if (settings_.preview && platform_.FileExists(last_file))
+    platform_.OpenWithDefaultApp(last_file, platform_.ProgramDir());
+  std::string text = cancelled_ ? std::string(msg::kOverwriteCancelled)
+                                : output_base_ + last_ext_ + msg::kSaved;
+  if (!settings_.no_dialogs) ShowInfo(text);
+  ui_.SetProgressVisible(false);
+  ui_.SetStatusText(text);
+  if (!cancelled_) {
+    if (auto info = platform_.FindFile(last_file))
+      ui_.SetStatusText(text + std::to_string(info->size / 1024) + msg::kKbSuffix);
+  }
+}
+
+void Converter::BeginBatchDocuments() {
+  if (settings_.pdf_batch && settings_.write_pdf) {
+    batch_->pdf_open = true;
+    batch_->pdf_pages = 0;
+  }
+}
+
+void Converter::AbortBatchDocuments() {
+  batch_->pdf_open = false;
+  batch_->pdf_pages = 0;
+}
+
+bool Converter::WriteBatchFiles() {
+  bool written = false;
+  batch_->pdf_open = false;
+  return written;
 }
 
 void Converter::WriteFormat(ImageJob& job, OutputFormat format, const std::string& path) {

@@ -52,6 +52,11 @@ class Converter {
   // The batch entry: walks the list (changed in place by renames and the order dialog).
   BatchResult FileDrop1FileDrop(int num, std::vector<std::string>& files);
 
+  // The clipboard path: converts the clipboard's bitmap into every ticked format.
+  void ConvertClipboard();
+  int ClipCounter() const { return clip_counter_; }
+  void SetClipCounter(int value) { clip_counter_ = value; }
+
   // True on a start with command-line files: the format dialog is then not shown by the batch.
   void SetStartedWithArguments(bool value) { started_with_arguments_ = value; }
   // Fills the format dialog from the settings and shows it; copies the values back.
@@ -83,7 +88,14 @@ class Converter {
   void WriteFormats(ImageJob& job);
   void WriteFormat(ImageJob& job, OutputFormat format, const std::string& path);
   void FinishBatchFiles(bool completed);
+  bool LastIsBatchFile() const;
+  // The PDF document of a PDF batch and the GIF object of an animation.
+  void BeginBatchDocuments();
+  void AbortBatchDocuments();
+  // Writes the batch files at the end of a batch; true when any was written.
+  bool WriteBatchFiles();
   int ParseIconSize() const;
+  void ClipboardEnding(ImageJob& job);
 
   ConversionSettings& settings_;
   ConverterUi& ui_;
@@ -98,6 +110,8 @@ class Converter {
   std::array<uint8_t, kHeaderBytes> header_{};
   FileDate remembered_date_;
   PickerResult picker_;
+  int clip_counter_ = 0;
+  bool cancelled_ = false;  // clipboard path: an overwrite was declined
   TPicture picture_;
   std::unique_ptr<BatchOutputs> batch_;
 };

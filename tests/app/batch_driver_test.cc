@@ -1,5 +1,9 @@
 // The batch driver through a scripted UI and real temporary folders.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "app/converter.h"
 #include "app/messages.h"
@@ -139,6 +143,72 @@ TEST_F(BatchDriverTest, OrderDialogSetsTheProcessingOrder) {
   EXPECT_EQ(ui.order_captions[0], msg::kPdfOrderCaption);
   EXPECT_EQ(files[0], dir.File("b.bmp"));
   EXPECT_EQ(files[1], dir.File("a.bmp"));
+}
+
+
+TEST_F(BatchDriverTest, OneFileNeedsNoConfirmationAndReportsTheSize) {
+  dir.Write("cat.bmp", Bmp());
+  settings.suffix_s = true;
+  EXPECT_EQ(Run({"cat.bmp"}), BatchResult::kCompleted);
+  EXPECT_TRUE(ui.confirms.empty());
+  std::string done = dir.File("cats.bmp") + msg::kSavedDone;
+  ASSERT_EQ(ui.infos.size(), 1u);
+  EXPECT_EQ(ui.infos[0], done);
+  EXPECT_EQ(ui.status, done + "0 KB");
+  EXPECT_FALSE(ui.progress_visible);
+  EXPECT_EQ(ui.captions.back(), msg::kDropHere);
+}
+
+TEST_F(BatchDriverTest, OverwritePromptAndEveryOverwriteDeclined) {
+  dir.Write("cat.bmp", Bmp());
+  ui.default_answer = false;
+  EXPECT_EQ(Run({"cat.bmp"}), BatchResult::kCompleted);
+  ASSERT_EQ(ui.confirms.size(), 1u);
+  EXPECT_EQ(ui.confirms[0], "File : " + dir.File("cat.") + "bmpがすでにあるよ♪上書きする？");
+  EXPECT_TRUE(ui.infos.empty());  // nothing written: no completion message
+  EXPECT_TRUE(ui.progress_visible);
+  EXPECT_EQ(ui.status, "");
+}
+
+TEST_F(BatchDriverTest, OutputFolderGetsItsSeparator) {
+  dir.Write("cat.bmp", Bmp());
+  std::filesystem::create_directory(dir.File("out"));
+  settings.use_output_dir = true;
+  settings.output_dir = dir.File("out");
+  EXPECT_EQ(Run({"cat.bmp"}), BatchResult::kCompleted);
+  EXPECT_TRUE(dir.Exists("out/cat.bmp"));
+}
+
+TEST_F(BatchDriverTest, KeepDateStampsTheLastOutputAndSourcesAreDisposedAfterAWrite) {
+  dir.Write("cat.bmp", Bmp());
+  struct timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, dir.File("cat.bmp").c_str(), times, 0), 0);
+  settings.keep_date = true;
+  settings.suffix_s = true;
+  settings.disposal = Disposal::kTrash;
+  EXPECT_EQ(Run({"cat.bmp"}), BatchResult::kCompleted);
+  auto info = platform.FindFile(dir.File("cats.bmp"));
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->mtime_sec, 1000000000);
+  ASSERT_EQ(platform.trashed.size(), 1u);
+  EXPECT_EQ(platform.trashed[0], dir.File("cat.bmp"));
+}
+
+TEST_F(BatchDriverTest, SourceThatIsItsOwnOutputIsNotDisposed) {
+  dir.Write("cat.bmp", Bmp());
+  settings.overwrite = true;
+  settings.disposal = Disposal::kDelete;
+  EXPECT_EQ(Run({"cat.bmp"}), BatchResult::kCompleted);
+  EXPECT_TRUE(dir.Exists("cat.bmp"));
+}
+
+TEST_F(BatchDriverTest, DeclinedOverwriteDisposesOfNothing) {
+  dir.Write("cat.bmp", Bmp());
+  settings.write_bmp = true;
+  settings.disposal = Disposal::kTrash;
+  ui.default_answer = false;
+  Run({"cat.bmp"});
+  EXPECT_TRUE(platform.trashed.empty());
 }
 
 }  // namespace
