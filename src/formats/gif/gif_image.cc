@@ -1,0 +1,659 @@
+// Frames and the GIF image itself: reading, writing, frames from Raster images, rendering.
+#include <algorithm>
+#include <cstring>
+
+#include "formats/gif/gif.h"
+#include "formats/gif/gif_io.h"
+#include "formats/gif/gif_lzw.h"
+#include "raster/palettes.h"
+
+namespace pamirune {
+
+using namespace gif_io;
+
+namespace {
+
+constexpr int kMaxDimension = 65535;
+
+[[noreturn]] void TooLarge(int64_t width, int64_t height) {
+  throw EImageTooLarge("画像が大きすぎます (" + std::to_string(width) + " x " +
+                       std::to_string(height) + ")");
+}
+
+// The colours of row y of any Raster image, read row by row.
+void RowColours(const TBitmap& bitmap, int y, std::vector<TColor>& out) {
+  const int width = bitmap.Width();
+  out.resize(static_cast<size_t>(width));
+  const uint8_t* row = bitmap.ScanLine(y);
+  const auto& palette = bitmap.Palette();
+  auto indexed = [&](uint32_t index, bool one_bit) -> TColor {
+    if (index < palette.size()) return ColorFromQuad(palette[index]);
+    if (one_bit && palette.empty()) return index ? kClWhite : kClBlack;
+    return kClBlack;
+  };
+  switch (bitmap.PixelFormat()) {
+    case TPixelFormat::pf1bit:
+      for (int x = 0; x < width; ++x) out[x] = indexed((row[x >> 3] >> (7 - (x & 7))) & 1, true);
+      return;
+    case TPixelFormat::pf4bit:
+      for (int x = 0; x < width; ++x)
+        out[x] = indexed((x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4), false);
+      return;
+    case TPixelFormat::pf8bit:
+      for (int x = 0; x < width; ++x) out[x] = indexed(row[x], false);
+      return;
+    case TPixelFormat::pfDevice:
+    case TPixelFormat::pf24bit:
+      for (int x = 0; x < width; ++x) out[x] = RGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+      return;
+    case TPixelFormat::pf32bit:
+      if (!bitmap.HasMasks()) {
+        for (int x = 0; x < width; ++x) out[x] = RGB(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
+        return;
+      }
+      break;
+    default:
+      break;
+  }
+  for (int x = 0; x < width; ++x) out[x] = bitmap.Pixel(x, y);
+}
+
+// The colour a Raster image's transparent colour stands for.
+TColor SourceTransparentColour(const TBitmap& bitmap) {
+  TColor colour = bitmap.TransparentColor();
+  if (colour & kPaletteIndexFlag) {
+    const size_t index = colour & 0xFF;
+    colour = index < bitmap.Palette().size() ? ColorFromQuad(bitmap.Palette()[index]) : kClBlack;
+  }
+  return colour & 0xFFFFFF;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TGIFSubImage
+
+TGIFSubImage::TGIFSubImage(TGIFImage* image) : TGIFItem(image), extensions_(image, this) {}
+
+TGIFSubImage::~TGIFSubImage() {
+  extensions_.Clear();
+  if (image_) image_->ReservePixels(static_cast<int64_t>(width_) * height_, 0);
+}
+
+void TGIFSubImage::Touch() {
+  if (image_) image_->DropBitmapCache();
+}
+
+void TGIFSubImage::SetBounds(int left, int top, int width, int height) {
+  CheckedImageBytes(width, height, 8);
+  if (left < 0 || top < 0 || static_cast<int64_t>(left) + width > kMaxDimension ||
+      static_cast<int64_t>(top) + height > kMaxDimension)
+    TooLarge(static_cast<int64_t>(left) + width, static_cast<int64_t>(top) + height);
+  if (width != width_ || height != height_) {
+    const int64_t pixels = static_cast<int64_t>(width) * height;
+    if (image_ && !image_->ReservePixels(static_cast<int64_t>(width_) * height_, pixels))
+      TooLarge(width, height);
+    data_.assign(static_cast<size_t>(pixels), 0);
+    width_ = width;
+    height_ = height;
+  }
+  left_ = left;
+  top_ = top;
+  has_image_ = true;
+  Touch();
+  if (image_) image_->FitScreenTo(*this);
+}
+
+void TGIFSubImage::SetInterlaced(bool value) {
+  packed_ = static_cast<uint8_t>(value ? (packed_ | 0x40) : (packed_ & ~0x40));
+}
+
+const TGIFColorMap& TGIFSubImage::ActiveColorMap() const {
+  if (color_map_.Count() > 0) return color_map_;
+  if (image_ && image_->GlobalColorMap().Count() > 0) return image_->GlobalColorMap();
+  return color_map_;
+}
+
+TGIFColorMap& TGIFSubImage::ActiveColorMap() {
+  if (color_map_.Count() > 0) return color_map_;
+  if (image_ && image_->GlobalColorMap().Count() > 0) return image_->GlobalColorMap();
+  return color_map_;
+}
+
+uint8_t TGIFSubImage::Pixels(int x, int y) const {
+  if (x < 0 || x >= width_ || y < 0 || y >= height_) throw EGIFError(gif_msg::kInvalidPixel);
+  return data_[static_cast<size_t>(y) * width_ + x];
+}
+
+void TGIFSubImage::SetPixels(int x, int y, uint8_t index) {
+  if (x < 0 || x >= width_ || y < 0 || y >= height_) throw EGIFError(gif_msg::kInvalidPixel);
+  data_[static_cast<size_t>(y) * width_ + x] = index;
+  Touch();
+}
+
+uint8_t* TGIFSubImage::ScanLine(int y) {
+  if (y < 0 || y >= height_) throw EGIFError(gif_msg::kInvalidPixel);
+  Touch();
+  return data_.data() + static_cast<size_t>(y) * width_;
+}
+
+const uint8_t* TGIFSubImage::ScanLine(int y) const {
+  if (y < 0 || y >= height_) throw EGIFError(gif_msg::kInvalidPixel);
+  return data_.data() + static_cast<size_t>(y) * width_;
+}
+
+std::vector<uint8_t>& TGIFSubImage::Data() {
+  Touch();
+  return data_;
+}
+
+TGIFVersion TGIFSubImage::Version() const {
+  if (color_map_.Optimized()) return TGIFVersion::gv89a;
+  for (int i = 0; i < extensions_.Count(); ++i)
+    if (extensions_[i].Version() == TGIFVersion::gv89a) return TGIFVersion::gv89a;
+  return TGIFVersion::gv87a;
+}
+
+void TGIFSubImage::Assign(const TBitmap& source) {
+  if (image_) image_->ReportProgress(TProgressStage::psStarting, 0, gif_msg::kConverting);
+  const TBitmap* bitmap = &source;
+  std::unique_ptr<TBitmap> reduced;
+  if (source.BitCount() > 8) {
+    const TGIFImage* owner = image_;
+    reduced = ReduceRasterColours(source,
+                                  owner ? owner->ColorReduction() : PaletteSource::WebCube216,
+                                  owner ? owner->DitherMode() : DiffusionMethod::NearestOnly,
+                                  nullptr, owner ? owner->ReductionBits() : 8);
+    if (!reduced || reduced->Width() != source.Width() || reduced->Height() != source.Height())
+      throw EGIFError(gif_msg::kUnsupportedObject);
+    bitmap = reduced.get();
+  }
+
+  const int width = bitmap->Width();
+  const int height = bitmap->Height();
+  SetBounds(left_, top_, width, height);
+  std::fill(data_.begin(), data_.end(), 0);
+  color_map_.Clear();
+  const int bits = bitmap->BitCount();
+
+  if (bits <= 8) {
+    std::vector<TRGBQuad> palette = bitmap->Palette();
+    if (bits == 1 && palette.empty()) palette = BlackWhitePalette();
+    color_map_.FromPalette(palette);
+    for (int y = 0; y < height; ++y) {
+      const uint8_t* row = bitmap->ScanLine(y);
+      uint8_t* out = data_.data() + static_cast<size_t>(y) * width;
+      if (bits == 8) {
+        std::memcpy(out, row, static_cast<size_t>(width));
+      } else if (bits == 4) {
+        for (int x = 0; x < width; ++x)
+          out[x] = (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+      } else {
+        for (int x = 0; x < width; ++x) out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+      }
+    }
+  } else {
+    // True colour kept: every new colour is appended to the map, the last 8 colours met are
+    // remembered so that runs of one colour are found at once.
+    TColor ring_colour[8] = {};
+    int ring_index[8] = {};
+    int ring_used = 0, ring_last = 0, ring_next = 0;
+    std::vector<TColor> colours;
+    for (int y = 0; y < height; ++y) {
+      RowColours(*bitmap, y, colours);
+      uint8_t* out = data_.data() + static_cast<size_t>(y) * width;
+      for (int x = 0; x < width; ++x) {
+        const TColor c = colours[static_cast<size_t>(x)];
+        int index = -1;
+        for (int k = 0; k < ring_used; ++k) {
+          const int slot = (ring_last - k + 8) % 8;
+          if (ring_colour[slot] == c) {
+            index = ring_index[slot];
+            ring_last = slot;
+            break;
+          }
+        }
+        if (index < 0) {
+          index = color_map_.IndexOf(c);
+          if (index < 0) index = color_map_.Add(c);  // "Color table overflow" after 256
+          ring_colour[ring_next] = c;
+          ring_index[ring_next] = index;
+          ring_last = ring_next;
+          ring_next = (ring_next + 1) % 8;
+          ring_used = std::min(ring_used + 1, 8);
+        }
+        out[x] = static_cast<uint8_t>(index);
+      }
+    }
+  }
+
+  if (source.Transparent()) {
+    const TColor transparent = SourceTransparentColour(source);
+    std::vector<uint8_t> mask(data_.size(), 0);
+    std::vector<TColor> colours;
+    for (int y = 0; y < height; ++y) {
+      RowColours(source, y, colours);
+      for (int x = 0; x < width; ++x)
+        if (colours[static_cast<size_t>(x)] == transparent)
+          mask[static_cast<size_t>(y) * width + x] = 1;
+    }
+    ApplyMask(mask);
+  }
+  Touch();
+  if (image_) image_->ReportProgress(TProgressStage::psEnding, 100, gif_msg::kConverting);
+}
+
+void TGIFSubImage::ApplyMask(const std::vector<uint8_t>& mask) {
+  if (image_) image_->ReportProgress(TProgressStage::psStarting, 0, gif_msg::kOptimizing);
+  // Indices beyond the palette are drawn black; they get black entries of their own first.
+  int highest = -1;
+  for (uint8_t index : data_) highest = std::max<int>(highest, index);
+  while (color_map_.Count() <= highest) color_map_.Add(kClBlack);
+  // Most used entries first, unused ones dropped; ties keep their order.
+  std::array<int64_t, 256> uses{};
+  for (uint8_t index : data_) ++uses[index];
+  std::array<int, 256> order{};
+  for (int i = 0; i < 256; ++i) order[static_cast<size_t>(i)] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](int a, int b) { return uses[static_cast<size_t>(a)] > uses[static_cast<size_t>(b)]; });
+  TGIFLocalColorMap old_map;
+  old_map.Assign(color_map_);
+  color_map_.Clear();
+  std::array<uint8_t, 256> remap{};
+  for (int index : order) {
+    if (uses[static_cast<size_t>(index)] == 0) break;
+    remap[static_cast<size_t>(index)] = static_cast<uint8_t>(color_map_.Add(old_map.Colors(index)));
+  }
+  for (uint8_t& index : data_) index = remap[index];
+  color_map_.SetOptimized(true);
+  if (image_) image_->ReportProgress(TProgressStage::psEnding, 100, gif_msg::kOptimizing);
+
+  if (color_map_.Count() == 0 || color_map_.Count() >= TGIFColorMap::kMaxColors) return;
+  const int transparent = color_map_.Add(kClBlack);
+  bool masked = false;
+  for (size_t i = 0; i < data_.size(); ++i) {
+    if (mask[i]) {
+      data_[i] = static_cast<uint8_t>(transparent);
+      masked = true;
+    }
+  }
+  if (!masked) {
+    color_map_.Delete(transparent);
+    return;
+  }
+  auto control = std::make_unique<TGIFGraphicControlExtension>(this);
+  control->SetTransparent(true);
+  control->SetTransparentColorIndex(transparent);
+  extensions_.Add(std::move(control));
+}
+
+void TGIFSubImage::Assign(const TGIFSubImage& source) {
+  if (&source == this) return;
+  SetBounds(source.left_, source.top_, source.width_, source.height_);
+  data_ = source.data_;
+  packed_ = source.packed_;
+  has_image_ = source.has_image_;
+  transparent_ = source.transparent_;
+  // A frame that used its own image's global map takes those colours along.
+  if (source.color_map_.Count() == 0 && source.image_ != image_)
+    color_map_.Assign(source.ActiveColorMap());
+  else
+    color_map_.Assign(source.color_map_);
+  extensions_.Clear();
+  for (int i = 0; i < source.extensions_.Count(); ++i)
+    extensions_.Add(source.extensions_[i].CloneFor(this));
+  Touch();
+}
+
+void TGIFSubImage::RenderTo(TBitmap& dest) const {
+  const TGIFColorMap& map = ActiveColorMap();
+  std::vector<TRGBQuad> palette;
+  if (map.Count() == 0) {
+    palette = GreyPalette(256);  // no colour table at all: indices are grey levels
+  } else {
+    palette = map.ToPalette();
+    palette.resize(static_cast<size_t>(1) << std::max(1, map.BitsPerPixel()), TRGBQuad{});
+  }
+  TBitmap bitmap(width_, height_, TPixelFormat::pf8bit);
+  bitmap.SetPalette(palette);
+  for (int y = 0; y < height_; ++y)
+    std::memcpy(bitmap.ScanLine(y), data_.data() + static_cast<size_t>(y) * width_,
+                static_cast<size_t>(width_));
+  if (transparent_ && graphic_control_) {
+    const size_t index = static_cast<size_t>(graphic_control_->TransparentColorIndex());
+    if (index < palette.size()) {
+      bitmap.SetTransparent(true);
+      bitmap.SetTransparentColor(ColorFromQuad(palette[index]));
+    }
+  }
+  dest = std::move(bitmap);
+}
+
+void TGIFSubImage::LoadFromStream(TStream& stream) {
+  while (PeekByte(stream) == kGifExtensionIntroducer) {
+    ReadByte(stream);
+    extensions_.LoadExtension(stream);
+  }
+  const int next = PeekByte(stream);
+  if (next < 0 || next == kGifTrailer || next == 0) {
+    has_image_ = false;  // extensions that no image follows
+    return;
+  }
+  if (next != kGifImageSeparator) {
+    Warning(TGIFSeverity::gsWarning, gif_msg::kInvalidIntroducer);
+    has_image_ = false;
+    return;
+  }
+  ReadImage(stream);
+}
+
+void TGIFSubImage::ReadImage(TStream& stream) {
+  uint8_t descriptor[10];
+  ReadExact(stream, descriptor, sizeof descriptor);
+  const int left = Get16(descriptor + 1);
+  const int top = Get16(descriptor + 3);
+  int width = Get16(descriptor + 5);
+  int height = Get16(descriptor + 7);
+  packed_ = descriptor[9];
+  if (width == 0 || height == 0) {
+    width = image_ ? image_->Header().Width() : 0;
+    height = image_ ? image_->Header().Height() : 0;
+    Warning(TGIFSeverity::gsWarning, gif_msg::kExceedsScreen);
+  }
+  const int64_t pixels = static_cast<int64_t>(width) * height;
+  if (pixels > kMaxPixels ||
+      (image_ && !image_->ReservePixels(static_cast<int64_t>(width_) * height_, pixels)))
+    TooLarge(width, height);
+  left_ = left;
+  top_ = top;
+  width_ = width;
+  height_ = height;
+  has_image_ = true;
+
+  color_map_.Clear();
+  if (packed_ & 0x80) {
+    color_map_.LoadFromStream(stream, 2 << (packed_ & 7));
+    color_map_.SetOptimized((packed_ & 0x20) != 0);
+  }
+  const uint8_t initial =
+      (transparent_ && graphic_control_) ? static_cast<uint8_t>(graphic_control_->TransparentColorIndex()) : 0;
+  data_.assign(static_cast<size_t>(pixels), initial);
+  Touch();
+  DecodeGifImageData(stream, data_.data(), width_, height_, Interlaced(),
+                     [this](const std::string& message) { Warning(TGIFSeverity::gsWarning, message); });
+}
+
+void TGIFSubImage::SaveToStream(TStream& stream) const {
+  for (int i = 0; i < extensions_.Count(); ++i) extensions_[i].SaveToStream(stream);
+  if (!has_image_) return;
+
+  uint8_t packed = packed_ & 0x40;
+  if (color_map_.Count() > 0) {
+    packed |= 0x80;
+    if (color_map_.Optimized()) packed |= 0x20;
+    packed |= static_cast<uint8_t>(std::clamp(color_map_.ColorResolution(), 0, 7));
+  }
+  packed_ = packed;
+  WriteByte(stream, kGifImageSeparator);
+  Write16(stream, static_cast<uint16_t>(left_));
+  Write16(stream, static_cast<uint16_t>(top_));
+  Write16(stream, static_cast<uint16_t>(width_));
+  Write16(stream, static_cast<uint16_t>(height_));
+  WriteByte(stream, packed);
+  if (packed & 0x80) color_map_.SaveToStream(stream, color_map_.BitsPerPixel());
+  WriteImage(stream);
+}
+
+void TGIFSubImage::WriteImage(TStream& stream) const {
+  const int bits = color_map_.Count() > 0 ? color_map_.BitsPerPixel()
+                                          : (image_ ? image_->BitsPerPixel() : 0);
+  std::unique_ptr<TGIFEncoder> encoder;
+  if (image_ && image_->Compression() == TGIFCompression::gcRLE)
+    encoder = std::make_unique<TRLEEncoder>();
+  else
+    encoder = std::make_unique<TLZWEncoder>();
+  encoder->Compress(stream, data_.empty() ? nullptr : data_.data(), width_, height_, Interlaced(),
+                    bits);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TGIFImage
+
+TGIFImage::TGIFImage() : header_(this), images_(this) {}
+
+TGIFImage::~TGIFImage() { images_.Clear(); }
+
+void TGIFImage::Clear() {
+  images_.Clear();
+  header_.Clear();
+  bitmap_.reset();
+  pixels_held_ = 0;
+}
+
+void TGIFImage::Warning(TGIFSeverity severity, const std::string& message) const {
+  if (OnWarning) OnWarning(severity, message);
+}
+
+void TGIFImage::ReportProgress(TProgressStage stage, int percent, const std::string& message) const {
+  if (OnProgress) OnProgress(stage, percent, message);
+}
+
+bool TGIFImage::ReservePixels(int64_t old_pixels, int64_t new_pixels) {
+  // The frames of one image share the pixel limit, so a file of many huge frames with little
+  // data cannot exhaust memory.
+  const int64_t total = pixels_held_ - old_pixels + new_pixels;
+  if (new_pixels > old_pixels && total > pixel_limit_) return false;
+  pixels_held_ = std::max<int64_t>(0, total);
+  return true;
+}
+
+void TGIFImage::FitScreenTo(const TGIFSubImage& frame) {
+  bool warned = false;
+  const int right = frame.Left() + frame.Width();
+  const int bottom = frame.Top() + frame.Height();
+  if (right > header_.Width()) {
+    if (header_.Width() >= 1) {
+      Warning(TGIFSeverity::gsWarning, gif_msg::kWidthTooSmall);
+      warned = true;
+    }
+    header_.SetWidth(right);
+  }
+  if (bottom > header_.Height()) {
+    if (header_.Height() >= 1) {
+      Warning(TGIFSeverity::gsWarning, gif_msg::kHeightTooSmall);
+      warned = true;
+    }
+    header_.SetHeight(bottom);
+  }
+  if (warned) Warning(TGIFSeverity::gsWarning, gif_msg::kExceedsScreen);
+}
+
+TGIFVersion TGIFImage::Version() const {
+  TGIFVersion version = TGIFVersion::gvUnknown;
+  for (int i = 0; i < images_.Count(); ++i) {
+    const TGIFVersion v = images_[i].Version();
+    if (v > version) version = v;
+    if (version == TGIFVersion::gv89a) break;
+  }
+  return version;
+}
+
+int TGIFImage::BitsPerPixel() const {
+  int bits = header_.ColorMap().BitsPerPixel();
+  for (int i = 0; i < images_.Count(); ++i) bits = std::max(bits, images_[i].BitsPerPixel());
+  return bits;
+}
+
+int TGIFImage::ColorResolution() const {
+  int resolution = header_.ColorMap().ColorResolution();
+  for (int i = 0; i < images_.Count(); ++i)
+    resolution = std::max(resolution, images_[i].ActiveColorMap().ColorResolution());
+  return resolution;
+}
+
+int TGIFImage::Add(const TGraphic& source) {
+  TBitmap drawn;
+  const TBitmap* bitmap = dynamic_cast<const TBitmap*>(&source);
+  if (!bitmap) {
+    // Drawn onto a Raster image: by the graphic's own drawing, else by assignment.
+    bool done = false;
+    try {
+      source.ToBitmap(drawn);
+      done = true;
+    } catch (const Exception&) {
+    }
+    if (!done) {
+      try {
+        done = source.AssignTo(drawn);
+      } catch (const Exception&) {
+        done = false;
+      }
+    }
+    if (!done) throw EGIFError(gif_msg::kUnsupportedObject);
+    bitmap = &drawn;
+  }
+  auto frame = std::make_unique<TGIFSubImage>(this);
+  frame->Assign(*bitmap);
+  bitmap_.reset();
+  return images_.Add(std::move(frame));
+}
+
+int TGIFImage::Add(const TPicture& source) {
+  if (!source.Graphic()) throw EGIFError(gif_msg::kUnsupportedObject);
+  return Add(*source.Graphic());
+}
+
+int TGIFImage::Add(const TGIFSubImage& source) {
+  auto frame = std::make_unique<TGIFSubImage>(this);
+  frame->Assign(source);
+  bitmap_.reset();
+  return images_.Add(std::move(frame));
+}
+
+void TGIFImage::Assign(const TGraphic& source) {
+  if (&source == this) return;
+  if (const auto* gif = dynamic_cast<const TGIFImage*>(&source)) {
+    Clear();
+    header_.width_ = gif->header_.width_;
+    header_.height_ = gif->header_.height_;
+    header_.packed_ = gif->header_.packed_;
+    header_.background_index_ = gif->header_.background_index_;
+    header_.aspect_ratio_ = gif->header_.aspect_ratio_;
+    header_.version_text_ = gif->header_.version_text_;
+    header_.color_map_.Assign(gif->header_.color_map_);
+    color_reduction_ = gif->color_reduction_;
+    reduction_bits_ = gif->reduction_bits_;
+    dither_mode_ = gif->dither_mode_;
+    compression_ = gif->compression_;
+    for (int i = 0; i < gif->images_.Count(); ++i) {
+      auto frame = std::make_unique<TGIFSubImage>(this);
+      frame->Assign(gif->images_[i]);
+      images_.Add(std::move(frame));
+    }
+    Changed();
+    return;
+  }
+  Clear();
+  Add(source);
+  Changed();
+}
+
+const TBitmap* TGIFImage::Bitmap() const {
+  if (images_.Count() == 0) return nullptr;
+  if (bitmap_) return bitmap_.get();
+  const TGIFSubImage& frame = images_[0];
+  auto rendered = std::make_unique<TBitmap>();
+  frame.RenderTo(*rendered);
+  int width = header_.Width();
+  int height = header_.Height();
+  if (width == 0) width = frame.Left() + frame.Width();
+  if (height == 0) height = frame.Top() + frame.Height();
+  if (frame.Left() != 0 || frame.Top() != 0 || frame.Width() != width ||
+      frame.Height() != height) {
+    // Frame 0 placed on the logical screen, the rest of which takes the transparent index
+    // (or index 0); parts outside the screen are cut off.
+    if (static_cast<int64_t>(width) * height > pixel_limit_) TooLarge(width, height);
+    auto canvas = std::make_unique<TBitmap>(width, height, TPixelFormat::pf8bit);
+    canvas->SetPalette(rendered->Palette());
+    uint8_t fill = 0;
+    if (frame.Transparent() && frame.GraphicControlExtension())
+      fill = static_cast<uint8_t>(frame.GraphicControlExtension()->TransparentColorIndex());
+    for (int y = 0; y < height; ++y) std::memset(canvas->ScanLine(y), fill, static_cast<size_t>(width));
+    const int copy_width = std::min(frame.Width(), width - frame.Left());
+    for (int y = 0; y < frame.Height() && frame.Top() + y < height && copy_width > 0; ++y)
+      std::memcpy(canvas->ScanLine(frame.Top() + y) + frame.Left(), rendered->ScanLine(y),
+                  static_cast<size_t>(copy_width));
+    canvas->SetTransparent(rendered->Transparent());
+    if (rendered->Transparent()) canvas->SetTransparentColor(rendered->TransparentColor());
+    rendered = std::move(canvas);
+  }
+  bitmap_ = std::move(rendered);
+  return bitmap_.get();
+}
+
+void TGIFImage::ToBitmap(TBitmap& dest) const {
+  const TBitmap* bitmap = Bitmap();
+  if (bitmap)
+    dest = *bitmap;
+  else
+    dest = TBitmap();
+}
+
+void TGIFImage::LoadFromStream(TStream& stream) {
+  const int64_t start = stream.Position();
+  try {
+    Clear();
+    ReportProgress(TProgressStage::psStarting, 0, gif_msg::kLoading);
+    header_.LoadFromStream(stream);
+    const int64_t size = std::max<int64_t>(1, stream.Size());
+    auto skip_zeros = [&] {
+      while (PeekByte(stream) == 0) ReadByte(stream);
+    };
+    skip_zeros();
+    for (;;) {
+      const int next = PeekByte(stream);
+      if (next < 0 || next == kGifTrailer) break;
+      if (next != kGifExtensionIntroducer && next != kGifImageSeparator) {
+        Warning(TGIFSeverity::gsWarning, gif_msg::kUnknownBlock);
+        break;
+      }
+      auto frame = std::make_unique<TGIFSubImage>(this);
+      frame->LoadFromStream(stream);
+      images_.Add(std::move(frame));
+      ReportProgress(TProgressStage::psRunning,
+                     static_cast<int>(std::clamp<int64_t>(stream.Position() * 100 / size, 0, 100)),
+                     gif_msg::kLoading);
+      skip_zeros();
+    }
+    TGIFTrailer(this).LoadFromStream(stream);
+    bitmap_.reset();
+    ReportProgress(TProgressStage::psEnding, 100, gif_msg::kLoading);
+  } catch (...) {
+    Clear();
+    stream.Seek(start);
+    ReportProgress(TProgressStage::psEnding, 100, gif_msg::kLoading);
+    throw;
+  }
+  Changed();
+}
+
+void TGIFImage::SaveToStream(TStream& stream) const {
+  if (Version() == TGIFVersion::gvUnknown) throw EGIFError(gif_msg::kUnsupportedVersion);
+  ReportProgress(TProgressStage::psStarting, 0, gif_msg::kSaving);
+  // The whole file is made in memory first, so a failure leaves the target stream untouched.
+  TMemoryStream out;
+  header_.SaveToStream(out);
+  for (int i = 0; i < images_.Count(); ++i) {
+    images_[i].SaveToStream(out);
+    ReportProgress(TProgressStage::psRunning, (i + 1) * 100 / images_.Count(), gif_msg::kSaving);
+  }
+  WriteByte(out, kGifTrailer);
+  stream.Write(out.Bytes().data(), out.Bytes().size());
+  ReportProgress(TProgressStage::psEnding, 100, gif_msg::kSaving);
+}
+
+void RegisterGifGraphic() {
+  RegisterFileFormat("gif", "GIF Image", "TGIFImage", [] { return std::make_unique<TGIFImage>(); });
+}
+
+}  // namespace pamirune
