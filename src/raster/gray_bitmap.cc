@@ -1,0 +1,37 @@
+#include "raster/gray_bitmap.h"
+
+#include <algorithm>
+
+#include "raster/dib_image.h"
+
+namespace pamirune {
+
+uint8_t GrayLevel(uint8_t red, uint8_t green, uint8_t blue) {
+  // In thousandths, exactly, so that halves are recognised and go to the even neighbour.
+  int thousandths = 289 * red + 586 * green + 114 * blue;
+  int grey = thousandths / 1000;
+  int rest = thousandths % 1000;
+  if (rest > 500 || (rest == 500 && (grey & 1))) ++grey;
+  return static_cast<uint8_t>(std::clamp(grey, 0, 255));
+}
+
+TBitmap MakeGrayBitmap(const TBitmap& bitmap) {
+  // Read through the DIB image, which brings every pixel format to 24 bits row by row.
+  DibImage dib;
+  dib.Assign(bitmap);
+  dib.SetPixelFormat(DibPixelFormat::k24Bit);
+  const DibData& source = dib.Data();
+  TBitmap grey(source.Width(), source.Height(), TPixelFormat::pf24bit);
+  grey.SetResolution(bitmap.XPelsPerMeter(), bitmap.YPelsPerMeter());
+  for (int y = 0; y < source.Height(); ++y) {
+    const uint8_t* in = source.ScanLine(y);
+    uint8_t* out = grey.ScanLine(y);
+    for (int x = 0; x < source.Width(); ++x) {
+      uint8_t v = GrayLevel(in[3 * x + 2], in[3 * x + 1], in[3 * x]);
+      out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = v;
+    }
+  }
+  return grey;
+}
+
+}  // namespace pamirune
