@@ -63,6 +63,8 @@ struct ConversionSettings {
   // [ClipDir] Dir
   std::string output_dir;
 
+  bool operator==(const ConversionSettings&) const = default;
+
   bool AnyFormat() const {
     return write_bmp || write_jpg || write_png || write_mag || write_ico || write_pdf ||
            write_gif || write_tif;

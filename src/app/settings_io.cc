@@ -1,0 +1,307 @@
+#include "app/settings_io.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+#include <system_error>
+
+namespace pamirune {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kFormat[] = "Format";
+constexpr char kFlag[] = "Flag";
+constexpr char kFile[] = "File";
+constexpr char kComp[] = "Comp";
+constexpr char kIcoSize[] = "IcoSize";
+constexpr char kWindow[] = "Window";
+constexpr char kClipDir[] = "ClipDir";
+
+constexpr char kConfigFolder[] = "pamirune";
+
+// The three-state boxes are stored as 0 = checked, 1 = unchecked, 2 = grey.
+int StoredState(CheckState state) {
+  switch (state) {
+    case CheckState::kChecked: return 0;
+    case CheckState::kUnchecked: return 1;
+    case CheckState::kGrayed: return 2;
+  }
+  return 0;
+}
+
+bool StateFromStored(int value, CheckState* state) {
+  switch (value) {
+    case 0: *state = CheckState::kChecked; return true;
+    case 1: *state = CheckState::kUnchecked; return true;
+    case 2: *state = CheckState::kGrayed; return true;
+    default: return false;  // the box keeps its state
+  }
+}
+
+int DelayValueOf(const std::string& text) {
+  int value = 0;
+  return ParseDelayText(text, &value) ? value : 0;
+}
+
+bool HomeFromPasswd(std::string* home) {
+  const passwd* pw = getpwuid(getuid());
+  if (pw == nullptr || pw->pw_dir == nullptr || pw->pw_dir[0] == '\0') return false;
+  *home = pw->pw_dir;
+  return true;
+}
+
+// A settings file beside the program, its name compared without regard to case as the program
+// always has; empty when there is none.
+std::string PortableSettingsFile(const fs::path& folder, const std::string& name) {
+  std::error_code ec;
+  fs::path exact = folder / name;
+  if (fs::is_regular_file(exact, ec)) return exact.string();
+  fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    if (SameIniName(it->path().filename().string(), name) && it->is_regular_file(ec))
+      return (folder / it->path().filename()).string();
+  }
+  return "";
+}
+
+}  // namespace
+
+int ScaleIndexOf(std::string_view scale_text) {
+  for (int i = 0; i < 7; ++i)
+    if (scale_text == kScaleTexts[i]) return i + 1;
+  return 0;
+}
+
+std::string SettingsFileName(const std::string& program_path) {
+  std::string name = fs::path(program_path).filename().string();
+  if (name.empty()) name = "pamirune";
+  // The extension starts at the last dot; a leading dot marks a hidden name, not an extension.
+  size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  name += ".ini";
+  for (char& c : name)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  if (name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
+  return name;
+}
+
+std::string SettingsFilePath(const std::string& program_path, const std::string& xdg_config_home,
+                             const std::string& home) {
+  std::string name = SettingsFileName(program_path);
+  fs::path folder = fs::path(program_path).parent_path();
+  std::string portable = PortableSettingsFile(folder, name);
+  if (!portable.empty()) return portable;
+  // The base directory specification ignores relative paths.
+  fs::path config = xdg_config_home;
+  if (config.empty() || !config.is_absolute()) {
+    if (home.empty()) return (folder / name).string();
+    config = fs::path(home) / ".config";
+  }
+  return (config / kConfigFolder / name).string();
+}
+
+std::string SettingsFilePath(const std::string& program_path) {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const char* home_env = std::getenv("HOME");
+  std::string home = home_env ? home_env : "";
+  if (home.empty()) HomeFromPasswd(&home);
+  return SettingsFilePath(program_path, xdg ? xdg : "", home);
+}
+
+std::string FormatDelayText(int value) {
+  if (value == 0) return "";
+  std::string digits = std::to_string(value);
+  size_t start = digits[0] == '-' ? 1 : 0;
+  for (size_t i = digits.size(); i > start + 3; i -= 3) digits.insert(i - 3, ",");
+  return digits;
+}
+
+bool ParseDelayText(std::string_view text, int* value) {
+  if (ParseIniInteger(text, value)) return true;
+  // Digits grouped by thousands: 1 to 3 digits, then groups of "," and three digits.
+  bool negative = !text.empty() && text.front() == '-';
+  if (negative) text.remove_prefix(1);
+  size_t first = text.find(',');
+  if (first == std::string_view::npos || first == 0 || first > 3) return false;
+  int64_t result = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    bool comma_place = i >= first && (i - first) % 4 == 0;
+    if (comma_place != (c == ',')) return false;
+    if (c == ',') continue;
+    if (c < '0' || c > '9') return false;
+    result = result * 10 + (c - '0');
+    if (result > int64_t{std::numeric_limits<int32_t>::max()} + 1) return false;
+  }
+  if ((text.size() - first) % 4 != 0) return false;  // the last group has three digits
+  if (negative) result = -result;
+  if (result > std::numeric_limits<int32_t>::max() ||
+      result < std::numeric_limits<int32_t>::min())
+    return false;
+  *value = static_cast<int>(result);
+  return true;
+}
+
+void LoadSettings(const TIniGT& ini, bool file_exists, ConversionSettings& s) {
+  // The states the controls are in while loading; the rules below keep them up to date, and
+  // the same states result from ComputeEnabling() at the end.
+  ControlStates states = ComputeEnabling(s);
+  auto box = [&](FormatBox format_box, const char* key) {
+    OnFormatToggled(s, states, format_box, ini.ReadBool(kFormat, key, FormatBoxTicked(s, format_box)));
+  };
+
+  box(FormatBox::kBmp, "bmp");
+  box(FormatBox::kJpg, "jpg");
+  box(FormatBox::kPng, "png");
+
+  CheckState state;
+  if (StateFromStored(ini.ReadInteger(kFormat, "256", 0), &state)) s.colour_mode = ColourModeOf(state);
+  if (StateFromStored(ini.ReadInteger(kFlag, "Del", 0), &state)) s.disposal = DisposalOf(state);
+  // Without a settings file the sources are kept: nothing disappears before the user says so.
+  if (!file_exists) s.disposal = Disposal::kKeep;
+
+  s.transparency = ini.ReadBool(kFormat, "trs", s.transparency);
+  box(FormatBox::kMag, "mag");
+  box(FormatBox::kIco, "ico");
+  box(FormatBox::kPdf, "pdf");
+  box(FormatBox::kGif, "gif");
+  box(FormatBox::kTif, "tif");
+  s.pdf_batch = ini.ReadBool(kFlag, "pdf", s.pdf_batch);
+  OnGifAnimeToggled(s, states, ini.ReadBool(kFlag, "anime", s.gif_anime));
+
+  // Delays are stored as plain digits; older files may hold the edit's text with separators.
+  int delay = DelayValueOf(s.delay_text);
+  std::string delay_stored;
+  if (ini.File().Find(kFlag, "Delay", &delay_stored)) ParseDelayText(delay_stored, &delay);
+  s.delay_text = FormatDelayText(delay);
+
+  s.last_open_dir = ini.ReadString(kFile, "Open", s.last_open_dir);
+
+  std::string icon = ini.ReadString(kIcoSize, "Size", s.icon_size_text);
+  if (icon.empty()) {
+    s.icon_size_text = "32";
+  } else {
+    int size = 0;
+    s.icon_size_text.clear();  // any other value selects nothing
+    if (ParseIniInteger(icon, &size))
+      for (const char* entry : kIconSizeTexts)
+        if (std::to_string(size) == entry) s.icon_size_text = entry;
+  }
+
+  struct Flag {
+    const char* key;
+    bool ConversionSettings::*field;
+  };
+  static constexpr Flag kFlags[] = {
+      {"Dialog", &ConversionSettings::no_dialogs},
+      {"Send", &ConversionSettings::format_dialog_on_send},
+      {"Stay", &ConversionSettings::stay_resident},
+      {"Top", &ConversionSettings::always_on_top},
+      {"Prev", &ConversionSettings::preview},
+      {"Over", &ConversionSettings::overwrite},
+      {"Rename", &ConversionSettings::suffix_s},
+      {"Resize", &ConversionSettings::smooth_resize},
+      {"bar1", &ConversionSettings::bar1},
+      {"bar2", &ConversionSettings::bar2},
+      {"bar3", &ConversionSettings::bar3},
+      {"ClipDir", &ConversionSettings::use_output_dir},
+      {"Trans", &ConversionSettings::transparent_per_image},
+      {"PdfW", &ConversionSettings::pdf_order_dialog},
+      {"GifW", &ConversionSettings::gif_order_dialog},
+      {"ClipW", &ConversionSettings::watch_clipboard},
+      {"FDate", &ConversionSettings::keep_date},
+  };
+  for (const Flag& flag : kFlags) s.*flag.field = ini.ReadBool(kFlag, flag.key, s.*flag.field);
+
+  int scale = ini.ReadInteger(kFlag, "size", 1);
+  s.scale_text = (scale >= 1 && scale <= 7) ? kScaleTexts[scale - 1] : "";
+
+  s.output_dir = ini.ReadString(kClipDir, "Dir", s.output_dir);
+
+  // The track bar keeps its position within its range; the spin edit follows it.
+  OnLevelChanged(s, ini.ReadInteger(kComp, "Comp", s.level));
+
+  ApplyLoadedInvariants(s, states);
+}
+
+bool LoadSettings(const std::string& ini_path, ConversionSettings& settings,
+                  bool* file_existed) {
+  std::error_code ec;
+  bool exists = fs::is_regular_file(ini_path, ec);
+  if (file_existed) *file_existed = exists;
+  TIniGT ini(ini_path);
+  LoadSettings(ini, exists, settings);
+  return !exists;
+}
+
+void RestoreWindowPlacement(const TIniGT& ini, ConversionSettings& s) {
+  ini.ReadWindowPos(kWindow, "Pos", &s.window_left, &s.window_top);
+  ini.ReadWindowSize(kWindow, "Size", &s.window_width, &s.window_height);
+}
+
+void RestoreWindowPlacement(const std::string& ini_path, ConversionSettings& settings) {
+  RestoreWindowPlacement(TIniGT(ini_path), settings);
+}
+
+void SaveSettings(TIniGT& ini, const ConversionSettings& s) {
+  ini.BeginUpdate();
+  ini.WriteBool(kFormat, "bmp", s.write_bmp);
+  ini.WriteBool(kFormat, "jpg", s.write_jpg);
+  ini.WriteBool(kFormat, "png", s.write_png);
+  ini.WriteInteger(kFormat, "256", StoredState(ColourBoxState(s.colour_mode)));
+  ini.WriteBool(kFormat, "trs", s.transparency);
+  ini.WriteBool(kFormat, "mag", s.write_mag);
+  ini.WriteBool(kFormat, "ico", s.write_ico);
+  ini.WriteBool(kFormat, "pdf", s.write_pdf);
+  ini.WriteBool(kFormat, "gif", s.write_gif);
+  ini.WriteBool(kFormat, "tif", s.write_tif);
+  ini.WriteBool(kFlag, "pdf", s.pdf_batch);
+  ini.WriteBool(kFlag, "anime", s.gif_anime);
+  ini.WriteBool(kFlag, "Dialog", s.no_dialogs);
+  ini.WriteBool(kFlag, "Send", s.format_dialog_on_send);
+  ini.WriteBool(kFlag, "Stay", s.stay_resident);
+  ini.WriteBool(kFlag, "Top", s.always_on_top);
+  ini.WriteBool(kFlag, "Prev", s.preview);
+  ini.WriteBool(kFlag, "Over", s.overwrite);
+  ini.WriteBool(kFlag, "Rename", s.suffix_s);
+  ini.WriteBool(kFlag, "ReSize", s.smooth_resize);
+  ini.WriteBool(kFlag, "bar1", s.bar1);
+  ini.WriteBool(kFlag, "bar2", s.bar2);
+  ini.WriteBool(kFlag, "bar3", s.bar3);
+  ini.WriteBool(kFlag, "ClipDir", s.use_output_dir);
+  ini.WriteBool(kFlag, "Trans", s.transparent_per_image);
+  ini.WriteBool(kFlag, "PdfW", s.pdf_order_dialog);
+  ini.WriteBool(kFlag, "GifW", s.gif_order_dialog);
+  ini.WriteBool(kFlag, "ClipW", s.watch_clipboard);
+  ini.WriteBool(kFlag, "FDate", s.keep_date);
+  ini.WriteInteger(kFlag, "Del", StoredState(DisposalBoxState(s.disposal)));
+  // Plain digits, so that a delay of 1000 or more reads back; a text that is no number (the
+  // empty field of a zero delay) is written as it stands.
+  int delay = 0;
+  if (ParseDelayText(s.delay_text, &delay)) {
+    ini.WriteInteger(kFlag, "Delay", delay);
+  } else {
+    ini.WriteString(kFlag, "Delay", s.delay_text);
+  }
+  ini.WriteString(kFile, "Open", s.last_open_dir);
+  ini.WriteInteger(kComp, "Comp", s.level);
+  ini.WriteString(kIcoSize, "Size", s.icon_size_text);
+  ini.WriteWindowPos(kWindow, "Pos", s.window_left, s.window_top);
+  ini.WriteWindowSize(kWindow, "Size", s.window_width, s.window_height);
+  if (int scale = ScaleIndexOf(s.scale_text); scale > 0) ini.WriteInteger(kFlag, "Size", scale);
+  ini.WriteString(kClipDir, "Dir", s.output_dir);
+  ini.EndUpdate();
+}
+
+void SaveSettings(const std::string& ini_path, const ConversionSettings& settings) {
+  TIniGT ini(ini_path);
+  SaveSettings(ini, settings);
+}
+
+}  // namespace pamirune
