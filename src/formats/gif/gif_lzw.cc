@@ -207,9 +207,10 @@ void TLZWEncoder::Compress(TStream& stream, const uint8_t* pixels, int width, in
     if (next > (1 << size) - 1 && size < 12) ++size;
   };
 
-  output(clear);
   table_.Clear();
+  // A frame without pixels gets the end code alone.
   if (pixels && width > 0 && height > 0) {
+    output(clear);
     int prefix = -1;
     for (int r : GifRowOrder(height, interlaced)) {
       const uint8_t* row = pixels + static_cast<size_t>(r) * static_cast<size_t>(width);
