@@ -4,6 +4,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "raster/errors.h"
 #include "raster/stream.h"
 
 namespace pamirune {
@@ -29,16 +30,21 @@ bool EnclosedInQuotes(std::string_view s) {
   return s.size() >= 2 && IsQuote(s.front()) && s.front() == s.back();
 }
 
+enum class ReadResult { kRead, kMissing, kTooLarge, kUnreadable };
+
 // Reads at most limit + 1 bytes, so an oversized file is recognised without reading it all.
-bool ReadLimited(const std::string& path, size_t limit, std::string* text) {
+ReadResult ReadLimited(const std::string& path, size_t limit, std::string* text) {
   std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) return false;
+  fs::file_status status = fs::status(path, ec);
+  if (!fs::exists(status)) return ReadResult::kMissing;
+  if (!fs::is_regular_file(status)) return ReadResult::kUnreadable;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
+  if (!in) return ReadResult::kUnreadable;
   text->resize(limit + 1);
   in.read(text->data(), static_cast<std::streamsize>(text->size()));
+  if (in.bad()) return ReadResult::kUnreadable;
   text->resize(static_cast<size_t>(in.gcount()));
-  return text->size() <= limit;
+  return text->size() <= limit ? ReadResult::kRead : ReadResult::kTooLarge;
 }
 
 }  // namespace
@@ -52,7 +58,12 @@ bool SameIniName(std::string_view a, std::string_view b) {
 
 TIniFile::TIniFile(std::string file_name) : file_name_(std::move(file_name)) {
   std::string text;
-  if (ReadLimited(file_name_, kMaxFileBytes, &text)) Parse(text);
+  switch (ReadLimited(file_name_, kMaxFileBytes, &text)) {
+    case ReadResult::kRead: Parse(text); break;
+    case ReadResult::kMissing: case ReadResult::kTooLarge: break;
+    // What could not be read is not replaced by a file made of defaults.
+    case ReadResult::kUnreadable: unreadable_ = true; break;
+  }
 }
 
 TIniFile TIniFile::FromText(std::string_view text) {
@@ -221,6 +232,7 @@ void TIniFile::UpdateFile() {
     modified_ = false;
     return;
   }
+  if (unreadable_) throw EOSError(file_name_ + ": the file could not be read");
   std::error_code ec;
   // A settings file that is a link (kept with the user's other dotfiles, say) stays a link:
   // the file it points to is replaced, not the link.

@@ -21,7 +21,8 @@ class TIniFile {
   // A larger file is not a settings file: it is read as empty and replaced at the next save.
   static constexpr size_t kMaxFileBytes = 4 * 1024 * 1024;
 
-  // Reads the file. A missing, unreadable, oversized or damaged file reads as an empty one.
+  // Reads the file. A missing, unreadable, oversized or damaged file reads as an empty one; one
+  // that exists but cannot be read is never overwritten (saving it throws).
   explicit TIniFile(std::string file_name);
   // An INI held in memory only (UpdateFile() writes nothing); used by tests and fuzzing.
   static TIniFile FromText(std::string_view text);
@@ -45,7 +46,8 @@ class TIniFile {
   // Nested updates: writes stay in memory until the outermost EndUpdate(), which saves once.
   void BeginUpdate() { ++update_depth_; }
   void EndUpdate();
-  // Saves the file now if anything changed since it was read or last saved. Throws EOSError.
+  // Saves the file now if anything changed since it was read or last saved. Throws EOSError
+  // when it cannot, or when the file existed but could not be read.
   void UpdateFile();
 
   // The whole text as it would be saved.
@@ -70,6 +72,7 @@ class TIniFile {
 
   std::string file_name_;
   bool in_memory_ = false;
+  bool unreadable_ = false;
   bool bom_ = false;
   std::string default_eol_ = "\n";
   std::vector<Line> lines_;

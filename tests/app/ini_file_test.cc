@@ -227,6 +227,14 @@ TEST_F(IniFileTest, FailedSaveThrowsAndLeavesTheFile) {
   EXPECT_THROW(ini.WriteString("A", "k", "2"), Exception);
   fs::permissions(dir_ / "ro", fs::perms::owner_all);
   EXPECT_EQ(Get(path), "[A]\nk=1\n");
+
+  // A file that exists but cannot be read is not replaced by one made of defaults.
+  fs::permissions(path, fs::perms::none);
+  TIniFile unreadable(path);
+  EXPECT_EQ(unreadable.ReadString("A", "k", "d"), "d");
+  EXPECT_THROW(unreadable.WriteString("A", "j", "2"), Exception);
+  fs::permissions(path, fs::perms::owner_all);
+  EXPECT_EQ(Get(path), "[A]\nk=1\n");
 }
 
 }  // namespace
