@@ -1,6 +1,7 @@
 #include "cli/cli_app.h"
 
 #include "app/converter.h"
+#include "app/settings_io.h"
 #include "cli/cli_options.h"
 #include "cli/console_ui.h"
 #include "formats/register_all.h"
@@ -30,10 +31,26 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
   RegisterGraphicKinds();
 
   ConversionSettings settings;
+  std::string ini_path =
+      job.ini_path.empty() ? SettingsFilePath(os.ProgramPath()) : os.LongPathName(job.ini_path);
+  LoadSettings(ini_path, settings);
   std::string error = ApplyOverrides(job, settings);
   if (!error.empty()) {
     std::fprintf(err, "pamirune-cli: %s\n", error.c_str());
     return 2;
+  }
+  // The options of this run obey the window's rules: transparency only with png, ico or gif,
+  // the animation only with gif.
+  ControlStates states;
+  ApplyLoadedInvariants(settings, states);
+  if (job.save_settings) {
+    try {
+      SaveSettings(ini_path, settings);
+    } catch (const Exception& e) {
+      std::fprintf(err, "pamirune-cli: %s\n", e.what());
+      return 1;
+    }
+    if (job.files.empty()) return 0;
   }
   if (job.files.empty()) {
     std::fprintf(err, "pamirune-cli: no files given\n%s", CliUsage().c_str());
