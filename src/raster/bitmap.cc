@@ -1,6 +1,7 @@
 #include "raster/bitmap.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -10,8 +11,137 @@
 namespace pamirune {
 
 namespace {
+
 const char kBadPixelFormat[] = "画像ﾌｫｰﾏｯﾄが不正です";
+const char kBadBitmap[] = "ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です";
+
+// Layout kinds shared by the row reader and writer.
+enum Kind { kIndex1 = 1, kIndex4 = 4, kIndex8 = 8, kMasked16 = 16, kBgr24 = 24, kBgrx32 = 32,
+            kMasked32 = 33 };
+
+constexpr uint32_t kMask555[3] = {0x7C00, 0x03E0, 0x001F};
+
+bool IsPaletteFormat(TPixelFormat f) {
+  return f == TPixelFormat::pf1bit || f == TPixelFormat::pf4bit || f == TPixelFormat::pf8bit;
 }
+
+Kind KindOf(const TBitmap& b) {
+  switch (b.PixelFormat()) {
+    case TPixelFormat::pf1bit: return kIndex1;
+    case TPixelFormat::pf4bit: return kIndex4;
+    case TPixelFormat::pf8bit: return kIndex8;
+    case TPixelFormat::pf15bit:
+    case TPixelFormat::pf16bit: return kMasked16;
+    case TPixelFormat::pfDevice:
+    case TPixelFormat::pf24bit: return kBgr24;
+    case TPixelFormat::pf32bit: return b.HasMasks() ? kMasked32 : kBgrx32;
+    case TPixelFormat::pfCustom: break;
+  }
+  throw EInvalidGraphic(kBadPixelFormat);
+}
+
+// The masks a 16-bit or masked 32-bit layout is read and written with.
+std::array<uint32_t, 3> MasksOf(const TBitmap& b) {
+  if (b.PixelFormat() == TPixelFormat::pf15bit || !b.HasMasks())
+    return {kMask555[0], kMask555[1], kMask555[2]};
+  return b.Masks();
+}
+
+// Lowest set bit and span (lowest to highest set bit) of a mask; a mask with gaps is read over
+// its whole span, so every value stays within the span's width.
+void MaskShape(uint32_t mask, int& shift, int& bits) {
+  if (mask == 0) {
+    shift = bits = 0;
+    return;
+  }
+  shift = std::countr_zero(mask);
+  bits = 32 - std::countl_zero(mask >> shift);
+}
+
+// Widens a value of `bits` bits to 8 bits by repeating its high bits (5 bits: v << 3 | v >> 2).
+uint8_t Expand(uint32_t value, int bits) {
+  if (bits <= 0) return 0;
+  if (bits >= 8) return static_cast<uint8_t>(value >> (bits - 8));
+  uint32_t v = value << (8 - bits);
+  for (int filled = bits; filled < 8; filled *= 2) v |= v >> filled;
+  return static_cast<uint8_t>(v);
+}
+
+inline uint32_t GetIndex1(const uint8_t* row, int x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
+inline uint32_t GetIndex4(const uint8_t* row, int x) {
+  return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
+}
+inline void SetIndex1(uint8_t* row, int x, uint32_t v) {
+  uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
+  if (v & 1) row[x >> 3] |= bit;
+  else row[x >> 3] &= static_cast<uint8_t>(~bit);
+}
+inline void SetIndex4(uint8_t* row, int x, uint32_t v) {
+  uint8_t& byte = row[x >> 1];
+  if (x & 1) byte = static_cast<uint8_t>((byte & 0xF0) | (v & 0x0F));
+  else byte = static_cast<uint8_t>((byte & 0x0F) | ((v & 0x0F) << 4));
+}
+
+// Copies count raw pixels of bpp bits from src (starting at pixel sx) to dst (at pixel dx).
+void CopyRawPixels(const uint8_t* src, int sx, uint8_t* dst, int dx, int count, int bpp) {
+  if (count <= 0) return;
+  if (bpp >= 8) {
+    size_t bytes = static_cast<size_t>(bpp / 8);
+    std::memmove(dst + dx * bytes, src + sx * bytes, count * bytes);
+  } else if (bpp == 4) {
+    for (int i = 0; i < count; ++i) SetIndex4(dst, dx + i, GetIndex4(src, sx + i));
+  } else {
+    for (int i = 0; i < count; ++i) SetIndex1(dst, dx + i, GetIndex1(src, sx + i));
+  }
+}
+
+// Colour of a palette entry, or of an index the palette lacks (black).
+std::array<TColor, 256> PaletteColors(const TBitmap& b) {
+  std::array<TColor, 256> lut{};
+  int n = b.UsablePaletteSize();
+  for (int i = 0; i < n; ++i) lut[i] = ColorFromQuad(b.Palette()[i]);
+  // A 1-bit image without palette reads as black and white.
+  if (b.PixelFormat() == TPixelFormat::pf1bit && n == 0) lut[1] = kClWhite;
+  return lut;
+}
+
+// A colour value with the palette-index flag stands for that entry of the palette.
+TColor ResolveColor(const TBitmap& b, TColor color) {
+  if (!(color & kPaletteIndexFlag)) return color & 0xFFFFFF;
+  size_t index = color & 0xFF;
+  if (index < b.Palette().size()) return ColorFromQuad(b.Palette()[index]);
+  return kClBlack;
+}
+
+// Nearest entry by a walk over the whole palette (squared distance, lowest index on ties).
+int LinearNearest(const TRGBQuad* palette, int count, TColor color) {
+  int r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
+  int best = 0;
+  int best_distance = std::numeric_limits<int>::max();
+  for (int i = 0; i < count; ++i) {
+    int dr = palette[i].red - r, dg = palette[i].green - g, db = palette[i].blue - b;
+    int d = dr * dr + dg * dg + db * db;
+    if (d < best_distance) {
+      best_distance = d;
+      best = i;
+      if (d == 0) break;
+    }
+  }
+  return best;
+}
+
+bool SameLayout(const TBitmap& a, const TBitmap& b) {
+  Kind ka = KindOf(a), kb = KindOf(b);
+  if (ka != kb) return false;
+  if (ka == kMasked16 || ka == kMasked32) return MasksOf(a) == MasksOf(b);
+  if (ka == kIndex1 || ka == kIndex4 || ka == kIndex8) return PaletteColors(a) == PaletteColors(b);
+  return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Sizes and the pixel limit.
 
 int BitsPerPixel(TPixelFormat format) {
   switch (format) {
@@ -29,17 +159,245 @@ int BitsPerPixel(TPixelFormat format) {
 }
 
 int64_t RowBytes(int width, int bits_per_pixel) {
-  if (width < 0) throw EInvalidGraphic("ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です");
+  if (width < 0) throw EInvalidGraphic(kBadBitmap);
   return ((static_cast<int64_t>(width) * bits_per_pixel + 31) / 32) * 4;
 }
 
 int64_t CheckedImageBytes(int width, int height, int bits_per_pixel) {
-  if (width < 0 || height < 0) throw EInvalidGraphic("ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です");
+  if (width < 0 || height < 0) throw EInvalidGraphic(kBadBitmap);
   if (static_cast<int64_t>(width) * height > kMaxPixels)
     throw EImageTooLarge("画像が大きすぎます (" + std::to_string(width) + " x " +
                          std::to_string(height) + ")");
   return RowBytes(width, bits_per_pixel) * height;
 }
+
+// ---------------------------------------------------------------------------------------------
+// Nearest palette entry.
+
+TNearestColorMapper::TNearestColorMapper(const TRGBQuad* palette, int count)
+    : palette_(palette, palette + std::clamp(count, 0, 256)) {
+  if (palette_.size() > 16) cell_start_.assign(32768, -1);
+}
+
+int TNearestColorMapper::Linear(int r, int g, int b) const {
+  return LinearNearest(palette_.data(), static_cast<int>(palette_.size()), RGB(r, g, b));
+}
+
+// The candidates of a cell are the entries that can be nearest to some colour of the cell: an
+// entry whose least distance to the cell exceeds the smallest greatest distance of any entry
+// never wins. Every entry that can win or tie is kept, in index order, so the search over the
+// candidates gives the same answer as the search over the whole palette.
+void TNearestColorMapper::BuildCell(int cell) {
+  int lo[3] = {(cell >> 10) << 3, ((cell >> 5) & 31) << 3, (cell & 31) << 3};
+  auto axis = [](int v, int low, int& dmin, int& dmax) {
+    int high = low + 7;
+    int near = v < low ? low - v : (v > high ? v - high : 0);
+    int far = std::max(std::abs(v - low), std::abs(v - high));
+    dmin += near * near;
+    dmax += far * far;
+  };
+  int n = static_cast<int>(palette_.size());
+  std::vector<int> dmins(n);
+  int bound = std::numeric_limits<int>::max();
+  for (int i = 0; i < n; ++i) {
+    int dmin = 0, dmax = 0;
+    axis(palette_[i].red, lo[0], dmin, dmax);
+    axis(palette_[i].green, lo[1], dmin, dmax);
+    axis(palette_[i].blue, lo[2], dmin, dmax);
+    dmins[i] = dmin;
+    bound = std::min(bound, dmax);
+  }
+  cell_start_[cell] = static_cast<int32_t>(candidates_.size());
+  size_t count_at = candidates_.size();
+  candidates_.push_back(0);
+  for (int i = 0; i < n; ++i)
+    if (dmins[i] <= bound) candidates_.push_back(static_cast<uint16_t>(i));
+  candidates_[count_at] = static_cast<uint16_t>(candidates_.size() - count_at - 1);
+}
+
+int TNearestColorMapper::Index(TColor color) {
+  int r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
+  if (cell_start_.empty()) return Linear(r, g, b);
+  int cell = ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
+  if (cell_start_[cell] < 0) BuildCell(cell);
+  const uint16_t* list = candidates_.data() + cell_start_[cell];
+  int count = list[0];
+  int best = list[1];
+  int best_distance = std::numeric_limits<int>::max();
+  for (int k = 1; k <= count; ++k) {
+    const TRGBQuad& q = palette_[list[k]];
+    int dr = q.red - r, dg = q.green - g, db = q.blue - b;
+    int d = dr * dr + dg * dg + db * db;
+    if (d < best_distance) {
+      best_distance = d;
+      best = list[k];
+    }
+  }
+  return best;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Row reader and writer.
+
+void TRowReader::InitChannel(Channel& c, uint32_t mask) {
+  c.mask = mask;
+  MaskShape(mask, c.shift, c.bits);
+  if (c.bits <= 8)
+    for (uint32_t v = 0; v < (1u << c.bits); ++v) c.expand[v] = Expand(v, c.bits);
+}
+
+uint8_t TRowReader::Decode(const Channel& c, uint32_t value) {
+  uint32_t v = (value & c.mask) >> c.shift;
+  return c.bits <= 8 ? c.expand[v] : static_cast<uint8_t>(v >> (c.bits - 8));
+}
+
+TRowReader::TRowReader(const TBitmap& bitmap) : bitmap_(bitmap), kind_(KindOf(bitmap)) {
+  if (kind_ == kIndex1 || kind_ == kIndex4 || kind_ == kIndex8) lut_ = PaletteColors(bitmap);
+  if (kind_ == kMasked16 || kind_ == kMasked32) {
+    auto masks = MasksOf(bitmap);
+    for (int i = 0; i < 3; ++i) InitChannel(channels_[i], masks[i]);
+  }
+}
+
+void TRowReader::Read(int y, int x0, int count, TColor* out) const {
+  const uint8_t* row = bitmap_.ScanLine(y);
+  switch (kind_) {
+    case kIndex1:
+      for (int i = 0; i < count; ++i) out[i] = lut_[GetIndex1(row, x0 + i)];
+      break;
+    case kIndex4:
+      for (int i = 0; i < count; ++i) out[i] = lut_[GetIndex4(row, x0 + i)];
+      break;
+    case kIndex8:
+      row += x0;
+      for (int i = 0; i < count; ++i) out[i] = lut_[row[i]];
+      break;
+    case kMasked16:
+      row += 2 * x0;
+      for (int i = 0; i < count; ++i) {
+        uint32_t v = row[2 * i] | (row[2 * i + 1] << 8);
+        out[i] = RGB(Decode(channels_[0], v), Decode(channels_[1], v), Decode(channels_[2], v));
+      }
+      break;
+    case kBgr24:
+      row += 3 * x0;
+      for (int i = 0; i < count; ++i, row += 3) out[i] = RGB(row[2], row[1], row[0]);
+      break;
+    case kBgrx32:
+      row += 4 * x0;
+      for (int i = 0; i < count; ++i, row += 4) out[i] = RGB(row[2], row[1], row[0]);
+      break;
+    case kMasked32:
+      row += 4 * x0;
+      for (int i = 0; i < count; ++i, row += 4) {
+        uint32_t v = row[0] | (row[1] << 8) | (row[2] << 16) | (static_cast<uint32_t>(row[3]) << 24);
+        out[i] = RGB(Decode(channels_[0], v), Decode(channels_[1], v), Decode(channels_[2], v));
+      }
+      break;
+  }
+}
+
+void TRowWriter::InitChannel(Channel& c, uint32_t mask) {
+  c.mask = mask;
+  MaskShape(mask, c.shift, c.bits);
+}
+
+uint32_t TRowWriter::EncodeChannel(const Channel& c, uint8_t value) {
+  if (c.bits <= 0) return 0;
+  uint32_t v;
+  if (c.bits <= 8) {
+    v = static_cast<uint32_t>(value) >> (8 - c.bits);
+  } else {
+    // Repeat the 8 bits downwards so that full intensity fills the whole field.
+    v = 0;
+    for (int at = c.bits - 8; at > -8; at -= 8)
+      v |= at >= 0 ? static_cast<uint32_t>(value) << at : static_cast<uint32_t>(value) >> -at;
+  }
+  return (v << c.shift) & c.mask;
+}
+
+TRowWriter::TRowWriter(TBitmap& bitmap) : bitmap_(bitmap), kind_(KindOf(bitmap)) {
+  if (kind_ == kIndex1 || kind_ == kIndex4 || kind_ == kIndex8) {
+    if (bitmap.UsablePaletteSize() > 0) {
+      mapper_ = std::make_unique<TNearestColorMapper>(bitmap.Palette().data(),
+                                                      bitmap.UsablePaletteSize());
+    } else {
+      auto bw = BlackWhitePalette();
+      mapper_ = std::make_unique<TNearestColorMapper>(bw);
+    }
+  }
+  if (kind_ == kMasked16 || kind_ == kMasked32) {
+    auto masks = MasksOf(bitmap);
+    for (int i = 0; i < 3; ++i) InitChannel(channels_[i], masks[i]);
+  }
+}
+
+uint32_t TRowWriter::Encode(TColor color) {
+  uint8_t r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
+  switch (kind_) {
+    case kIndex1:
+    case kIndex4:
+    case kIndex8:
+      return static_cast<uint32_t>(mapper_->Index(color));
+    case kMasked16:
+    case kMasked32:
+      return EncodeChannel(channels_[0], r) | EncodeChannel(channels_[1], g) |
+             EncodeChannel(channels_[2], b);
+    default:
+      return b | (g << 8) | (static_cast<uint32_t>(r) << 16);
+  }
+}
+
+void TRowWriter::Write(int y, int x0, int count, const TColor* colors) {
+  uint8_t* row = bitmap_.ScanLine(y);
+  switch (kind_) {
+    case kIndex1:
+      for (int i = 0; i < count; ++i) SetIndex1(row, x0 + i, mapper_->Index(colors[i]));
+      break;
+    case kIndex4:
+      for (int i = 0; i < count; ++i) SetIndex4(row, x0 + i, mapper_->Index(colors[i]));
+      break;
+    case kIndex8:
+      row += x0;
+      for (int i = 0; i < count; ++i) row[i] = static_cast<uint8_t>(mapper_->Index(colors[i]));
+      break;
+    case kMasked16:
+      row += 2 * x0;
+      for (int i = 0; i < count; ++i) {
+        uint32_t v = Encode(colors[i]);
+        row[2 * i] = static_cast<uint8_t>(v);
+        row[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+      }
+      break;
+    case kBgr24:
+      row += 3 * x0;
+      for (int i = 0; i < count; ++i, row += 3) {
+        row[0] = GetBValue(colors[i]);
+        row[1] = GetGValue(colors[i]);
+        row[2] = GetRValue(colors[i]);
+      }
+      break;
+    case kBgrx32:
+      row += 4 * x0;
+      for (int i = 0; i < count; ++i, row += 4) {
+        row[0] = GetBValue(colors[i]);
+        row[1] = GetGValue(colors[i]);
+        row[2] = GetRValue(colors[i]);
+        row[3] = 0;
+      }
+      break;
+    case kMasked32:
+      row += 4 * x0;
+      for (int i = 0; i < count; ++i, row += 4) {
+        uint32_t v = Encode(colors[i]);
+        std::memcpy(row, &v, 4);
+      }
+      break;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TBitmap.
 
 TBitmap::TBitmap(int width, int height, TPixelFormat format) { Allocate(width, height, format); }
 
@@ -56,14 +414,39 @@ void TBitmap::Allocate(int width, int height, TPixelFormat format) {
     has_masks_ = true;
   }
   if (format == TPixelFormat::pf15bit) has_masks_ = false;
+  if (palette_.empty()) {
+    if (format == TPixelFormat::pf1bit) palette_ = BlackWhitePalette();
+    if (format == TPixelFormat::pf4bit)
+      palette_.assign(SystemPalette16().begin(), SystemPalette16().end());
+    if (format == TPixelFormat::pf8bit)
+      palette_.assign(HalftonePalette256().begin(), HalftonePalette256().end());
+  }
+}
+
+void TBitmap::TakePixels(TBitmap&& other) {
+  width_ = other.width_;
+  height_ = other.height_;
+  format_ = other.format_;
+  stride_ = other.stride_;
+  bits_ = std::move(other.bits_);
+  palette_ = std::move(other.palette_);
+  masks_ = other.masks_;
+  has_masks_ = other.has_masks_;
 }
 
 void TBitmap::SetSize(int width, int height) {
   if (width == width_ && height == height_) return;
-  TBitmap old = *this;
-  Allocate(width, height, format_);
-  Fill(kClWhite);
-  CopyFrom(old, 0, 0);
+  TBitmap next;
+  next.format_ = format_;
+  next.palette_ = palette_;
+  next.masks_ = masks_;
+  next.has_masks_ = has_masks_;
+  next.Allocate(width, height, format_);
+  next.Fill(kClWhite);
+  int bpp = BitsPerPixel(format_);
+  int w = std::min(width, width_), h = std::min(height, height_);
+  for (int y = 0; y < h; ++y) CopyRawPixels(ScanLine(y), 0, next.ScanLine(y), 0, w, bpp);
+  TakePixels(std::move(next));
   Changed();
 }
 
@@ -78,14 +461,17 @@ void TBitmap::SetMasks(uint32_t red, uint32_t green, uint32_t blue) {
   has_masks_ = true;
 }
 
+int TBitmap::UsablePaletteSize() const {
+  int n = static_cast<int>(palette_.size());
+  if (IsPaletteFormat(format_)) n = std::min(n, 1 << BitsPerPixel(format_));
+  return n;
+}
+
 bool TBitmap::Monochrome() const {
   if (format_ != TPixelFormat::pf1bit) return false;
   if (palette_.size() < 2) return true;
-  auto black = TRGBQuad{0, 0, 0, 0};
-  auto white = TRGBQuad{255, 255, 255, 0};
-  auto a = palette_[0], b = palette_[1];
-  a.reserved = b.reserved = 0;
-  return a == black && b == white;
+  TColor a = ColorFromQuad(palette_[0]), b = ColorFromQuad(palette_[1]);
+  return (a == kClBlack && b == kClWhite) || (a == kClWhite && b == kClBlack);
 }
 
 TColor TBitmap::TransparentColor() const {
@@ -95,49 +481,12 @@ TColor TBitmap::TransparentColor() const {
   return Pixel(0, height_ - 1);
 }
 
-namespace {
-
-// Position of the lowest set bit and width of a mask.
-void MaskShape(uint32_t mask, int& shift, int& bits) {
-  shift = 0;
-  bits = 0;
-  if (mask == 0) return;
-  while (!(mask & 1u)) {
-    mask >>= 1;
-    ++shift;
-  }
-  while (mask & 1u) {
-    mask >>= 1;
-    ++bits;
-  }
-}
-
-uint8_t Expand(uint32_t value, int bits) {
-  if (bits <= 0) return 0;
-  if (bits >= 8) return static_cast<uint8_t>(value >> (bits - 8));
-  // Replicate the high bits into the low ones (5 bits: v << 3 | v >> 2).
-  uint32_t v = value << (8 - bits);
-  int filled = bits;
-  while (filled < 8) {
-    v |= v >> filled;
-    filled *= 2;
-  }
-  return static_cast<uint8_t>(v);
-}
-
-uint32_t Compress(uint8_t value, int shift, int bits) {
-  if (bits <= 0) return 0;
-  uint32_t v = bits >= 8 ? static_cast<uint32_t>(value) << (bits - 8) : value >> (8 - bits);
-  return v << shift;
-}
-
-}  // namespace
-
 uint32_t TBitmap::RawPixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
   const uint8_t* row = ScanLine(y);
   switch (format_) {
-    case TPixelFormat::pf1bit: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case TPixelFormat::pf4bit: return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
+    case TPixelFormat::pf1bit: return GetIndex1(row, x);
+    case TPixelFormat::pf4bit: return GetIndex4(row, x);
     case TPixelFormat::pf8bit: return row[x];
     case TPixelFormat::pf15bit:
     case TPixelFormat::pf16bit: return row[2 * x] | (row[2 * x + 1] << 8);
@@ -155,17 +504,11 @@ uint32_t TBitmap::RawPixel(int x, int y) const {
 }
 
 void TBitmap::SetRawPixel(int x, int y, uint32_t value) {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
   uint8_t* row = ScanLine(y);
   switch (format_) {
-    case TPixelFormat::pf1bit: {
-      uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
-      if (value & 1) row[x >> 3] |= bit; else row[x >> 3] &= static_cast<uint8_t>(~bit);
-      break;
-    }
-    case TPixelFormat::pf4bit:
-      if (x & 1) row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & 0xF0) | (value & 0x0F));
-      else row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & 0x0F) | ((value & 0x0F) << 4));
-      break;
+    case TPixelFormat::pf1bit: SetIndex1(row, x, value); break;
+    case TPixelFormat::pf4bit: SetIndex4(row, x, value); break;
     case TPixelFormat::pf8bit: row[x] = static_cast<uint8_t>(value); break;
     case TPixelFormat::pf15bit:
     case TPixelFormat::pf16bit:
@@ -186,153 +529,220 @@ void TBitmap::SetRawPixel(int x, int y, uint32_t value) {
 TColor TBitmap::Pixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return kClBlack;
   uint32_t v = RawPixel(x, y);
-  switch (format_) {
-    case TPixelFormat::pf1bit:
-      if (palette_.size() <= v) return v ? kClWhite : kClBlack;
-      return ColorFromQuad(palette_[v]);
-    case TPixelFormat::pf4bit:
-    case TPixelFormat::pf8bit:
-      if (palette_.size() <= v) return kClBlack;
-      return ColorFromQuad(palette_[v]);
-    case TPixelFormat::pf15bit:
-      return RGB(Expand((v >> 10) & 31, 5), Expand((v >> 5) & 31, 5), Expand(v & 31, 5));
-    case TPixelFormat::pf16bit:
-    case TPixelFormat::pf32bit:
-      if (has_masks_) {
-        int rs, rb, gs, gb, bs, bb;
-        MaskShape(masks_[0], rs, rb);
-        MaskShape(masks_[1], gs, gb);
-        MaskShape(masks_[2], bs, bb);
-        return RGB(Expand((v & masks_[0]) >> rs, rb), Expand((v & masks_[1]) >> gs, gb),
-                   Expand((v & masks_[2]) >> bs, bb));
-      }
-      if (format_ == TPixelFormat::pf16bit)
-        return RGB(Expand((v >> 10) & 31, 5), Expand((v >> 5) & 31, 5), Expand(v & 31, 5));
+  switch (KindOf(*this)) {
+    case kIndex1:
+      if (palette_.empty()) return v ? kClWhite : kClBlack;
       [[fallthrough]];
-    case TPixelFormat::pfDevice:
-    case TPixelFormat::pf24bit:
-      return RGB(static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v));
-    case TPixelFormat::pfCustom: break;
+    case kIndex4:
+    case kIndex8:
+      return static_cast<int>(v) < UsablePaletteSize() ? ColorFromQuad(palette_[v]) : kClBlack;
+    case kMasked16:
+    case kMasked32: {
+      auto masks = MasksOf(*this);
+      uint8_t c[3];
+      for (int i = 0; i < 3; ++i) {
+        int shift, bits;
+        MaskShape(masks[i], shift, bits);
+        c[i] = Expand((v & masks[i]) >> shift, bits);
+      }
+      return RGB(c[0], c[1], c[2]);
+    }
+    default:
+      return RGB(static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8),
+                 static_cast<uint8_t>(v));
   }
-  return kClBlack;
 }
 
 int TBitmap::NearestPaletteIndex(TColor color) const {
-  int best = 0;
-  int best_distance = std::numeric_limits<int>::max();
-  int r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
-  for (size_t i = 0; i < palette_.size(); ++i) {
-    int dr = palette_[i].red - r, dg = palette_[i].green - g, db = palette_[i].blue - b;
-    int d = dr * dr + dg * dg + db * db;
-    if (d < best_distance) {
-      best_distance = d;
-      best = static_cast<int>(i);
-      if (d == 0) break;
-    }
-  }
-  return best;
+  return LinearNearest(palette_.data(), UsablePaletteSize(), color);
 }
 
 void TBitmap::SetPixel(int x, int y, TColor color) {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
-  uint8_t r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
-  switch (format_) {
-    case TPixelFormat::pf1bit:
-      if (palette_.empty()) {
-        SetRawPixel(x, y, (r + g + b) >= 384 ? 1 : 0);
-        return;
-      }
-      [[fallthrough]];
-    case TPixelFormat::pf4bit:
-    case TPixelFormat::pf8bit:
-      SetRawPixel(x, y, static_cast<uint32_t>(NearestPaletteIndex(color)));
-      return;
-    case TPixelFormat::pf15bit:
-      SetRawPixel(x, y, ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
-      return;
-    case TPixelFormat::pf16bit:
-    case TPixelFormat::pf32bit:
-      if (has_masks_) {
-        int rs, rb, gs, gb, bs, bb;
-        MaskShape(masks_[0], rs, rb);
-        MaskShape(masks_[1], gs, gb);
-        MaskShape(masks_[2], bs, bb);
-        SetRawPixel(x, y, Compress(r, rs, rb) | Compress(g, gs, gb) | Compress(b, bs, bb));
-        return;
-      }
-      if (format_ == TPixelFormat::pf16bit) {
-        SetRawPixel(x, y, ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
-        return;
-      }
-      [[fallthrough]];
-    case TPixelFormat::pfDevice:
-    case TPixelFormat::pf24bit:
-      SetRawPixel(x, y, b | (g << 8) | (static_cast<uint32_t>(r) << 16));
-      return;
-    case TPixelFormat::pfCustom: return;
+  if ((color & kPaletteIndexFlag) && IsPaletteFormat(format_)) {
+    SetRawPixel(x, y, color & 0xFF);
+    return;
   }
+  color = ResolveColor(*this, color);
+  if (IsPaletteFormat(format_)) {
+    SetRawPixel(x, y, UsablePaletteSize() > 0 ? NearestPaletteIndex(color)
+                                              : (GetRValue(color) + GetGValue(color) +
+                                                 GetBValue(color) >= 384));
+    return;
+  }
+  TRowWriter(*this).Write(y, x, 1, &color);
+}
+
+void TBitmap::ReadRow(int y, TColor* out) const {
+  if (y < 0 || y >= height_) return;
+  TRowReader(*this).Read(y, 0, width_, out);
+}
+
+void TBitmap::WriteRow(int y, const TColor* colors) {
+  if (y < 0 || y >= height_) return;
+  TRowWriter(*this).Write(y, 0, width_, colors);
 }
 
 void TBitmap::Fill(TColor color) {
-  for (int y = 0; y < height_; ++y)
-    for (int x = 0; x < width_; ++x) SetPixel(x, y, color);
+  if (Empty()) return;
+  uint32_t v;
+  if ((color & kPaletteIndexFlag) && IsPaletteFormat(format_)) {
+    v = color & 0xFF;
+  } else {
+    v = TRowWriter(*this).Encode(ResolveColor(*this, color));
+  }
+  // Build the top row, then repeat it (padding bytes included, which is harmless).
+  std::vector<uint8_t> row(static_cast<size_t>(stride_), 0);
+  switch (BitsPerPixel(format_)) {
+    case 1: std::fill(row.begin(), row.end(), (v & 1) ? 0xFF : 0x00); break;
+    case 4: std::fill(row.begin(), row.end(), static_cast<uint8_t>((v & 15) * 0x11)); break;
+    default: {
+      int bytes = BitsPerPixel(format_) / 8;
+      for (int x = 0; x < width_; ++x)
+        for (int k = 0; k < bytes; ++k) row[x * bytes + k] = static_cast<uint8_t>(v >> (8 * k));
+    }
+  }
+  for (int y = 0; y < height_; ++y) std::memcpy(ScanLine(y), row.data(), row.size());
+  Changed();
 }
 
 void TBitmap::SetPixelFormat(TPixelFormat format) {
   if (format == TPixelFormat::pfCustom) throw EInvalidGraphic(kBadPixelFormat);
   if (format == format_) return;
-  TBitmap old = *this;
-  has_masks_ = false;
+  TBitmap next;
   switch (format) {
     case TPixelFormat::pf1bit:
-      if (old.palette_.empty() || old.format_ != TPixelFormat::pf1bit) {
-        // The current palette is kept when it has two entries; otherwise black and white.
-        if (old.palette_.size() != 2) palette_ = BlackWhitePalette();
-      }
+      // The current palette when it is a two-colour one; otherwise black and white.
+      if (palette_.size() == 2) next.palette_ = palette_;
+      else next.palette_ = BlackWhitePalette();
       break;
     case TPixelFormat::pf4bit:
-      palette_.assign(SystemPalette16().begin(), SystemPalette16().end());
+      next.palette_.assign(SystemPalette16().begin(), SystemPalette16().end());
       break;
     case TPixelFormat::pf8bit:
-      palette_.assign(HalftonePalette256().begin(), HalftonePalette256().end());
+      next.palette_.assign(HalftonePalette256().begin(), HalftonePalette256().end());
       break;
     default:
-      palette_.clear();
       break;
   }
-  Allocate(old.width_, old.height_, format);
-  for (int y = 0; y < height_; ++y)
-    for (int x = 0; x < width_; ++x) SetPixel(x, y, old.Pixel(x, y));
+  next.Allocate(width_, height_, format);
+  // The device format and 24 bits share their layout: only the name changes.
+  if (KindOf(*this) == kBgr24 && KindOf(next) == kBgr24) {
+    format_ = format;
+    Changed();
+    return;
+  }
+  if (IsPaletteFormat(format_) && IsPaletteFormat(format)) {
+    // Index to index: each source entry is mapped once.
+    auto colors = PaletteColors(*this);
+    TNearestColorMapper mapper(next.palette_.data(), next.UsablePaletteSize());
+    std::array<uint8_t, 256> map{};
+    for (int i = 0; i < 256; ++i) map[i] = static_cast<uint8_t>(mapper.Index(colors[i]));
+    for (int y = 0; y < height_; ++y) {
+      const uint8_t* src = ScanLine(y);
+      uint8_t* dst = next.ScanLine(y);
+      for (int x = 0; x < width_; ++x) {
+        uint32_t index = format_ == TPixelFormat::pf8bit ? src[x]
+                         : format_ == TPixelFormat::pf4bit ? GetIndex4(src, x)
+                                                           : GetIndex1(src, x);
+        uint32_t to = map[index];
+        if (format == TPixelFormat::pf8bit) dst[x] = static_cast<uint8_t>(to);
+        else if (format == TPixelFormat::pf4bit) SetIndex4(dst, x, to);
+        else SetIndex1(dst, x, to);
+      }
+    }
+  } else {
+    TRowReader reader(*this);
+    TRowWriter writer(next);
+    std::vector<TColor> colors(static_cast<size_t>(width_));
+    for (int y = 0; y < height_; ++y) {
+      reader.Read(y, 0, width_, colors.data());
+      writer.Write(y, 0, width_, colors.data());
+    }
+  }
+  TakePixels(std::move(next));
   Changed();
 }
 
+void TBitmap::Blit(const TBitmap& source, const TRect& rect) {
+  int tw = rect.Width(), th = rect.Height();
+  if (tw <= 0 || th <= 0 || source.Empty() || Empty()) return;
+  // The visible part of the target rectangle.
+  int x_begin = std::max(rect.left, 0), x_end = std::min<int64_t>(rect.right, width_);
+  int y_begin = std::max(rect.top, 0), y_end = std::min<int64_t>(rect.bottom, height_);
+  if (x_begin >= x_end || y_begin >= y_end) return;
+  int count = x_end - x_begin;
+  int64_t sw = source.Width(), sh = source.Height();
+  // Plain stretch: target offset i takes source column i * sw / tw (rows alike).
+  std::vector<int> xmap(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i)
+    xmap[i] = static_cast<int>(static_cast<int64_t>(x_begin - rect.left + i) * sw / tw);
+  bool identity = sw == tw && x_begin - rect.left == xmap[0];
+  if (SameLayout(source, *this)) {
+    int bpp = BitsPerPixel(format_);
+    for (int y = y_begin; y < y_end; ++y) {
+      int sy = static_cast<int>(static_cast<int64_t>(y - rect.top) * sh / th);
+      const uint8_t* src = source.ScanLine(sy);
+      uint8_t* dst = ScanLine(y);
+      if (identity) {
+        CopyRawPixels(src, xmap[0], dst, x_begin, count, bpp);
+        continue;
+      }
+      switch (bpp) {
+        case 1:
+          for (int i = 0; i < count; ++i) SetIndex1(dst, x_begin + i, GetIndex1(src, xmap[i]));
+          break;
+        case 4:
+          for (int i = 0; i < count; ++i) SetIndex4(dst, x_begin + i, GetIndex4(src, xmap[i]));
+          break;
+        case 8:
+          for (int i = 0; i < count; ++i) dst[x_begin + i] = src[xmap[i]];
+          break;
+        case 16:
+          for (int i = 0; i < count; ++i) std::memcpy(dst + 2 * (x_begin + i), src + 2 * xmap[i], 2);
+          break;
+        case 24:
+          for (int i = 0; i < count; ++i) std::memcpy(dst + 3 * (x_begin + i), src + 3 * xmap[i], 3);
+          break;
+        case 32:
+          for (int i = 0; i < count; ++i) std::memcpy(dst + 4 * (x_begin + i), src + 4 * xmap[i], 4);
+          break;
+      }
+    }
+    return;
+  }
+  TRowReader reader(source);
+  TRowWriter writer(*this);
+  std::vector<TColor> source_row(static_cast<size_t>(sw));
+  std::vector<TColor> target_row(static_cast<size_t>(count));
+  int decoded = -1;
+  for (int y = y_begin; y < y_end; ++y) {
+    int sy = static_cast<int>(static_cast<int64_t>(y - rect.top) * sh / th);
+    if (sy != decoded) {
+      reader.Read(sy, 0, static_cast<int>(sw), source_row.data());
+      for (int i = 0; i < count; ++i) target_row[i] = source_row[xmap[i]];
+      decoded = sy;
+    }
+    writer.Write(y, x_begin, count, target_row.data());
+  }
+}
+
 void TBitmap::CopyFrom(const TBitmap& source, int x0, int y0) {
-  for (int y = std::max(0, -y0); y < source.height_ && y + y0 < height_; ++y)
-    for (int x = std::max(0, -x0); x < source.width_ && x + x0 < width_; ++x)
-      SetPixel(x + x0, y + y0, source.Pixel(x, y));
+  if (&source == this) return;
+  Blit(source, TRect{x0, y0, x0 + source.width_, y0 + source.height_});
 }
 
 void TBitmap::StretchDraw(const TRect& rect, const TGraphic& graphic) {
   TBitmap converted;
   const TBitmap* src = dynamic_cast<const TBitmap*>(&graphic);
-  if (!src) {
+  if (src == this) {
+    converted = *this;
+    src = &converted;
+  } else if (!src) {
     graphic.ToBitmap(converted);
     src = &converted;
   }
-  int tw = rect.Width(), th = rect.Height();
-  if (tw <= 0 || th <= 0 || src->Empty()) return;
-  int64_t sw = src->Width(), sh = src->Height();
-  for (int y = 0; y < th; ++y) {
-    int ty = rect.top + y;
-    if (ty < 0 || ty >= height_) continue;
-    int sy = static_cast<int>(y * sh / th);
-    for (int x = 0; x < tw; ++x) {
-      int tx = rect.left + x;
-      if (tx < 0 || tx >= width_) continue;
-      int sx = static_cast<int>(x * sw / tw);
-      SetPixel(tx, ty, src->Pixel(sx, sy));
-    }
-  }
+  Blit(*src, rect);
   Changed();
 }
 

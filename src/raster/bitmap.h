@@ -1,6 +1,18 @@
 // TBitmap, the Raster image: the in-memory form every reader produces and every writer consumes.
 // Rows are kept bottom-up and padded to 4 bytes, as a BMP file holds them; ScanLine(y) counts
 // rows from the top.
+//
+// Pixel layouts by format:
+//   pf1bit, pf4bit, pf8bit  palette indices, most significant bits first; the palette always
+//                           exists (a new image gets black and white, the 16-colour system
+//                           palette or the halftone palette); indices past its end read black
+//   pf15bit                 16-bit little-endian 0RRRRRGG GGGBBBBB, no masks
+//   pf16bit                 16-bit little-endian under the three masks (0xF800, 0x07E0, 0x001F
+//                           unless a file brought others)
+//   pf24bit, pfDevice       blue, green, red bytes (the device format is 24-bit true colour)
+//   pf32bit                 blue, green, red, unused bytes; with masks: a 32-bit little-endian
+//                           value under the three masks
+// Codecs that need colours rather than the raw layout use ReadRow / WriteRow.
 #pragma once
 
 #include <array>
@@ -91,10 +103,19 @@ class TBitmap : public TGraphic {
   // Sets pixel (x, y): true-colour formats take the colour, palette formats the nearest entry.
   void SetPixel(int x, int y, TColor color);
   void SetRawPixel(int x, int y, uint32_t value);
-  // Index of the palette entry nearest to colour (squared RGB distance, lowest index on ties).
+  // Index of the palette entry nearest to colour (squared RGB distance, lowest index on ties),
+  // among the entries the pixel format can address.
   int NearestPaletteIndex(TColor color) const;
+  // The entries of the palette the pixel format can address (all of them for true colour).
+  int UsablePaletteSize() const;
   // Fills the whole image with one colour.
   void Fill(TColor color);
+
+  // Row access in colours, whatever the pixel format: ReadRow decodes the width_ pixels of row
+  // y (0 = top) into out; WriteRow stores colours (palette formats: the nearest entry). For
+  // many rows at once prefer a TRowReader / TRowWriter (below), which set up their tables once.
+  void ReadRow(int y, TColor* out) const;
+  void WriteRow(int y, const TColor* colors);
 
   // Canvas: draw a graphic stretched into rect with plain nearest-neighbour (target pixel
   // (x, y) takes source pixel (x * sw / tw, y * sh / th)).
@@ -119,6 +140,10 @@ class TBitmap : public TGraphic {
 
  private:
   void Allocate(int width, int height, TPixelFormat format);
+  // Takes over the pixels, size, format, palette and masks of other (the BMP reader and the
+  // format change build the new image beside the old one and swap it in when complete).
+  void TakePixels(TBitmap&& other);
+  void Blit(const TBitmap& source, const TRect& rect);
 
   int width_ = 0;
   int height_ = 0;
@@ -133,6 +158,71 @@ class TBitmap : public TGraphic {
   bool os2_format_ = false;
   int x_pels_per_meter_ = 0;
   int y_pels_per_meter_ = 0;
+};
+
+// Nearest palette entry for many colours: exact (squared RGB distance, lowest index on ties),
+// with the candidates of each 8 x 8 x 8 colour cell worked out once, on first use.
+class TNearestColorMapper {
+ public:
+  TNearestColorMapper(const TRGBQuad* palette, int count);
+  explicit TNearestColorMapper(const std::vector<TRGBQuad>& palette)
+      : TNearestColorMapper(palette.data(), static_cast<int>(palette.size())) {}
+  int Index(TColor color);
+
+ private:
+  int Linear(int r, int g, int b) const;
+  void BuildCell(int cell);
+
+  std::vector<TRGBQuad> palette_;
+  std::vector<int32_t> cell_start_;  // per 5-5-5 cell: start in candidates_, -1 = not built
+  std::vector<uint16_t> candidates_;  // per cell: count, then the entry indices in order
+};
+
+// Decodes rows of one image into colours; the tables are set up once.
+class TRowReader {
+ public:
+  explicit TRowReader(const TBitmap& bitmap);
+  // Pixels x0 .. x0 + count - 1 of row y (0 = top); the range must lie inside the image.
+  void Read(int y, int x0, int count, TColor* out) const;
+
+ private:
+  struct Channel {
+    uint32_t mask = 0;
+    int shift = 0;
+    int bits = 0;
+    std::array<uint8_t, 256> expand{};
+  };
+  static void InitChannel(Channel& c, uint32_t mask);
+  static uint8_t Decode(const Channel& c, uint32_t value);
+
+  const TBitmap& bitmap_;
+  int kind_ = 0;
+  std::array<TColor, 256> lut_{};
+  Channel channels_[3];
+};
+
+// Encodes colours into rows of one image (palette formats: nearest entry, no dithering).
+class TRowWriter {
+ public:
+  explicit TRowWriter(TBitmap& bitmap);
+  // Stores pixels x0 .. x0 + count - 1 of row y (0 = top); the range must lie inside the image.
+  void Write(int y, int x0, int count, const TColor* colors);
+  // The raw value a colour becomes in this image (palette index or packed pixel).
+  uint32_t Encode(TColor color);
+
+ private:
+  struct Channel {
+    uint32_t mask = 0;
+    int shift = 0;
+    int bits = 0;
+  };
+  static void InitChannel(Channel& c, uint32_t mask);
+  static uint32_t EncodeChannel(const Channel& c, uint8_t value);
+
+  TBitmap& bitmap_;
+  int kind_ = 0;
+  std::unique_ptr<TNearestColorMapper> mapper_;
+  Channel channels_[3];
 };
 
 }  // namespace pamirune

@@ -50,6 +50,14 @@ class TBitmap;
 
 class TGraphic {
  public:
+  TGraphic() = default;
+  // Copies take the image, never the notification handlers: a copy must not call back into
+  // the container or window that hooked the original.
+  TGraphic(const TGraphic& other) : transparent_(other.transparent_) {}
+  TGraphic& operator=(const TGraphic& other) {
+    transparent_ = other.transparent_;
+    return *this;
+  }
   virtual ~TGraphic() = default;
 
   // Virtual constructor: a new, empty graphic of the same kind.

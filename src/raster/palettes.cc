@@ -24,9 +24,17 @@ const std::array<TRGBQuad, 20>& SystemPalette20() {
   return kPalette;
 }
 
+// The halftone palette of a 256-colour display:
+//   0 ..   9  the first ten static colours;
+//  10 .. 225  the 6 x 6 x 6 colour cube, every channel at 0, 51, 102, 153, 204 or 255, red
+//             changing fastest (index 10 + r + 6 g + 36 b for levels r, g, b in 0 .. 5);
+// 226 .. 245  twenty greys that split every step of the cube's grey diagonal into five, so that
+//             together with the cube they form a ramp of 26 even levels (round(k * 255 / 25)
+//             for the k that are not multiples of 5);
+// 246 .. 255  the last ten static colours.
+// Black and white occur both among the static colours and in the cube; nearest-colour lookups
+// take the lower index.
 const std::array<TRGBQuad, 256>& HalftonePalette256() {
-  // The first ten and the last ten entries are the static system colours; between them the
-  // 6 x 6 x 6 colour cube (levels 0, 51, ..., 255) and a grey ramp fill the table.
   static const std::array<TRGBQuad, 256> kPalette = [] {
     std::array<TRGBQuad, 256> p{};
     const auto& sys = SystemPalette20();
@@ -35,11 +43,13 @@ const std::array<TRGBQuad, 256>& HalftonePalette256() {
     int k = 10;
     for (int b = 0; b < 6; ++b)
       for (int g = 0; g < 6; ++g)
-        for (int r = 0; r < 6; ++r) p[k++] = Q(r * 51, g * 51, b * 51);
-    // 226 .. 245: greys between the cube's levels.
-    for (int i = 0; k < 246; ++i, ++k) {
-      uint8_t v = static_cast<uint8_t>(8 + i * 12);
-      p[k] = Q(v, v, v);
+        for (int r = 0; r < 6; ++r)
+          p[k++] = Q(static_cast<uint8_t>(r * 51), static_cast<uint8_t>(g * 51),
+                     static_cast<uint8_t>(b * 51));
+    for (int step = 1; step < 25; ++step) {
+      if (step % 5 == 0) continue;
+      auto v = static_cast<uint8_t>((step * 255 + 12) / 25);
+      p[k++] = Q(v, v, v);
     }
     return p;
   }();

@@ -41,7 +41,24 @@ const TFileFormat* TFileFormatsList::Find(const std::string& extension) const {
   return nullptr;
 }
 
+void TFileFormatsList::RemoveKind(const std::string& kind) {
+  std::erase_if(entries_, [&](const TFileFormat& f) { return f.kind == kind; });
+}
+
+void TPicture::Hold(std::unique_ptr<TGraphic> graphic) {
+  if (graphic) {
+    graphic->OnChange = [this] {
+      if (OnChange) OnChange();
+    };
+    graphic->OnProgress = [this](TProgressStage stage, int percent, const std::string& message) {
+      if (OnProgress) OnProgress(stage, percent, message);
+    };
+  }
+  graphic_ = std::move(graphic);
+}
+
 void TPicture::LoadFromFile(const std::string& file_name) {
+  // The extension is the text after the last dot of the file's own name.
   std::string ext;
   auto dot = file_name.find_last_of('.');
   auto slash = file_name.find_last_of('/');
@@ -51,9 +68,12 @@ void TPicture::LoadFromFile(const std::string& file_name) {
   if (!format) throw EInvalidGraphic("拡張子 ." + ext + " の画像形式は処理できません");
   if (!format->create) throw EInvalidGraphic(format->description + " は読み込めません");
   std::unique_ptr<TGraphic> graphic = format->create();
-  graphic->OnProgress = OnProgress;
+  // Progress of the load reaches our listener; changes are reported once, after success.
+  graphic->OnProgress = [this](TProgressStage stage, int percent, const std::string& message) {
+    if (OnProgress) OnProgress(stage, percent, message);
+  };
   graphic->LoadFromFile(file_name);  // on failure the new graphic is dropped, ours stays
-  graphic_ = std::move(graphic);
+  Hold(std::move(graphic));
   if (OnChange) OnChange();
 }
 
@@ -62,18 +82,13 @@ void TPicture::SaveToFile(const std::string& file_name) const {
 }
 
 void TPicture::SetGraphic(const TGraphic* graphic) {
-  if (!graphic) {
-    graphic_.reset();
-  } else {
-    graphic_ = graphic->Clone();
-    graphic_->OnProgress = OnProgress;
-  }
+  Hold(graphic ? graphic->Clone() : nullptr);
   if (OnChange) OnChange();
 }
 
 TBitmap& TPicture::Bitmap() {
   if (auto* b = dynamic_cast<TBitmap*>(graphic_.get())) return *b;
-  graphic_ = std::make_unique<TBitmap>();
+  Hold(std::make_unique<TBitmap>());
   return static_cast<TBitmap&>(*graphic_);
 }
 

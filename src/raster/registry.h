@@ -29,6 +29,8 @@ class TFileFormatsList {
            TGraphicFactory create);
   // Lower-cases extension and searches from the newest entry to the oldest; nullptr if none.
   const TFileFormat* Find(const std::string& extension) const;
+  // Removes every entry of a kind (by class name), as unregistering a graphic class does.
+  void RemoveKind(const std::string& kind);
   const std::vector<TFileFormat>& Entries() const { return entries_; }
 
  private:
@@ -42,6 +44,7 @@ inline void RegisterFileFormat(const std::string& extension, const std::string& 
   TFileFormatsList::Instance().Add(extension, description, kind, std::move(create));
 }
 
+// Holds at most one graphic and forwards its change and progress notifications.
 class TPicture {
  public:
   TPicture() = default;
@@ -66,6 +69,9 @@ class TPicture {
   TProgressEvent OnProgress;
 
  private:
+  // Hooks the graphic's notifications to this container and makes it the held one.
+  void Hold(std::unique_ptr<TGraphic> graphic);
+
   std::unique_ptr<TGraphic> graphic_;
 };
 
