@@ -230,6 +230,11 @@ void PngWriteStream::Write(const TBitmap& image) {
     }
     TColor rgb = resolve(c);
     int lum = PngLuminance(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
+    if (L.bit_depth == 1 && src_palette.size() >= 2) {
+      // The level the pixels of that colour are written with: its nearest entry's bit.
+      std::vector<TRGBQuad> two(src_palette.begin(), src_palette.begin() + 2);
+      return PngNearestPaletteIndex(two, rgb) ^ (L.invert ? 1 : 0);
+    }
     if (L.bit_depth == 1) return lum >= 128 ? 1 : 0;
     if (L.bit_depth == 4) return lum / 16;
     return lum;
@@ -292,7 +297,12 @@ void PngWriteStream::Write(const TBitmap& image) {
     }
     if (sbit > 0 && !L.greyscale) {
       std::vector<uint8_t> b;
-      for (int i = 0; i < (L.alpha ? 4 : 3); ++i) b.push_back(static_cast<uint8_t>(sbit >> (8 * i)));
+      for (int i = 0; i < (L.alpha ? 4 : 3); ++i) {
+        // A channel of 0 or more than 8 significant bits would make the file invalid; such
+        // a channel is declared with all its 8 bits.
+        uint8_t bits = static_cast<uint8_t>(sbit >> (8 * i));
+        b.push_back(bits == 0 || bits > 8 ? 8 : bits);
+      }
       out.WriteChunk("sBIT", b);
     }
   }

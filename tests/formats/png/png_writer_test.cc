@@ -288,6 +288,25 @@ TEST(PngWriter, PaletteIsCutToWhatTheDepthAddresses) {
   EXPECT_EQ(FindChunk(ParseChunks(Encode(b, o)), "tRNS"), nullptr);
 }
 
+TEST(PngWriter, DeclaredValuesStayValid) {
+  // sBIT: a channel given 0 (or over 8) bits is declared with 8, so the file stays valid.
+  PngOptions o;
+  o.significant_bits = 0x00090605;
+  TBitmap mask(3, 2, TPixelFormat::pf8bit);
+  EXPECT_EQ(FindChunk(ParseChunks(Encode(png_test::MakeRgb(3, 2), o, &mask)), "sBIT")->data, (Bytes{5, 6, 8, 8}));
+  // 1-bit greyscale: a transparent colour marks the level its pixels are written with, also
+  // when both palette entries are dark (entry 1 darker: written inverted).
+  TBitmap dark(8, 1, TPixelFormat::pf1bit);
+  dark.SetPalette({{0, 0, 100, 0}, {0, 0, 50, 0}});
+  dark.ScanLine(0)[0] = 0x0F;
+  PngOptions g;
+  g.greyscale = true;
+  g.transparent_color = ColorFromQuad(dark.Palette()[0]);
+  Bytes file = Encode(dark, g);
+  EXPECT_EQ(png_test::InflateIdat(file), (Bytes{0, 0xF0}));
+  EXPECT_EQ(FindChunk(ParseChunks(file), "tRNS")->data, (Bytes{0, 1}));
+}
+
 // Expected inflated size of an Adam7 image: one filter byte per pass row plus pass pixels.
 size_t Adam7Size(int w, int h, int bits) {
   size_t n = 0;
