@@ -1,0 +1,295 @@
+// TJPEGImage: quality, shared data, header-only loading, decoding settings and errors.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "jpeg_test_util.h"
+#include "raster/registry.h"
+
+namespace pamirune::testing {
+namespace {
+
+TEST(JpegImage, QualityOfTheSliderEnds) {
+  TBitmap picture = Picture();
+  // Slider position 0 gives quality 0, which the library takes as 1; position 9 gives 90,
+  // the default.
+  EXPECT_EQ(Encode(picture, 0), Encode(picture, 1));
+  TJPEGImage fresh;
+  EXPECT_EQ(fresh.CompressionQuality(), 90);
+  fresh.Assign(picture);
+  fresh.Compress();
+  EXPECT_EQ(Encode(picture, 9 * 10), fresh.Data().stream);
+  EXPECT_LT(Encode(picture, 1).size(), Encode(picture, 90).size());
+  // Quality is written into the quantization tables: 1 gives the coarsest, all 255 (baseline).
+  std::vector<uint8_t> coarse = Encode(picture, 1);
+  auto dqt = FindMarker(coarse, 0xDB);
+  ASSERT_NE(dqt, coarse.end());
+  EXPECT_EQ(dqt[4], 0x00);  // 8-bit table 0
+  EXPECT_EQ(dqt[5], 255);
+}
+
+TEST(JpegImage, EmptyRasterCompressesToNoBytes) {
+  TJPEGImage jpeg;
+  jpeg.Assign(TBitmap(0, 5, TPixelFormat::pf24bit));
+  jpeg.Compress();
+  EXPECT_TRUE(jpeg.Data().stream.empty());
+  EXPECT_TRUE(jpeg.Empty());
+  // Saving such an image would write an empty file; it is refused instead.
+  TMemoryStream out;
+  EXPECT_THROW(jpeg.SaveToStream(out), EJPEG);
+  EXPECT_EQ(out.Size(), 0);
+  TJPEGImage nothing;
+  EXPECT_THROW(nothing.SaveToStream(out), EJPEG);
+}
+
+TEST(JpegImage, CompressingACopyLeavesTheSharedBytesAlone) {
+  TJPEGImage first;
+  Load(first, Encode(Picture()));
+  const std::vector<uint8_t> original = first.Data().stream;
+  TJPEGImage second;
+  second.Assign(first);
+  EXPECT_EQ(&second.Data(), &first.Data());
+  second.SetCompressionQuality(10);
+  TBitmap pixels;
+  pixels.Assign(second);  // decodes the shared bytes
+  second.Assign(pixels);
+  second.Compress();
+  EXPECT_NE(&second.Data(), &first.Data());
+  EXPECT_NE(second.Data().stream, original);
+  EXPECT_EQ(first.Data().stream, original);
+  TMemoryStream saved;
+  first.SaveToStream(saved);
+  EXPECT_EQ(saved.Bytes(), original);
+}
+
+TEST(JpegImage, LoadReadsTheHeaderOnly) {
+  TJPEGImage jpeg;
+  Load(jpeg, Encode(Picture(37, 21)));
+  EXPECT_EQ(jpeg.Raster(), nullptr);
+  EXPECT_FALSE(jpeg.Empty());
+  EXPECT_EQ(jpeg.Width(), 37);
+  EXPECT_EQ(jpeg.Height(), 21);
+  EXPECT_FALSE(jpeg.Data().grayscale);
+  EXPECT_FALSE(jpeg.ProgressiveEncoding());
+  TBitmap out;
+  out.Assign(jpeg);
+  ASSERT_NE(jpeg.Raster(), nullptr);
+  EXPECT_EQ(out.PixelFormat(), TPixelFormat::pf24bit);
+  EXPECT_EQ(out.Width(), 37);
+  EXPECT_LE(MeanDifference(out, Picture(37, 21)), 8);
+}
+
+TEST(JpegImage, SizeCannotBeChanged) {
+  TJPEGImage jpeg;
+  jpeg.Assign(Picture());
+  for (int which = 0; which < 2; ++which) {
+    try {
+      which ? jpeg.SetHeight(10) : jpeg.SetWidth(10);
+      FAIL();
+    } catch (const EInvalidGraphicOperation& e) {
+      EXPECT_STREQ(e.what(), "JPEG ｲﾒｰｼﾞのｻｲｽﾞは変更できません");
+    }
+  }
+  EXPECT_EQ(jpeg.Width(), 40);
+}
+
+TEST(JpegImage, GreyscaleDecodesToEightBitsWithAGreyPalette) {
+  TJPEGImage writer;
+  writer.Assign(Picture());
+  writer.SetGrayscale(true);
+  writer.Compress();
+  EXPECT_TRUE(writer.Data().grayscale);
+
+  TJPEGImage reader;  // 24-bit pixel format, greyscale off
+  Load(reader, writer.Data().stream);
+  EXPECT_TRUE(reader.Data().grayscale);
+  TBitmap out;
+  out.Assign(reader);
+  ASSERT_EQ(out.PixelFormat(), TPixelFormat::pf8bit);
+  ASSERT_EQ(out.Palette().size(), 256u);
+  for (int i = 0; i < 256; ++i) {
+    const TRGBQuad& q = out.Palette()[static_cast<size_t>(i)];
+    EXPECT_TRUE(q.red == i && q.green == i && q.blue == i) << i;
+  }
+  // A colour file decodes to grey too when asked.
+  TJPEGImage colour;
+  Load(colour, Encode(Picture()));
+  colour.SetGrayscale(true);
+  TBitmap grey;
+  grey.Assign(colour);
+  EXPECT_EQ(grey.PixelFormat(), TPixelFormat::pf8bit);
+  EXPECT_LE(MaxDifference(grey, out), 3);
+}
+
+TEST(JpegImage, DecodingSettings) {
+  std::vector<uint8_t> file = Encode(Picture(41, 30));
+  TJPEGImage jpeg;
+  Load(jpeg, file);
+  const int expected_width[] = {41, 21, 11, 6};
+  for (int scale = 0; scale < 4; ++scale) {
+    jpeg.SetScale(static_cast<TJPEGScale>(scale));
+    TBitmap out;
+    out.Assign(jpeg);
+    EXPECT_EQ(out.Width(), expected_width[scale]);
+    EXPECT_EQ(jpeg.Width(), expected_width[scale]);
+  }
+  jpeg.SetScale(TJPEGScale::jsFullSize);
+
+  jpeg.SetPixelFormat(TJPEGPixelFormat::jf8Bit);
+  TBitmap quantized;
+  quantized.Assign(jpeg);
+  EXPECT_EQ(quantized.PixelFormat(), TPixelFormat::pf8bit);
+  EXPECT_LE(quantized.Palette().size(), 236u);
+  EXPECT_GT(quantized.Palette().size(), 16u);
+
+  TBitmap best;
+  best.Assign(Decode(file));
+  jpeg.SetPixelFormat(TJPEGPixelFormat::jf24Bit);
+  jpeg.SetPerformance(TJPEGPerformance::jpBestSpeed);
+  jpeg.SetSmoothing(false);
+  TBitmap fast;
+  fast.Assign(jpeg);
+  EXPECT_LE(MaxDifference(fast, best), 6);
+}
+
+TEST(JpegImage, EncodesEveryPixelFormat) {
+  TBitmap source = Picture(16, 16);
+  std::vector<uint8_t> reference = Encode(source);
+  TBitmap palette8 = source;
+  palette8.SetPixelFormat(TPixelFormat::pf8bit);
+  TBitmap as24 = palette8;
+  as24.SetPixelFormat(TPixelFormat::pf24bit);
+  EXPECT_EQ(Encode(palette8), Encode(as24));
+  for (TPixelFormat format : {TPixelFormat::pf1bit, TPixelFormat::pf4bit, TPixelFormat::pf15bit,
+                              TPixelFormat::pf16bit, TPixelFormat::pf32bit}) {
+    TBitmap converted = source;
+    converted.SetPixelFormat(format);
+    TBitmap back = converted;
+    back.SetPixelFormat(TPixelFormat::pf24bit);
+    EXPECT_EQ(Encode(converted), Encode(back)) << static_cast<int>(format);
+  }
+}
+
+TEST(JpegImage, ProgressiveEncodingAndDisplay) {
+  TJPEGImage writer;
+  writer.Assign(Picture(64, 48));
+  writer.SetProgressiveEncoding(true);
+  writer.Compress();
+
+  TJPEGImage reader;
+  Load(reader, writer.Data().stream);
+  EXPECT_TRUE(reader.ProgressiveEncoding());
+  TBitmap plain;
+  plain.Assign(reader);
+  TJPEGImage quantizing;
+  Load(quantizing, writer.Data().stream);
+  quantizing.SetPixelFormat(TJPEGPixelFormat::jf8Bit);
+  TBitmap plain8;
+  plain8.Assign(quantizing);
+
+  for (bool eight_bits : {false, true}) {
+    TJPEGImage shown;
+    Load(shown, writer.Data().stream);
+    shown.SetProgressiveDisplay(true);
+    if (eight_bits) shown.SetPixelFormat(TJPEGPixelFormat::jf8Bit);
+    int changes = 0;
+    shown.OnChange = [&] { ++changes; };
+    TBitmap scans;
+    scans.Assign(shown);
+    EXPECT_GT(changes, 2);  // one per scan shown, and the end
+    if (eight_bits) {
+      EXPECT_EQ(scans.PixelFormat(), TPixelFormat::pf8bit);
+      // The last pass quantizes as a plain decoding does.
+      EXPECT_EQ(scans.Palette(), plain8.Palette());
+      EXPECT_LE(MaxDifference(scans, plain8), 2);
+    } else {
+      EXPECT_LE(MaxDifference(scans, plain), 2);
+    }
+  }
+}
+
+TEST(JpegImage, ProgressIsReportedFromStartToEnd) {
+  TJPEGImage jpeg;
+  jpeg.Assign(Picture());
+  std::vector<std::pair<TProgressStage, int>> seen;
+  jpeg.OnProgress = [&](TProgressStage stage, int percent, const std::string&) {
+    seen.push_back({stage, percent});
+  };
+  jpeg.Compress();
+  ASSERT_GE(seen.size(), 2u);
+  EXPECT_EQ(seen.front().first, TProgressStage::psStarting);
+  EXPECT_EQ(seen.back(), std::make_pair(TProgressStage::psEnding, 100));
+
+  // A handler that throws ends the work; the exception is passed on and nothing is kept.
+  jpeg.OnProgress = [](TProgressStage, int, const std::string&) { throw Exception("stop"); };
+  EXPECT_THROW(jpeg.Compress(), Exception);
+  EXPECT_TRUE(jpeg.Data().stream.empty());
+}
+
+TEST(JpegImage, DamagedFilesRaiseTheLibraryError) {
+  const std::regex library_error("JPEG ｴﾗｰ #[0-9]+");
+  std::vector<uint8_t> file = Encode(Picture());
+  std::vector<std::vector<uint8_t>> damaged = {
+      {0x00, 0x01, 0x02},                                        // not a JPEG
+      {file.begin(), file.begin() + 2},                          // the start marker alone
+      {file.begin(), file.begin() + 100},                        // cut inside the tables
+  };
+  for (const auto& bytes : damaged) {
+    TJPEGImage jpeg;
+    try {
+      Load(jpeg, bytes);
+      FAIL() << bytes.size();
+    } catch (const EJPEG& e) {
+      EXPECT_TRUE(std::regex_match(e.what(), library_error)) << e.what();
+    }
+  }
+  // A file cut inside the picture decodes as far as it goes.
+  TBitmap partial = Decode({file.begin(), file.begin() + static_cast<long>(file.size()) * 3 / 4});
+  EXPECT_EQ(partial.Width(), 40);
+
+  // A broken later scan after a sound header fails when the pixels are needed.
+  TJPEGImage progressive;
+  progressive.Assign(Picture());
+  progressive.SetProgressiveEncoding(true);
+  progressive.Compress();
+  std::vector<uint8_t> broken = progressive.Data().stream;
+  auto sos = FindMarker(broken, 0xDA);
+  ASSERT_NE(sos, broken.end());
+  sos = FindMarker(broken, 0xDA, static_cast<size_t>(sos - broken.begin()) + 2);
+  ASSERT_NE(sos, broken.end());
+  sos[5] = 9;  // a component the frame does not have
+  TJPEGImage jpeg;
+  Load(jpeg, broken);
+  TBitmap out;
+  EXPECT_THROW(out.Assign(jpeg), EJPEG);
+  EXPECT_EQ(jpeg.Raster(), nullptr);
+}
+
+TEST(JpegImage, PixelLimitIsCheckedFromTheHeader) {
+  std::vector<uint8_t> file = Encode(Picture(8, 8));
+  auto sof = FindMarker(file, 0xC0);
+  ASSERT_NE(sof, file.end());
+  sof[5] = 0xFF;  // height 65280
+  sof[6] = 0x00;
+  sof[7] = 0xFF;  // width 65280
+  sof[8] = 0x00;
+  TJPEGImage jpeg;
+  EXPECT_THROW(Load(jpeg, file), EImageTooLarge);
+}
+
+TEST(JpegImage, Registry) {
+  RegisterJpegGraphic();
+  RegisterJpegGraphic();
+  for (const char* extension : {"jpg", "JPEG"}) {
+    const TFileFormat* format = TFileFormatsList::Instance().Find(extension);
+    ASSERT_NE(format, nullptr);
+    EXPECT_EQ(format->description, "JPEG Image File");
+    EXPECT_EQ(format->kind, "TJPEGImage");
+  }
+  int entries = 0;
+  for (const TFileFormat& f : TFileFormatsList::Instance().Entries()) entries += f.kind == "TJPEGImage";
+  EXPECT_EQ(entries, 2);
+}
+
+}  // namespace
+}  // namespace pamirune::testing
