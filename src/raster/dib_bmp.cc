@@ -175,7 +175,7 @@ DibData ParseDib(const uint8_t* p, size_t n, std::optional<size_t> pixel_offset)
     size_t have = std::min(in_stride, available - from);
     const uint8_t* in = pixels + from;
     uint8_t* out = data.bits.data() + target * out_stride;
-    if (bits <= 24) {
+    if (bits != 16 && bits != 32) {
       std::memcpy(out, in, std::min(have, out_stride));
       continue;
     }

@@ -254,14 +254,13 @@ void DibImage::ToBitmap(TBitmap& dest) const {
   if (pf != TPixelFormat::pf24bit) made.SetPalette(d->colors);
   std::memcpy(made.Bits().data(), d->bits.data(), std::min(made.Bits().size(), d->bits.size()));
   made.SetResolution(d->header.x_pels_per_meter, d->header.y_pels_per_meter);
-  // The target keeps its own notifications.
+  // The target keeps its own notifications and takes this image's transparent flag.
   TNotifyEvent on_change = dest.OnChange;
   TProgressEvent on_progress = dest.OnProgress;
-  bool transparent = dest.Transparent();
   dest = std::move(made);
   dest.OnChange = std::move(on_change);
   dest.OnProgress = std::move(on_progress);
-  dest.SetTransparent(transparent);
+  dest.SetTransparent(Transparent());
 }
 
 void DibImage::LoadFromStream(TStream& stream) {
