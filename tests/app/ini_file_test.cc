@@ -24,7 +24,6 @@ class IniFileTest : public ::testing::Test {
     dir_ = tmpl;
   }
   void TearDown() override { fs::remove_all(dir_); }
-
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   static void Put(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
@@ -33,128 +32,73 @@ class IniFileTest : public ::testing::Test {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
-
   fs::path dir_;
 };
 
-TEST_F(IniFileTest, NamesMatchWithoutRegardToCase) {
-  TIniFile ini = TIniFile::FromText("[fLaG]\nReSize=1\n  Size = 4 \n");
-  EXPECT_EQ(ini.ReadString("Flag", "Resize", "x"), "1");
-  EXPECT_EQ(ini.ReadString("FLAG", "size", "x"), "4");
-  EXPECT_TRUE(ini.SectionExists("flag"));
-  EXPECT_FALSE(ini.ValueExists("Flag", "Siz"));
-  EXPECT_EQ(ini.ReadString("Format", "size", "none"), "none");
-}
-
-TEST_F(IniFileTest, ValuesAreTrimmedAndUnquotedButOtherwiseKept) {
+TEST_F(IniFileTest, Reading) {
+  const std::string longest(TIniFile::kMaxValueBytes, 'a');
   TIniFile ini = TIniFile::FromText(
-      "[A]\n"
+      "top=outside any section\n"
+      "[fLaG]\n"
+      "  ReSize = 1 \n"
       "empty=\n"
       "quoted=\"  spaced  \"\n"
-      "single='x'\n"
       "half=\"x\n"
       "eq=a=b\n"
-      "hex=0x10\n"
-      "utf=右クリック\r\n");
-  EXPECT_EQ(ini.ReadString("A", "empty", "d"), "");  // present but empty: not the default
-  EXPECT_EQ(ini.ReadString("A", "quoted", "d"), "  spaced  ");
-  EXPECT_EQ(ini.ReadString("A", "single", "d"), "x");
-  EXPECT_EQ(ini.ReadString("A", "half", "d"), "\"x");
-  EXPECT_EQ(ini.ReadString("A", "eq", "d"), "a=b");
-  EXPECT_EQ(ini.ReadString("A", "hex", "d"), "0x10");
-  EXPECT_EQ(ini.ReadString("A", "utf", "d"), "右クリック");
-}
-
-TEST_F(IniFileTest, CommentsKeysOutsideSectionsAndBadHeadersAreNotEntries) {
-  TIniFile ini = TIniFile::FromText(
-      "top=1\n"
-      "[A]\n"
-      ";k=1\n"
-      "#k=2\n"
-      "[B\n"
-      "k=3\n");
-  EXPECT_FALSE(ini.ValueExists("", "top"));
-  // "[B" is no header, so k=3 still belongs to [A]; the comments are no keys.
-  EXPECT_EQ(ini.ReadString("A", "k", "d"), "3");
-  EXPECT_FALSE(ini.SectionExists("B"));
-}
-
-TEST_F(IniFileTest, FirstMatchWinsAcrossRepeatedSections) {
-  TIniFile ini = TIniFile::FromText("[A]\nk=1\nk=2\n[B]\nj=0\n[a]\nk=3\nm=4\n");
-  EXPECT_EQ(ini.ReadString("A", "k", "d"), "1");
-  EXPECT_EQ(ini.ReadString("A", "m", "d"), "4");
-}
-
-TEST_F(IniFileTest, ValueLengthLimit) {
-  std::string longest(TIniFile::kMaxValueBytes, 'a');
-  TIniFile ini = TIniFile::FromText("[A]\nok=" + longest + "\nlong=" + longest + "b\n");
-  EXPECT_EQ(ini.ReadString("A", "ok", "d"), longest);
-  // A longer value would have been cut; a cut folder name is worse than none.
-  EXPECT_EQ(ini.ReadString("A", "long", "d"), "d");
+      ";c=comment\n"
+      "[Bad header\n"
+      "c=still in fLaG\n"
+      "ok=" + longest + "\n"
+      "long=" + longest + "b\n"
+      "[other]\nresize=2\n"
+      "[FLAG]\nresize=3\nlate=4\r\n");
+  const std::pair<const char*, const char*> cases[] = {
+      {"Resize", "1"}, {"empty", ""}, {"quoted", "  spaced  "}, {"half", "\"x"},
+      {"eq", "a=b"}, {"c", "still in fLaG"}, {"late", "4"},
+      {"long", "default"},  // a cut value (a cut folder name) is worse than none
+      {"top", "default"}, {";c", "default"}};
+  for (const auto& [key, value] : cases) EXPECT_EQ(ini.ReadString("Flag", key, "default"), value) << key;
+  EXPECT_EQ(ini.ReadString("flag", "OK", ""), longest);
+  EXPECT_FALSE(ini.SectionExists("Bad header"));
 }
 
 TEST_F(IniFileTest, WriteEditsInPlaceAndKeepsEverythingElse) {
   std::string path = Path("a.ini");
   Put(path,
-      "; settings\r\n"
-      "[Format]\r\n"
-      "  BMP = 0\r\n"
-      "x-unknown=keep me\r\n"
-      "\r\n"
-      "; about the next one\r\n"
-      "[Other]\r\n"
-      "z=1\r\n");
+      "; settings\r\n[Format]\r\n  BMP = 0\r\nx-unknown=keep me\r\n\r\n"
+      "; about the next one\r\n[Other]\r\nz=1\r\n");
   TIniFile ini(path);
-  ini.WriteString("format", "bmp", "1");   // existing key: its spelling and indent stay
-  ini.WriteString("Format", "jpg", "0");   // new key: after the section's last key
+  ini.WriteString("format", "bmp", "1");     // existing key: its spelling and indent stay
+  ini.WriteString("Format", "jpg", "0");     // new key: after the section's last key
   ini.WriteString("Window", "Pos.X", "-5");  // new section: at the end
   EXPECT_EQ(Get(path),
-            "; settings\r\n"
-            "[Format]\r\n"
-            "  BMP =1\r\n"
-            "x-unknown=keep me\r\n"
-            "jpg=0\r\n"
-            "\r\n"
-            "; about the next one\r\n"
-            "[Other]\r\n"
-            "z=1\r\n"
-            "\r\n"
-            "[Window]\r\n"
-            "Pos.X=-5\r\n");
-  TIniFile again(path);
-  EXPECT_EQ(again.ReadString("FORMAT", "Bmp", "d"), "1");
-  EXPECT_EQ(again.ReadString("Window", "pos.x", "d"), "-5");
+            "; settings\r\n[Format]\r\n  BMP =1\r\nx-unknown=keep me\r\njpg=0\r\n\r\n"
+            "; about the next one\r\n[Other]\r\nz=1\r\n\r\n[Window]\r\nPos.X=-5\r\n");
+
+  TIniFile bare = TIniFile::FromText("\xEF\xBB\xBF[A]\n[B]\nk=1");
+  bare.WriteString("A", "x", "1");
+  bare.WriteString("B", "y", "2");
+  EXPECT_EQ(bare.Text(), "\xEF\xBB\xBF[A]\nx=1\n[B]\nk=1\ny=2\n");
 }
 
-TEST_F(IniFileTest, WritesIntoAnEmptySectionAndAfterAMissingFinalLineEnd) {
-  TIniFile ini = TIniFile::FromText("\xEF\xBB\xBF[A]\n[B]\nk=1");
-  ini.WriteString("A", "x", "1");
-  ini.WriteString("B", "y", "2");
-  ini.WriteString("C", "z", "3");
-  EXPECT_EQ(ini.Text(), "\xEF\xBB\xBF[A]\nx=1\n[B]\nk=1\ny=2\n\n[C]\nz=3\n");
-}
-
-TEST_F(IniFileTest, WrittenValuesReadBackExactly) {
+TEST_F(IniFileTest, WrittenValuesReadBackAndStayOnTheirLine) {
   TIniFile ini = TIniFile::FromText("");
-  const std::string values[] = {"", " lead", "trail\t", "\"q\"", "'q'", "\"", "a\"b\"",
-                                "0x1F", "C:\\pics\\", "=", ";not a comment", "ｶﾀｶﾅ", "a\rb", "cr\r"};
-  int n = 0;
-  for (const std::string& v : values) ini.WriteString("S", "k" + std::to_string(n++), v);
+  const std::string values[] = {"", " lead", "trail\t", "\"q\"", "'q'", "\"", "0x1F",
+                                "C:\\pics\\", ";x", "ｶﾀｶﾅ", "a\rb", "cr\r"};
+  for (size_t i = 0; i < std::size(values); ++i)
+    ini.WriteString("S", "k" + std::to_string(i), values[i]);
   TIniFile reread = TIniFile::FromText(ini.Text());
-  n = 0;
-  for (const std::string& v : values)
-    EXPECT_EQ(reread.ReadString("S", "k" + std::to_string(n++), "default"), v);
+  for (size_t i = 0; i < std::size(values); ++i)
+    EXPECT_EQ(reread.ReadString("S", "k" + std::to_string(i), "default"), values[i]);
+
+  // A line feed in a value cannot smuggle in further entries.
+  TIniFile clip = TIniFile::FromText("[ClipDir]\n");
+  clip.WriteString("ClipDir", "Dir", "/tmp/a\n[Format]\nbmp=1");
+  clip.WriteString("ClipDir", "Zero", std::string("ab\0cd", 5));
+  EXPECT_EQ(clip.Text(), "[ClipDir]\nDir=/tmp/a\nZero=ab\n");
 }
 
-TEST_F(IniFileTest, LineBreaksCannotInjectEntries) {
-  TIniFile ini = TIniFile::FromText("[ClipDir]\n");
-  ini.WriteString("ClipDir", "Dir", "/tmp/a\n[Format]\nbmp=1");
-  ini.WriteString("ClipDir", "Zero", std::string("ab\0cd", 5));
-  EXPECT_EQ(ini.Text(), "[ClipDir]\nDir=/tmp/a\nZero=ab\n");
-  EXPECT_FALSE(ini.SectionExists("Format"));
-}
-
-TEST_F(IniFileTest, MissingDamagedAndBinaryFilesReadAsEmpty) {
+TEST_F(IniFileTest, MissingDamagedBinaryAndOversizedFiles) {
   EXPECT_EQ(TIniFile(Path("none.ini")).ReadString("A", "k", "d"), "d");
   EXPECT_EQ(TIniFile(dir_.string()).ReadString("A", "k", "d"), "d");  // a folder
 
@@ -167,43 +111,29 @@ TEST_F(IniFileTest, MissingDamagedAndBinaryFilesReadAsEmpty) {
   EXPECT_EQ(ini.ReadString("Format", "bmp", "d"), "d");
   ini.WriteString("Format", "bmp", "1");
   EXPECT_EQ(TIniFile(path).ReadString("Format", "bmp", "d"), "1");
-  // The damaged bytes are kept: the settings file is only ever extended by a write.
-  EXPECT_EQ(Get(path).substr(0, noise.size()), noise);
-}
+  EXPECT_EQ(Get(path).substr(0, noise.size()), noise);  // extended, never mangled
 
-TEST_F(IniFileTest, OversizedFileIsReplacedAtTheNextSave) {
-  std::string path = Path("big.ini");
   Put(path, "[A]\nk=1\n" + std::string(TIniFile::kMaxFileBytes, '\n'));
-  TIniFile ini(path);
-  EXPECT_EQ(ini.ReadString("A", "k", "d"), "d");
-  ini.WriteString("A", "k", "2");
+  TIniFile big(path);
+  EXPECT_EQ(big.ReadString("A", "k", "d"), "d");
+  big.WriteString("A", "k", "2");
   EXPECT_EQ(Get(path), "[A]\nk=2\n");
 }
 
-TEST_F(IniFileTest, UpdatesAreSavedOnceAndOnlyWhenSomethingChanged) {
-  std::string path = Path("batch.ini");
-  Put(path, "[A]\nk=1\n");
+TEST_F(IniFileTest, SavingBatchesCreatesFoldersKeepsLinksAndPermissions) {
+  std::string path = Path("config/pamirune/Pamirune.ini");
   TIniFile ini(path);
   ini.BeginUpdate();
   ini.WriteString("A", "k", "2");
   ini.WriteString("A", "j", "3");
-  EXPECT_EQ(Get(path), "[A]\nk=1\n");  // nothing saved inside the update
+  EXPECT_FALSE(fs::exists(path));  // nothing saved inside the update
   ini.EndUpdate();
   EXPECT_EQ(Get(path), "[A]\nk=2\nj=3\n");
-
-  // Writing the same values again does not touch the file at all.
   fs::remove(path);
-  ini.WriteString("A", "k", "2");
+  ini.WriteString("A", "k", "2");  // no change, no save
   EXPECT_FALSE(fs::exists(path));
-}
 
-TEST_F(IniFileTest, CreatesTheFolderAndKeepsLinksAndPermissions) {
-  std::string nested = Path("config/pamirune/Pamirune.ini");
-  TIniFile(nested).WriteString("A", "k", "1");
-  EXPECT_EQ(Get(nested), "[A]\nk=1\n");
-
-  std::string real = Path("real.ini");
-  std::string link = Path("link.ini");
+  std::string real = Path("real.ini"), link = Path("link.ini");
   Put(real, "[A]\nk=1\n");
   ASSERT_EQ(chmod(real.c_str(), 0640), 0);
   fs::create_symlink(real, link);
@@ -223,8 +153,7 @@ TEST_F(IniFileTest, FailedSaveThrowsAndLeavesTheFile) {
   std::string path = Path("ro/a.ini");
   Put(path, "[A]\nk=1\n");
   fs::permissions(dir_ / "ro", fs::perms::owner_read | fs::perms::owner_exec);
-  TIniFile ini(path);
-  EXPECT_THROW(ini.WriteString("A", "k", "2"), Exception);
+  EXPECT_THROW(TIniFile(path).WriteString("A", "k", "2"), Exception);
   fs::permissions(dir_ / "ro", fs::perms::owner_all);
   EXPECT_EQ(Get(path), "[A]\nk=1\n");
 

@@ -59,16 +59,13 @@ TEST_F(SettingsIoTest, FirstStartWithoutFile) {
   EXPECT_FALSE(ComputeEnabling(s).transparency);
   EXPECT_EQ(std::string(kFirstRunHint),
             "右クリックをすると詳細設定用バーが表示されます。\n\r場合に応じてお使いください。");
-}
 
-TEST_F(SettingsIoTest, ExistingFileWithoutDisposalKeyMovesToTrash) {
-  bool existed = false;
+  // An existing file without [Flag] Del moves sources to the trash.
   Put("[Format]\nbmp=1\n");
-  ConversionSettings s;
+  s = ConversionSettings();
   EXPECT_FALSE(LoadSettings(path_, s, &existed));
   EXPECT_TRUE(existed);
   EXPECT_EQ(s.disposal, Disposal::kTrash);
-  EXPECT_TRUE(s.write_bmp);
 }
 
 TEST_F(SettingsIoTest, FreshFileLayout) {
@@ -118,6 +115,7 @@ TEST_F(SettingsIoTest, EveryFieldSurvivesSaveAndLoad) {
   SaveSettings(path_, saved);
   ConversionSettings loaded;
   LoadSettings(path_, loaded);
+  EXPECT_EQ(loaded.window_left, -1);  // the placement is read at activation only
   RestoreWindowPlacement(path_, loaded);
   EXPECT_EQ(loaded, saved);
 
@@ -138,100 +136,60 @@ TEST_F(SettingsIoTest, EveryFieldSurvivesSaveAndLoad) {
   EXPECT_EQ(loaded, other);
 }
 
-TEST_F(SettingsIoTest, WindowPlacementIsReadOnlyOnRestore) {
-  Put("[window]\npos.x=15\nPOS.Y=0x20\nSize.XSize=500\n");
-  ConversionSettings s;
-  LoadSettings(path_, s);
-  EXPECT_EQ(s.window_left, -1);
-  RestoreWindowPlacement(path_, s);
-  EXPECT_EQ(s.window_left, 15);
-  EXPECT_EQ(s.window_top, 32);
-  EXPECT_EQ(s.window_width, 500);
-  EXPECT_EQ(s.window_height, 292);  // absent: the window's current height
-}
-
-TEST_F(SettingsIoTest, ReaderSpellingsMeetWriterSpellings) {
-  ConversionSettings s = Load("[Flag]\nSize=6\nReSize=1\n");
-  EXPECT_EQ(s.scale_text, "2×");
-  EXPECT_TRUE(s.smooth_resize);
-}
-
-TEST_F(SettingsIoTest, DelayValues) {
+TEST_F(SettingsIoTest, SingleValues) {
   struct Case {
     const char* stored;
-    const char* shown;
+    std::string ConversionSettings::*field;
+    const char* loaded;
   };
+  auto delay = &ConversionSettings::delay_text;
+  auto icon = &ConversionSettings::icon_size_text;
+  auto scale = &ConversionSettings::scale_text;
   const Case cases[] = {
-      {"Delay=45", "45"},
-      {"Delay=1000", "1,000"},
-      {"Delay=1,000", "1,000"},        // as older versions wrote it
-      {"Delay=-2,500,000", "-2,500,000"},
-      {"Delay=0x1E", "30"},
-      {"Delay=0", ""},                  // the edit shows 0 as an empty field
-      {"Delay=", "30"},
-      {"Delay=1,00", "30"},
-      {"Delay=1.5", "30"},
-      {"", "30"},
+      {"[Flag]\nDelay=45", delay, "45"},
+      {"[Flag]\nDelay=1000", delay, "1,000"},
+      {"[Flag]\nDelay=-2,500,000", delay, "-2,500,000"},  // as older versions wrote it
+      {"[Flag]\nDelay=0x1E", delay, "30"},
+      {"[Flag]\nDelay=0", delay, ""},  // the edit shows 0 as an empty field
+      {"[Flag]\nDelay=", delay, "30"},
+      {"[Flag]\nDelay=1,00", delay, "30"},
+      {"[Flag]\nDelay=1.5", delay, "30"},
+      {"[IcoSize]\nSize=064", icon, "64"},
+      {"[IcoSize]\nSize=", icon, "32"},
+      {"[IcoSize]\nSize=48", icon, ""},  // selects nothing
+      {"[IcoSize]\nSize=big", icon, ""},
+      {"[Flag]\nSize=6", scale, "2×"},  // written "Size", read "size"
+      {"[Flag]\nSize=0x2", scale, "1/2"},
+      {"[Flag]\nSize=0", scale, ""},
+      {"[Flag]\nSize=8", scale, ""},
+      {"[File]\nOpen=0x10", &ConversionSettings::last_open_dir, "0x10"},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(Load(std::string("[Flag]\n") + c.stored + "\n").delay_text, c.shown) << c.stored;
+  for (const Case& c : cases) EXPECT_EQ(Load(c.stored).*c.field, c.loaded) << c.stored;
 
-  // Plain digits are written, so a delay of 1000 or more comes back next time.
-  ConversionSettings s;
-  s.delay_text = "1,000";
-  SaveSettings(path_, s);
-  EXPECT_NE(Get().find("\nDelay=1000\n"), std::string::npos);
-  s.delay_text = "";
-  SaveSettings(path_, s);
-  EXPECT_NE(Get().find("\nDelay=\n"), std::string::npos);
-}
-
-TEST_F(SettingsIoTest, DelayTextHelpers) {
-  EXPECT_EQ(FormatDelayText(0), "");
-  EXPECT_EQ(FormatDelayText(999), "999");
-  EXPECT_EQ(FormatDelayText(-999), "-999");
-  EXPECT_EQ(FormatDelayText(1000), "1,000");
-  EXPECT_EQ(FormatDelayText(-1234567), "-1,234,567");
-  int v = 0;
-  for (const char* bad : {"", ",100", "1,0000", "1234,567", "1,,000", "1,000,", "-", "1,a00"})
-    EXPECT_FALSE(ParseDelayText(bad, &v)) << bad;
-  ASSERT_TRUE(ParseDelayText("2,147,483,647", &v));
-  EXPECT_EQ(v, 2147483647);
-  EXPECT_FALSE(ParseDelayText("2,147,483,648", &v));
-}
-
-TEST_F(SettingsIoTest, IconSizeAndScaleSelections) {
-  EXPECT_EQ(Load("[IcoSize]\nSize=64\n").icon_size_text, "64");
-  EXPECT_EQ(Load("[IcoSize]\nSize=064\n").icon_size_text, "64");
-  EXPECT_EQ(Load("[IcoSize]\nSize=\n").icon_size_text, "32");
-  EXPECT_EQ(Load("[IcoSize]\nSize=48\n").icon_size_text, "");
-  EXPECT_EQ(Load("[IcoSize]\nSize=big\n").icon_size_text, "");
-  EXPECT_EQ(Load("[Flag]\nSize=7\n").scale_text, "3×");
-  EXPECT_EQ(Load("[Flag]\nSize=0\n").scale_text, "");
-  EXPECT_EQ(Load("[Flag]\nSize=8\n").scale_text, "");
-  EXPECT_EQ(Load("[Flag]\nSize=0x2\n").scale_text, "1/2");
-
-  // A scale matching no entry writes no [Flag] Size at all.
-  ConversionSettings s;
-  s.scale_text = "5/4";
-  SaveSettings(path_, s);
-  EXPECT_EQ(Get().find("\nSize=1\n"), std::string::npos);
-}
-
-TEST_F(SettingsIoTest, IntegersAndStrings) {
-  ConversionSettings s = Load(
-      "[Comp]\nComp=0x8\n[File]\nOpen=0x10\n[Format]\n256=2\n[Flag]\nDel=0x2\n");
+  ConversionSettings s = Load("[Comp]\nComp=0x8\n[Format]\n256=2\n[Flag]\nDel=0x2\nReSize=1\n");
   EXPECT_EQ(s.level, 8);
-  EXPECT_EQ(s.last_open_dir, "0x10");  // only integers get the hexadecimal reading
   EXPECT_EQ(s.colour_mode, ColourMode::kBlackWhite);
   EXPECT_EQ(s.disposal, Disposal::kDelete);
+  EXPECT_TRUE(s.smooth_resize);  // written "ReSize", read "Resize"
   EXPECT_EQ(Load("[Comp]\nComp=11\n").level, 10);  // the track bar's range
   EXPECT_EQ(Load("[Comp]\nComp=-1\n").level, 0);
-  EXPECT_EQ(Load("[Comp]\nComp=five\n").level, 5);
   // A stored state the boxes do not have leaves them as they are.
   s = Load("[Format]\n256=3\n[Flag]\nDel=-1\n");
   EXPECT_EQ(s.colour_mode, ColourMode::k256);
   EXPECT_EQ(s.disposal, Disposal::kTrash);
+
+  // Delays are written as plain digits, so 1000 and more come back next time.
+  s = ConversionSettings();
+  s.delay_text = "1,000";
+  s.scale_text = "5/4";  // matches no entry: no [Flag] Size is written
+  SaveSettings(path_, s);
+  EXPECT_NE(Get().find("\nDelay=1000\n"), std::string::npos);
+  EXPECT_EQ(Get().find("\nSize=1\n"), std::string::npos);
+
+  EXPECT_EQ(FormatDelayText(-1234567), "-1,234,567");
+  int v = 0;
+  for (const char* bad : {",100", "1,0000", "1234,567", "1,,000", "1,000,", "2,147,483,648"})
+    EXPECT_FALSE(ParseDelayText(bad, &v)) << bad;
 }
 
 TEST_F(SettingsIoTest, FormatBoxesDriveTheBoxesReadAfterThem) {
