@@ -1,0 +1,45 @@
+#include "pdf/image_pdf_report.h"
+
+namespace pamirune {
+
+ImagePdfReport::ImagePdfReport() {
+  report_.SetCreationDate(kConverterPdfCreationDate);
+  report_.SetCompressionMethod(TPdfCompressionMethod::cmFlateDecode);
+  page_.SetName("PRPage1");
+  page_.SetMarginTop(0);
+  page_.SetMarginLeft(0);
+  page_.SetMarginRight(0);
+  page_.SetMarginBottom(0);
+  panel_.SetName("PRLayoutPanel1");
+  panel_.SetParent(&page_);
+  panel_.SetAlign(TPRAlign::alClient);
+}
+
+void ImagePdfReport::AddImagePage(const TBitmap& image, const std::string& item_name) {
+  // A page of no size is no page: refuse it rather than write a broken document.
+  if (image.Empty()) throw EPdfInvalidImageFormat("AddImagePage --the image is empty.");
+  page_.SetWidth(image.Width());
+  page_.SetHeight(image.Height());
+  TPRImage item;
+  item.SetName(item_name);
+  item.SetParent(&panel_);
+  item.SetStretch(true);
+  item.SetBounds(0, 0, image.Width(), image.Height());
+  item.SetPicture(&image);
+  report_.Print(page_);
+}
+
+void ImagePdfReport::WriteSingle(const TBitmap& image, const std::string& item_name,
+                                 const std::string& file_name) {
+  SetFileName(file_name);
+  BeginDoc();
+  try {
+    AddImagePage(image, item_name);
+    EndDoc();
+  } catch (...) {
+    Abort();
+    throw;
+  }
+}
+
+}  // namespace pamirune

@@ -1,0 +1,127 @@
+#include "pdf/pdf_image.h"
+
+#include <cstring>
+
+#include "raster/palettes.h"
+
+namespace pamirune {
+
+namespace {
+
+const char kHexDigits[] = "0123456789ABCDEF";
+
+void AppendHex(std::string& out, uint8_t byte) {
+  out += kHexDigits[byte >> 4];
+  out += kHexDigits[byte & 15];
+}
+
+// The Indexed colour space: base DeviceRGB, highest index 255, and a hex string of 256
+// entries (RRGGBB and a blank each). Entries past the image's own palette are black.
+std::unique_ptr<TPdfArray> IndexedColorSpace(const std::vector<TRGBQuad>& palette) {
+  std::string lookup = "<";
+  lookup.reserve(1 + 256 * 7 + 1);
+  for (size_t i = 0; i < 256; ++i) {
+    TRGBQuad q = i < palette.size() ? palette[i] : TRGBQuad{};
+    AppendHex(lookup, q.red);
+    AppendHex(lookup, q.green);
+    AppendHex(lookup, q.blue);
+    lookup += ' ';
+  }
+  lookup += '>';
+  auto space = std::make_unique<TPdfArray>();
+  space->Add(PdfName("Indexed"));
+  space->Add(PdfName("DeviceRGB"));
+  space->Add(PdfNumber(255));
+  space->Add(std::make_unique<TPdfBinary>(std::move(lookup)));
+  return space;
+}
+
+void IndexedRows(const TBitmap& bitmap, std::vector<uint8_t>& data) {
+  const int width = bitmap.Width();
+  const int bits = bitmap.BitCount();
+  uint8_t* out = data.data();
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    const uint8_t* row = bitmap.ScanLine(y);
+    switch (bits) {
+      case 1:
+        for (int x = 0; x < width; ++x) out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+        break;
+      case 4:
+        for (int x = 0; x < width; ++x)
+          out[x] = (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+        break;
+      default:
+        std::memcpy(out, row, static_cast<size_t>(width));
+        break;
+    }
+    out += width;
+  }
+}
+
+void RgbRows(const TBitmap& bitmap, std::vector<uint8_t>& data) {
+  const int width = bitmap.Width();
+  const TPixelFormat format = bitmap.PixelFormat();
+  uint8_t* out = data.data();
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    const uint8_t* row = bitmap.ScanLine(y);
+    if (format == TPixelFormat::pf24bit || format == TPixelFormat::pfDevice) {
+      for (int x = 0; x < width; ++x, row += 3, out += 3) {
+        out[0] = row[2];
+        out[1] = row[1];
+        out[2] = row[0];
+      }
+    } else if (format == TPixelFormat::pf32bit && !bitmap.HasMasks()) {
+      for (int x = 0; x < width; ++x, row += 4, out += 3) {
+        out[0] = row[2];
+        out[1] = row[1];
+        out[2] = row[0];
+      }
+    } else {
+      // 15 and 16 bits, and 32 bits with bit fields: the raster decodes the masks.
+      for (int x = 0; x < width; ++x, out += 3) {
+        TColor c = bitmap.Pixel(x, y);
+        out[0] = GetRValue(c);
+        out[1] = GetGValue(c);
+        out[2] = GetBValue(c);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<TPdfImage> TPdfBitmapImage::CreateImage(const TGraphic& image) {
+  TBitmap bitmap;
+  image.ToBitmap(bitmap);
+  const int width = bitmap.Width();
+  const int height = bitmap.Height();
+  if (width <= 0 || height <= 0) throw EPdfInvalidImageFormat("TPdfBitmapImage --the image is empty.");
+  CheckedImageBytes(width, height, 24);
+
+  auto result = std::make_unique<TPdfImage>();
+  TPdfDictionary& attributes = result->Attributes();
+  std::vector<uint8_t>& data = result->Data();
+  const int bits = bitmap.BitCount();
+  if (bits == 1 || bits == 4 || bits == 8) {
+    std::vector<TRGBQuad> palette = bitmap.Palette();
+    // A 1-bit image without a palette is drawn black and white by the raster.
+    if (palette.empty() && bits == 1) palette = BlackWhitePalette();
+    if (palette.empty()) throw EPdfInvalidImageFormat("failed to get Palette..");
+    data.resize(static_cast<size_t>(width) * height);
+    IndexedRows(bitmap, data);
+    attributes.AddItem("ColorSpace", IndexedColorSpace(palette));
+  } else {
+    data.resize(static_cast<size_t>(width) * height * 3);
+    RgbRows(bitmap, data);
+    attributes.AddItem("ColorSpace", PdfName("DeviceRGB"));
+  }
+  attributes.AddItem("Width", PdfNumber(width));
+  attributes.AddItem("Height", PdfNumber(height));
+  attributes.AddItem("BitsPerComponent", PdfNumber(8));
+  result->Filter().Add(PdfName("FlateDecode"));
+  // Image data are always deflated; doing it now keeps a batch's pages small in memory.
+  result->Precompress();
+  return result;
+}
+
+}  // namespace pamirune

@@ -1,0 +1,116 @@
+#!/usr/bin/env python3
+"""Generates src/pdf/pdf_font_widths.cc: the advance widths of the standard PDF fonts for the
+character codes 32..255 of WinAnsiEncoding, in thousandths of the font size.
+
+The widths come from the font metrics (AFM files) that Debian's fonts-urw-base35 package ships;
+those faces carry the published metrics of the standard PostScript faces. Codes that
+WinAnsiEncoding leaves unused are drawn as a bullet by PDF viewers, so they get the bullet's width.
+The fixed-width family is 600 for every code.
+
+Usage: tools/gen_pdf_font_widths.py [AFM folder] > src/pdf/pdf_font_widths.cc
+"""
+
+import os
+import sys
+
+AFM_DIR = "/usr/share/fonts/type1/urw-base35"
+
+# Glyph names of WinAnsiEncoding, codes 32..255; None marks an unused code.
+WIN_ANSI = [
+    "space", "exclam", "quotedbl", "numbersign", "dollar", "percent", "ampersand",
+    "quotesingle", "parenleft", "parenright", "asterisk", "plus", "comma", "hyphen", "period",
+    "slash", "zero", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine",
+    "colon", "semicolon", "less", "equal", "greater", "question", "at",
+    "A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L", "M", "N", "O", "P", "Q", "R",
+    "S", "T", "U", "V", "W", "X", "Y", "Z", "bracketleft", "backslash", "bracketright",
+    "asciicircum", "underscore", "grave",
+    "a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n", "o", "p", "q", "r",
+    "s", "t", "u", "v", "w", "x", "y", "z", "braceleft", "bar", "braceright", "asciitilde",
+    None,  # 127
+    "Euro", None, "quotesinglbase", "florin", "quotedblbase", "ellipsis", "dagger",
+    "daggerdbl", "circumflex", "perthousand", "Scaron", "guilsinglleft", "OE", None, "Zcaron",
+    None,
+    None, "quoteleft", "quoteright", "quotedblleft", "quotedblright", "bullet", "endash",
+    "emdash", "tilde", "trademark", "scaron", "guilsinglright", "oe", None, "zcaron",
+    "Ydieresis",
+    "space", "exclamdown", "cent", "sterling", "currency", "yen", "brokenbar", "section",
+    "dieresis", "copyright", "ordfeminine", "guillemotleft", "logicalnot", "hyphen",
+    "registered", "macron", "degree", "plusminus", "twosuperior", "threesuperior", "acute",
+    "mu", "paragraph", "periodcentered", "cedilla", "onesuperior", "ordmasculine",
+    "guillemotright", "onequarter", "onehalf", "threequarters", "questiondown",
+    "Agrave", "Aacute", "Acircumflex", "Atilde", "Adieresis", "Aring", "AE", "Ccedilla",
+    "Egrave", "Eacute", "Ecircumflex", "Edieresis", "Igrave", "Iacute", "Icircumflex",
+    "Idieresis", "Eth", "Ntilde", "Ograve", "Oacute", "Ocircumflex", "Otilde", "Odieresis",
+    "multiply", "Oslash", "Ugrave", "Uacute", "Ucircumflex", "Udieresis", "Yacute", "Thorn",
+    "germandbls",
+    "agrave", "aacute", "acircumflex", "atilde", "adieresis", "aring", "ae", "ccedilla",
+    "egrave", "eacute", "ecircumflex", "edieresis", "igrave", "iacute", "icircumflex",
+    "idieresis", "eth", "ntilde", "ograve", "oacute", "ocircumflex", "otilde", "odieresis",
+    "divide", "oslash", "ugrave", "uacute", "ucircumflex", "udieresis", "yacute", "thorn",
+    "ydieresis",
+]
+assert len(WIN_ANSI) == 224
+
+# Table name in the generated source -> AFM file of the face with the same metrics.
+FACES = [
+    ("kHelveticaWidths", "NimbusSans-Regular.afm"),
+    ("kHelveticaBoldWidths", "NimbusSans-Bold.afm"),
+    ("kHelveticaObliqueWidths", "NimbusSans-Italic.afm"),
+    ("kHelveticaBoldObliqueWidths", "NimbusSans-BoldItalic.afm"),
+    ("kTimesRomanWidths", "NimbusRoman-Regular.afm"),
+    ("kTimesBoldWidths", "NimbusRoman-Bold.afm"),
+    ("kTimesItalicWidths", "NimbusRoman-Italic.afm"),
+    ("kTimesBoldItalicWidths", "NimbusRoman-BoldItalic.afm"),
+]
+
+
+def read_afm(path):
+    """Glyph name -> advance width, from the C lines of the metrics section."""
+    widths = {}
+    with open(path, encoding="latin-1") as afm:
+        for line in afm:
+            if not line.startswith("C "):
+                continue
+            fields = {}
+            for part in line.split(";"):
+                words = part.split()
+                if len(words) >= 2:
+                    fields[words[0]] = words[1]
+            if "N" in fields and "WX" in fields:
+                widths[fields["N"]] = int(round(float(fields["WX"])))
+    return widths
+
+
+def table(widths, afm_name):
+    values = []
+    for name in WIN_ANSI:
+        glyph = name if name is not None else "bullet"
+        if glyph not in widths:
+            sys.exit(f"{afm_name}: no glyph {glyph}")
+        values.append(widths[glyph])
+    return values
+
+
+def emit(name, values, out):
+    out.write(f"const std::array<int16_t, 224> {name} = {{\n")
+    for start in range(0, 224, 16):
+        row = ", ".join(str(v) for v in values[start:start + 16])
+        out.write(f"    {row},  // {start + 32}..{start + 47}\n")
+    out.write("};\n\n")
+
+
+def main():
+    afm_dir = sys.argv[1] if len(sys.argv) > 1 else AFM_DIR
+    out = sys.stdout
+    out.write("// Generated by tools/gen_pdf_font_widths.py from the AFM metrics of the standard\n")
+    out.write("// faces; do not edit. Codes 32..255 of WinAnsiEncoding, thousandths of the size.\n")
+    out.write('#include "pdf/pdf_font_widths.h"\n\n')
+    out.write("namespace pamirune {\n\n")
+    emit("kCourierWidths", [600] * 224, out)
+    for name, afm in FACES:
+        emit(name, table(read_afm(os.path.join(afm_dir, afm)), afm), out)
+    out.write("}  // namespace pamirune\n")
+
+
+if __name__ == "__main__":
+    main()
