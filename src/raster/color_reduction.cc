@@ -238,7 +238,7 @@ std::unique_ptr<TBitmap> ReduceRasterColours(const TBitmap& source, PaletteSourc
     case PaletteSource::Gray256: palette = GrayPalette256(); break;
     case PaletteSource::WebCube216: palette = WebCubePalette216(); break;
     case PaletteSource::OctreeOptimal: {
-      const int b = std::clamp(bits, 1, 8);
+      const int b = std::clamp(bits, 0, 8);
       palette = BuildOctreePalette(*pixels, 1 << b, 8, false);
       break;
     }

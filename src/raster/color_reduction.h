@@ -37,8 +37,9 @@ enum class DiffusionMethod {
 
 // A new Raster image owned by the caller: 8 bits per pixel with the chosen palette, or a 24-bit
 // copy for KeepTrueColour. Returns an empty pointer (nullptr) for unknown sources or methods,
-// and for a CallerPalette without entries. `bits` sets the colour count (2^bits) of
-// OctreeOptimal. The source is read through a 24-bit copy and left as it is.
+// and for a CallerPalette without entries. `bits` (0..8) sets the colour count 2^bits of
+// OctreeOptimal. The source is read through a 24-bit copy and left as it is; an empty source
+// raises EInvalidGraphic("Invalid image dimensions").
 std::unique_ptr<TBitmap> ReduceRasterColours(const TBitmap& source, PaletteSource source_kind,
                                              DiffusionMethod method,
                                              const std::vector<TRGBQuad>* caller_palette,

@@ -16,6 +16,7 @@ namespace {
 
 constexpr int kLinearOne = 65536;  // fractions of the linear passes
 constexpr int kAreaOne = 256;      // fractions of the area passes
+constexpr int kChunk = 16;         // bytes per block of the row loops
 
 void Report(const TResampleProgress& progress, int percent) {
   if (progress) progress(percent);
@@ -97,8 +98,40 @@ inline uint8_t Blend(int a, int b, int f) {
   return static_cast<uint8_t>(a + (((b - a) * f) >> 16));
 }
 
-inline uint8_t AreaOut(int64_t sum, int64_t divisor) {
-  return static_cast<uint8_t>(sum * kAreaOne / divisor);
+// d = a blended towards b by f / 65536, over n bytes; the rows never overlap.
+void BlendRow(uint8_t* __restrict d, const uint8_t* __restrict a, const uint8_t* __restrict b,
+              int n, int f) {
+  int k = 0;
+  for (; k + kChunk <= n; k += kChunk)  // fixed-length blocks the compiler vectorises
+    for (int j = 0; j < kChunk; ++j) d[k + j] = Blend(a[k + j], b[k + j], f);
+  for (; k < n; ++k) d[k] = Blend(a[k], b[k], f);
+}
+
+// out = (sum * 256) div d. When every possible sum times d stays below 2^32 the quotient is a
+// multiplication by inv = 2^32 div d + 1 and a shift: the error of the product is below 1/d,
+// too small to carry the quotient over the next integer. Otherwise a plain division.
+class AreaDivider {
+ public:
+  AreaDivider(int64_t divisor, int64_t max_sum)
+      : divisor_(divisor),
+        inverse_((uint64_t{1} << 32) / static_cast<uint64_t>(divisor) + 1),
+        fast_(divisor <= 65536 && (max_sum * kAreaOne + 1) * divisor < (int64_t{1} << 32)) {}
+  bool Fast() const { return fast_; }
+  uint8_t Quick(uint32_t sum) const {
+    return static_cast<uint8_t>((static_cast<uint64_t>(sum) * kAreaOne * inverse_) >> 32);
+  }
+  uint8_t Exact(int64_t sum) const { return static_cast<uint8_t>(sum * kAreaOne / divisor_); }
+
+ private:
+  int64_t divisor_;
+  uint64_t inverse_;
+  bool fast_;
+};
+
+// The largest sum an area pass can form: every source pixel of a target pixel, plus the two
+// partly covered ones, at 255.
+int64_t MaxAreaSum(int source_count, int count) {
+  return 255 * (static_cast<int64_t>(source_count) / count + 2);
 }
 
 }  // namespace
@@ -151,8 +184,7 @@ void ResizeLinearV(const TBitmap& source, TBitmap& target, const TResampleProgre
     if (f == 0) {
       std::memcpy(d, a, static_cast<size_t>(bytes));
     } else {
-      const uint8_t* b = source.ScanLine(i + 1);
-      for (int k = 0; k < bytes; ++k) d[k] = Blend(a[k], b[k], f);
+      BlendRow(d, a, source.ScanLine(i + 1), bytes, f);
     }
     if (progress) Report(progress, 50 + Percent(y, h - 1) / 2);
   }
@@ -168,7 +200,8 @@ void ResizeAreaH(const TBitmap& source, TBitmap& target, const TResampleProgress
   AreaTable t = MakeAreaTable(w, src_w);
   const int* index = t.index.data();
   const int* fraction = t.fraction.data();
-  const int64_t divisor = t.divisor;
+  const AreaDivider divider(t.divisor, MaxAreaSum(src_w, w));
+  const bool fast = divider.Fast();
   for (int y = 0; y < h; ++y) {
     const uint8_t* s = source.ScanLine(y);
     uint8_t* d = target.ScanLine(y);
@@ -196,45 +229,86 @@ void ResizeAreaH(const TBitmap& source, TBitmap& target, const TResampleProgress
         s1 += (q[1] * g) >> 8;
         s2 += (q[2] * g) >> 8;
       }
-      d[0] = AreaOut(s0, divisor);
-      d[1] = AreaOut(s1, divisor);
-      d[2] = AreaOut(s2, divisor);
+      if (fast) {
+        d[0] = divider.Quick(static_cast<uint32_t>(s0));
+        d[1] = divider.Quick(static_cast<uint32_t>(s1));
+        d[2] = divider.Quick(static_cast<uint32_t>(s2));
+      } else {
+        d[0] = divider.Exact(s0);
+        d[1] = divider.Exact(s1);
+        d[2] = divider.Exact(s2);
+      }
     }
     if (progress) Report(progress, Percent(y, h - 1) / 2);
   }
 }
+
+namespace {
+
+// Adds (row * weight) >> 8 of every byte to the sums (weight 256: the whole value).
+template <class Sum>
+void AddRowPart(Sum* __restrict sum, const uint8_t* __restrict row, size_t n, int weight) {
+  size_t k = 0;
+  for (; k + kChunk <= n; k += kChunk)
+    for (size_t j = 0; j < kChunk; ++j) sum[k + j] += static_cast<Sum>((row[k + j] * weight) >> 8);
+  for (; k < n; ++k) sum[k] += static_cast<Sum>((row[k] * weight) >> 8);
+}
+
+template <class Sum>
+void AddRow(Sum* __restrict sum, const uint8_t* __restrict row, size_t n) {
+  size_t k = 0;
+  for (; k + kChunk <= n; k += kChunk)
+    for (size_t j = 0; j < kChunk; ++j) sum[k + j] += row[k + j];
+  for (; k < n; ++k) sum[k] += row[k];
+}
+
+// The vertical area pass with sums of type Sum: 32 bits where the divider takes the quick
+// path (every sum is then far below 2^32), 64 bits otherwise.
+template <class Sum>
+void AreaVRows(const std::vector<const uint8_t*>& rows, const AreaTable& t,
+               const AreaDivider& divider, TBitmap& target, int src_h,
+               const TResampleProgress& progress) {
+  const size_t bytes = 3 * static_cast<size_t>(target.Width());
+  std::vector<Sum> sums(bytes);
+  Sum* sum = sums.data();
+  for (int y = 0; y < target.Height(); ++y) {
+    const int first = t.index[static_cast<size_t>(y)];
+    const int e = t.fraction[static_cast<size_t>(y)];
+    const int last = t.index[static_cast<size_t>(y) + 1];
+    const int g = t.fraction[static_cast<size_t>(y) + 1];
+    // The first row, less the share the previous target row took; the rows covered in full;
+    // the covered part of the last row.
+    std::fill(sums.begin(), sums.end(), Sum{0});
+    AddRowPart(sum, rows[static_cast<size_t>(first)], bytes, kAreaOne - e);
+    for (int j = first + 1; j < last; ++j) AddRow(sum, rows[static_cast<size_t>(j)], bytes);
+    if (g != 0) AddRowPart(sum, rows[static_cast<size_t>(last)], bytes, g);
+    uint8_t* d = target.ScanLine(y);
+    if constexpr (sizeof(Sum) == 4) {
+      for (size_t k = 0; k < bytes; ++k) d[k] = divider.Quick(sum[k]);
+    } else {
+      for (size_t k = 0; k < bytes; ++k) d[k] = divider.Exact(sum[k]);
+    }
+    // Counted against the source height, as the progress always was.
+    if (progress) Report(progress, 50 + Percent(y, src_h - 1) / 2);
+  }
+}
+
+}  // namespace
 
 void ResizeAreaV(const TBitmap& source, TBitmap& target, const TResampleProgress& progress) {
   if (source.Empty() || target.Empty()) return;
   CheckPass("ResizeAreaV", source, target, false, true);
   const int src_h = source.Height();
   const int h = target.Height();
-  const size_t bytes = 3 * static_cast<size_t>(target.Width());
   Report(progress, 50);
-  AreaTable t = MakeAreaTable(h, src_h);
+  const AreaTable t = MakeAreaTable(h, src_h);
   std::vector<const uint8_t*> rows(static_cast<size_t>(src_h));
   for (int y = 0; y < src_h; ++y) rows[static_cast<size_t>(y)] = source.ScanLine(y);
-  std::vector<int64_t> sum(bytes);
-  for (int y = 0; y < h; ++y) {
-    const int first = t.index[static_cast<size_t>(y)];
-    const int e = t.fraction[static_cast<size_t>(y)];
-    const int last = t.index[static_cast<size_t>(y) + 1];
-    const int g = t.fraction[static_cast<size_t>(y) + 1];
-    const uint8_t* p = rows[static_cast<size_t>(first)];
-    for (size_t k = 0; k < bytes; ++k) sum[k] = (p[k] * (kAreaOne - e)) >> 8;
-    for (int j = first + 1; j < last; ++j) {
-      const uint8_t* q = rows[static_cast<size_t>(j)];
-      for (size_t k = 0; k < bytes; ++k) sum[k] += q[k];
-    }
-    if (g != 0) {
-      const uint8_t* q = rows[static_cast<size_t>(last)];
-      for (size_t k = 0; k < bytes; ++k) sum[k] += (q[k] * g) >> 8;
-    }
-    uint8_t* d = target.ScanLine(y);
-    for (size_t k = 0; k < bytes; ++k) d[k] = AreaOut(sum[k], t.divisor);
-    // Counted against the source height, as the progress always was.
-    if (progress) Report(progress, 50 + Percent(y, src_h - 1) / 2);
-  }
+  const AreaDivider divider(t.divisor, MaxAreaSum(src_h, h));
+  if (divider.Fast())
+    AreaVRows<uint32_t>(rows, t, divider, target, src_h, progress);
+  else
+    AreaVRows<int64_t>(rows, t, divider, target, src_h, progress);
 }
 
 void ResizeNearest(const TBitmap& source, TBitmap& target, const TResampleProgress& progress) {
