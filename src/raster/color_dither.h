@@ -279,9 +279,9 @@ class TDIBWriter {
  public:
   TDIBWriter(TBitmap& target, const std::vector<TRGBQuad>& palette, int width, int height,
              TPixelFormat format);
-  // Row `row` counted from the top.
+  // Row `row` counted from the top; not after Finish().
   uint8_t* ScanLine(int row);
-  // Moves the collected image into the target.
+  // Moves the collected image into the target (once).
   void Finish();
 
  private:
@@ -293,6 +293,7 @@ class TDIBWriter {
   int height_;
   TPixelFormat format_;
   bool built_ = false;
+  bool finished_ = false;
   TBitmap image_;
 };
 

@@ -91,8 +91,8 @@ TDIBWriter::TDIBWriter(TBitmap& target, const std::vector<TRGBQuad>& palette, in
 }
 
 uint8_t* TDIBWriter::ScanLine(int row) {
+  if (finished_) throw EInvalidGraphic(kImageHasNoDIB);  // handed over already
   if (!built_) Build();
-  if (!built_) throw EInvalidGraphic(kImageHasNoDIB);
   if (row < 0 || row >= height_) throw EInvalidGraphicOperation(kScanLineOutOfRange);
   return image_.ScanLine(row);
 }
@@ -116,9 +116,11 @@ void TDIBWriter::Build() {
 }
 
 void TDIBWriter::Finish() {
+  if (finished_) return;
   if (!built_) Build();
   target_ = std::move(image_);
   built_ = false;
+  finished_ = true;
 }
 
 // ---- Engines --------------------------------------------------------------------------------

@@ -446,6 +446,15 @@ TEST(ColourReduction, WriterErrors) {
       EXPECT_STREQ(e.what(), "ｽｷｬﾝﾗｲﾝ のｲﾝﾃﾞｯｸｽが範囲を越えました");
     }
   }
+  writer.Finish();
+  EXPECT_EQ(target.Width(), 4);
+  EXPECT_EQ(target.Palette().size(), 256u);
+  try {
+    writer.ScanLine(0);
+    FAIL();
+  } catch (const EInvalidGraphic& e) {
+    EXPECT_STREQ(e.what(), "Image has no DIB");
+  }
   // An empty source reaches the writer with no size.
   TBitmap empty;
   EXPECT_THROW(ReduceRasterColours(empty, PaletteSource::WebCube216,
