@@ -34,14 +34,22 @@ void GifRule(ConversionSettings& s, ControlStates& states) {
 
 const char* FormatBoxCaption(FormatBox box) {
   switch (box) {
-    case FormatBox::kBmp: return "bmp";
-    case FormatBox::kJpg: return "jpg";
-    case FormatBox::kPng: return "png";
-    case FormatBox::kMag: return "mag";
-    case FormatBox::kIco: return "ico";
-    case FormatBox::kGif: return "gif";
-    case FormatBox::kTif: return "tif";
-    case FormatBox::kPdf: return "pdf";
+    case FormatBox::kBmp:
+      return "bmp";
+    case FormatBox::kJpg:
+      return "jpg";
+    case FormatBox::kPng:
+      return "png";
+    case FormatBox::kMag:
+      return "mag";
+    case FormatBox::kIco:
+      return "ico";
+    case FormatBox::kGif:
+      return "gif";
+    case FormatBox::kTif:
+      return "tif";
+    case FormatBox::kPdf:
+      return "pdf";
   }
   return "";
 }
@@ -51,14 +59,22 @@ namespace {
 template <class Settings>
 auto& BoxField(Settings& s, FormatBox box) {
   switch (box) {
-    case FormatBox::kBmp: return s.write_bmp;
-    case FormatBox::kJpg: return s.write_jpg;
-    case FormatBox::kPng: return s.write_png;
-    case FormatBox::kMag: return s.write_mag;
-    case FormatBox::kIco: return s.write_ico;
-    case FormatBox::kGif: return s.write_gif;
-    case FormatBox::kTif: return s.write_tif;
-    case FormatBox::kPdf: return s.write_pdf;
+    case FormatBox::kBmp:
+      return s.write_bmp;
+    case FormatBox::kJpg:
+      return s.write_jpg;
+    case FormatBox::kPng:
+      return s.write_png;
+    case FormatBox::kMag:
+      return s.write_mag;
+    case FormatBox::kIco:
+      return s.write_ico;
+    case FormatBox::kGif:
+      return s.write_gif;
+    case FormatBox::kTif:
+      return s.write_tif;
+    case FormatBox::kPdf:
+      return s.write_pdf;
   }
   return s.write_bmp;
 }
@@ -80,8 +96,7 @@ ControlStates ComputeEnabling(const ConversionSettings& s) {
   return states;
 }
 
-void OnFormatToggled(ConversionSettings& s, ControlStates& states, FormatBox box,
-                     bool checked) {
+void OnFormatToggled(ConversionSettings& s, ControlStates& states, FormatBox box, bool checked) {
   bool& field = FormatBoxField(s, box);
   if (field == checked) return;  // no change, no click
   field = checked;
@@ -111,8 +126,7 @@ void OnFormatToggled(ConversionSettings& s, ControlStates& states, FormatBox box
   }
 }
 
-void OnGifAnimeToggled(ConversionSettings& s, ControlStates& states, bool checked,
-                       RuleSet rules) {
+void OnGifAnimeToggled(ConversionSettings& s, ControlStates& states, bool checked, RuleSet rules) {
   if (s.gif_anime == checked) return;
   s.gif_anime = checked;
   if (rules == RuleSet::kMainWindow) {
@@ -123,9 +137,7 @@ void OnGifAnimeToggled(ConversionSettings& s, ControlStates& states, bool checke
   }
 }
 
-void OnLevelChanged(ConversionSettings& s, int position) {
-  s.level = std::clamp(position, 0, 10);
-}
+void OnLevelChanged(ConversionSettings& s, int position) { s.level = std::clamp(position, 0, 10); }
 
 void ApplyLoadedInvariants(ConversionSettings& s, ControlStates& states) {
   TransparencyRule(s, states);
@@ -206,54 +218,72 @@ void CopyBackFromFormatDialog(const ConversionSettings& dialog, ConversionSettin
 
 CheckState ColourBoxState(ColourMode mode) {
   switch (mode) {
-    case ColourMode::k256: return CheckState::kChecked;
-    case ColourMode::kFull: return CheckState::kUnchecked;
-    case ColourMode::kBlackWhite: return CheckState::kGrayed;
+    case ColourMode::k256:
+      return CheckState::kChecked;
+    case ColourMode::kFull:
+      return CheckState::kUnchecked;
+    case ColourMode::kBlackWhite:
+      return CheckState::kGrayed;
   }
   return CheckState::kChecked;
 }
 
 ColourMode ColourModeOf(CheckState state) {
   switch (state) {
-    case CheckState::kChecked: return ColourMode::k256;
-    case CheckState::kUnchecked: return ColourMode::kFull;
-    case CheckState::kGrayed: return ColourMode::kBlackWhite;
+    case CheckState::kChecked:
+      return ColourMode::k256;
+    case CheckState::kUnchecked:
+      return ColourMode::kFull;
+    case CheckState::kGrayed:
+      return ColourMode::kBlackWhite;
   }
   return ColourMode::k256;
 }
 
 const char* ColourBoxCaption(ColourMode mode) {
   switch (mode) {
-    case ColourMode::k256: return "256色";
-    case ColourMode::kFull: return "ﾌﾙｶﾗｰ";
-    case ColourMode::kBlackWhite: return "白黒";
+    case ColourMode::k256:
+      return "256色";
+    case ColourMode::kFull:
+      return "ﾌﾙｶﾗｰ";
+    case ColourMode::kBlackWhite:
+      return "白黒";
   }
   return "256色";
 }
 
 CheckState DisposalBoxState(Disposal disposal) {
   switch (disposal) {
-    case Disposal::kTrash: return CheckState::kChecked;
-    case Disposal::kKeep: return CheckState::kUnchecked;
-    case Disposal::kDelete: return CheckState::kGrayed;
+    case Disposal::kTrash:
+      return CheckState::kChecked;
+    case Disposal::kKeep:
+      return CheckState::kUnchecked;
+    case Disposal::kDelete:
+      return CheckState::kGrayed;
   }
   return CheckState::kUnchecked;
 }
 
 Disposal DisposalOf(CheckState state) {
   switch (state) {
-    case CheckState::kChecked: return Disposal::kTrash;
-    case CheckState::kUnchecked: return Disposal::kKeep;
-    case CheckState::kGrayed: return Disposal::kDelete;
+    case CheckState::kChecked:
+      return Disposal::kTrash;
+    case CheckState::kUnchecked:
+      return Disposal::kKeep;
+    case CheckState::kGrayed:
+      return Disposal::kDelete;
   }
   return Disposal::kKeep;
 }
 
 const char* DisposalBoxCaption(Disposal disposal) {
   switch (disposal) {
-    case Disposal::kTrash: return "元ﾌｧｲﾙｺﾞﾐ箱へ";
-    case Disposal::kKeep: return "元ﾌｧｲﾙ残す";
-    case Disposal::kDelete: return "元ﾌｧｲﾙ削除";
+    case Disposal::kTrash:
+      return "元ﾌｧｲﾙｺﾞﾐ箱へ";
+    case Disposal::kKeep:
+      return "元ﾌｧｲﾙ残す";
+    case Disposal::kDelete:
+      return "元ﾌｧｲﾙ削除";
   }
   return "元ﾌｧｲﾙ残す";
 }

@@ -3,8 +3,9 @@
 // go through them, so the controls and the record can never disagree.
 //
 // Format box          | what follows when it changes
-// png, ico, gif, tif  | "透過" enabled while png, ico or gif is ticked; otherwise disabled, unticked
-// jpg, png            | the level group (track bar, spin edit, 高, 美, 圧縮率) enabled while
+// png, ico, gif, tif  | "透過" enabled while png, ico or gif is ticked; otherwise disabled,
+// unticked jpg, png            | the level group (track bar, spin edit, 高, 美, 圧縮率) enabled
+// while
 //                     | jpg or png is ticked
 // ico                 | the icon-size list and "Icoｻｲｽﾞ" enabled while ico is ticked
 // pdf                 | "Pdf一括" enabled and ticked with pdf, disabled and unticked without it
@@ -75,7 +76,7 @@ void CopyBackFromFormatDialog(const ConversionSettings& dialog, ConversionSettin
 enum class CheckState { kUnchecked, kChecked, kGrayed };
 CheckState ColourBoxState(ColourMode mode);  // 256 colours checked, full unchecked, b/w grey
 ColourMode ColourModeOf(CheckState state);
-const char* ColourBoxCaption(ColourMode mode);  // "256色", "ﾌﾙｶﾗｰ", "白黒"
+const char* ColourBoxCaption(ColourMode mode);   // "256色", "ﾌﾙｶﾗｰ", "白黒"
 CheckState DisposalBoxState(Disposal disposal);  // trash checked, keep unchecked, delete grey
 Disposal DisposalOf(CheckState state);
 const char* DisposalBoxCaption(Disposal disposal);  // "元ﾌｧｲﾙｺﾞﾐ箱へ", "元ﾌｧｲﾙ残す", "元ﾌｧｲﾙ削除"

@@ -59,10 +59,16 @@ bool SameIniName(std::string_view a, std::string_view b) {
 TIniFile::TIniFile(std::string file_name) : file_name_(std::move(file_name)) {
   std::string text;
   switch (ReadLimited(file_name_, kMaxFileBytes, &text)) {
-    case ReadResult::kRead: Parse(text); break;
-    case ReadResult::kMissing: case ReadResult::kTooLarge: break;
+    case ReadResult::kRead:
+      Parse(text);
+      break;
+    case ReadResult::kMissing:
+    case ReadResult::kTooLarge:
+      break;
     // What could not be read is not replaced by a file made of defaults.
-    case ReadResult::kUnreadable: unreadable_ = true; break;
+    case ReadResult::kUnreadable:
+      unreadable_ = true;
+      break;
   }
 }
 
@@ -166,14 +172,13 @@ bool TIniFile::ValueExists(std::string_view section, std::string_view key) const
   return FindKeyLine(section, key) >= 0;
 }
 
-void TIniFile::WriteString(std::string_view section, std::string_view key,
-                           std::string_view value) {
+void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   // A line feed would end the line and let the rest of the value pose as further entries; the
   // reader stops at a zero byte anyway.
   value = value.substr(0, value.find_first_of(std::string_view("\n\0", 2)));
   std::string encoded(value);
-  if (!value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) ||
-                         EnclosedInQuotes(value)))
+  if (!value.empty() &&
+      (IsBlank(value.front()) || IsBlank(value.back()) || EnclosedInQuotes(value)))
     encoded = "\"" + encoded + "\"";
 
   long index = FindKeyLine(section, key);

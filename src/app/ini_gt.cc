@@ -17,9 +17,7 @@ int HexDigit(char c) {
   return -1;
 }
 
-std::string Join(std::string_view key, const char* suffix) {
-  return std::string(key) + suffix;
-}
+std::string Join(std::string_view key, const char* suffix) { return std::string(key) + suffix; }
 
 }  // namespace
 
@@ -60,8 +58,7 @@ std::string TIniGT::ReadString(std::string_view section, std::string_view key,
   return file_.ReadString(section, key, default_value);
 }
 
-void TIniGT::WriteString(std::string_view section, std::string_view key,
-                         std::string_view value) {
+void TIniGT::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   try {
     file_.WriteString(section, key, value);
   } catch (const Exception&) {
@@ -69,8 +66,7 @@ void TIniGT::WriteString(std::string_view section, std::string_view key,
   }
 }
 
-bool TIniGT::ReadBool(std::string_view section, std::string_view key,
-                      bool default_value) const {
+bool TIniGT::ReadBool(std::string_view section, std::string_view key, bool default_value) const {
   return ReadInteger(section, key, default_value ? 1 : 0) != 0;
 }
 
@@ -78,8 +74,7 @@ void TIniGT::WriteBool(std::string_view section, std::string_view key, bool valu
   WriteString(section, key, value ? "1" : "0");
 }
 
-int TIniGT::ReadInteger(std::string_view section, std::string_view key,
-                        int default_value) const {
+int TIniGT::ReadInteger(std::string_view section, std::string_view key, int default_value) const {
   std::string text;
   int value = 0;
   if (file_.Find(section, key, &text) && ParseIniInteger(text, &value)) return value;
@@ -121,8 +116,6 @@ void TIniGT::EndUpdate() {
   }
 }
 
-void TIniGT::RaiseCannotWrite() const {
-  throw Exception(file_.FileName() + kCannotWriteSuffix);
-}
+void TIniGT::RaiseCannotWrite() const { throw Exception(file_.FileName() + kCannotWriteSuffix); }
 
 }  // namespace pamirune

@@ -28,19 +28,29 @@ constexpr char kConfigFolder[] = "pamirune";
 // The three-state boxes are stored as 0 = checked, 1 = unchecked, 2 = grey.
 int StoredState(CheckState state) {
   switch (state) {
-    case CheckState::kChecked: return 0;
-    case CheckState::kUnchecked: return 1;
-    case CheckState::kGrayed: return 2;
+    case CheckState::kChecked:
+      return 0;
+    case CheckState::kUnchecked:
+      return 1;
+    case CheckState::kGrayed:
+      return 2;
   }
   return 0;
 }
 
 bool StateFromStored(int value, CheckState* state) {
   switch (value) {
-    case 0: *state = CheckState::kChecked; return true;
-    case 1: *state = CheckState::kUnchecked; return true;
-    case 2: *state = CheckState::kGrayed; return true;
-    default: return false;  // the box keeps its state
+    case 0:
+      *state = CheckState::kChecked;
+      return true;
+    case 1:
+      *state = CheckState::kUnchecked;
+      return true;
+    case 2:
+      *state = CheckState::kGrayed;
+      return true;
+    default:
+      return false;  // the box keeps its state
   }
 }
 
@@ -141,8 +151,7 @@ bool ParseDelayText(std::string_view text, int* value) {
   }
   if ((text.size() - first) % 4 != 0) return false;  // the last group has three digits
   if (negative) result = -result;
-  if (result > std::numeric_limits<int32_t>::max() ||
-      result < std::numeric_limits<int32_t>::min())
+  if (result > std::numeric_limits<int32_t>::max() || result < std::numeric_limits<int32_t>::min())
     return false;
   *value = static_cast<int>(result);
   return true;
@@ -153,7 +162,8 @@ void LoadSettings(const TIniGT& ini, bool file_exists, ConversionSettings& s) {
   // the same states result from ComputeEnabling() at the end.
   ControlStates states = ComputeEnabling(s);
   auto box = [&](FormatBox format_box, const char* key) {
-    OnFormatToggled(s, states, format_box, ini.ReadBool(kFormat, key, FormatBoxTicked(s, format_box)));
+    OnFormatToggled(s, states, format_box,
+                    ini.ReadBool(kFormat, key, FormatBoxTicked(s, format_box)));
   };
 
   box(FormatBox::kBmp, "bmp");
@@ -161,7 +171,8 @@ void LoadSettings(const TIniGT& ini, bool file_exists, ConversionSettings& s) {
   box(FormatBox::kPng, "png");
 
   CheckState state;
-  if (StateFromStored(ini.ReadInteger(kFormat, "256", 0), &state)) s.colour_mode = ColourModeOf(state);
+  if (StateFromStored(ini.ReadInteger(kFormat, "256", 0), &state))
+    s.colour_mode = ColourModeOf(state);
   if (StateFromStored(ini.ReadInteger(kFlag, "Del", 0), &state)) s.disposal = DisposalOf(state);
   // Without a settings file the sources are kept: nothing disappears before the user says so.
   if (!file_exists) s.disposal = Disposal::kKeep;
@@ -230,8 +241,7 @@ void LoadSettings(const TIniGT& ini, bool file_exists, ConversionSettings& s) {
   ApplyLoadedInvariants(s, states);
 }
 
-bool LoadSettings(const std::string& ini_path, ConversionSettings& settings,
-                  bool* file_existed) {
+bool LoadSettings(const std::string& ini_path, ConversionSettings& settings, bool* file_existed) {
   std::error_code ec;
   bool exists = fs::is_regular_file(ini_path, ec);
   if (file_existed) *file_existed = exists;

@@ -48,16 +48,22 @@ TEST_F(IniFileTest, Reading) {
       ";c=comment\n"
       "[Bad header\n"
       "c=still in fLaG\n"
-      "ok=" + longest + "\n"
-      "long=" + longest + "b\n"
+      "ok=" +
+      longest +
+      "\n"
+      "long=" +
+      longest +
+      "b\n"
       "[other]\nresize=2\n"
       "[FLAG]\nresize=3\nlate=4\r\n");
   const std::pair<const char*, const char*> cases[] = {
-      {"Resize", "1"}, {"empty", ""}, {"quoted", "  spaced  "}, {"half", "\"x"},
-      {"eq", "a=b"}, {"c", "still in fLaG"}, {"late", "4"},
-      {"long", "default"},  // a cut value (a cut folder name) is worse than none
+      {"Resize", "1"},    {"empty", ""},       {"quoted", "  spaced  "},
+      {"half", "\"x"},    {"eq", "a=b"},       {"c", "still in fLaG"},
+      {"late", "4"},      {"long", "default"},  // a cut value (a cut folder name) is worse than
+                                                // none
       {"top", "default"}, {";c", "default"}};
-  for (const auto& [key, value] : cases) EXPECT_EQ(ini.ReadString("Flag", key, "default"), value) << key;
+  for (const auto& [key, value] : cases)
+    EXPECT_EQ(ini.ReadString("Flag", key, "default"), value) << key;
   EXPECT_EQ(ini.ReadString("flag", "OK", ""), longest);
   EXPECT_FALSE(ini.SectionExists("Bad header"));
 }
@@ -83,8 +89,8 @@ TEST_F(IniFileTest, WriteEditsInPlaceAndKeepsEverythingElse) {
 
 TEST_F(IniFileTest, WrittenValuesReadBackAndStayOnTheirLine) {
   TIniFile ini = TIniFile::FromText("");
-  const std::string values[] = {"", " lead", "trail\t", "\"q\"", "'q'", "\"", "0x1F",
-                                "C:\\pics\\", ";x", "ｶﾀｶﾅ", "a\rb", "cr\r"};
+  const std::string values[] = {"",     " lead",      "trail\t", "\"q\"", "'q'",  "\"",
+                                "0x1F", "C:\\pics\\", ";x",      "ｶﾀｶﾅ",  "a\rb", "cr\r"};
   for (size_t i = 0; i < std::size(values); ++i)
     ini.WriteString("S", "k" + std::to_string(i), values[i]);
   TIniFile reread = TIniFile::FromText(ini.Text());

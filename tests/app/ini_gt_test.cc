@@ -13,26 +13,32 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(IniGTTest, IntegerReading) {
-  const std::pair<const char*, int> good[] = {
-      {"42", 42}, {"-7", -7}, {"+7", 7}, {"007", 7}, {"2147483647", 2147483647},
-      {"-2147483648", -2147483647 - 1}, {"0x1E", 30}, {"0X1e", 30}, {"0xFFFFFFFF", -1}};
+  const std::pair<const char*, int> good[] = {{"42", 42},
+                                              {"-7", -7},
+                                              {"+7", 7},
+                                              {"007", 7},
+                                              {"2147483647", 2147483647},
+                                              {"-2147483648", -2147483647 - 1},
+                                              {"0x1E", 30},
+                                              {"0X1e", 30},
+                                              {"0xFFFFFFFF", -1}};
   for (const auto& [text, expected] : good) {
     int value = 0;
     EXPECT_TRUE(ParseIniInteger(text, &value)) << text;
     EXPECT_EQ(value, expected) << text;
   }
   // "0x" alone has only two characters: it is read as decimal, and that fails.
-  for (const char* bad : {"2147483648", "99999999999999999999", "0x100000000", "0x", "0x-1",
-                          "0xG", "", "-", "1,000", "1.5", "12ab", "$1E"}) {
+  for (const char* bad : {"2147483648", "99999999999999999999", "0x100000000", "0x", "0x-1", "0xG",
+                          "", "-", "1,000", "1.5", "12ab", "$1E"}) {
     int value = 0;
     EXPECT_FALSE(ParseIniInteger(bad, &value)) << bad;
   }
 }
 
 TEST(IniGTTest, TypedReads) {
-  TIniGT ini(TIniFile::FromText(
-      "[Flag]\non=1\ntwo=2\noff=0\nword=yes\nempty=\nhex=0x0A\n"
-      "[Window]\nPos.X=-20\nPos.Y=0x10\nSize.XSize=400\n"));
+  TIniGT ini(
+      TIniFile::FromText("[Flag]\non=1\ntwo=2\noff=0\nword=yes\nempty=\nhex=0x0A\n"
+                         "[Window]\nPos.X=-20\nPos.Y=0x10\nSize.XSize=400\n"));
   EXPECT_TRUE(ini.ReadBool("Flag", "on", false));
   EXPECT_TRUE(ini.ReadBool("Flag", "two", false));  // any non-zero integer is true
   EXPECT_FALSE(ini.ReadBool("Flag", "off", true));

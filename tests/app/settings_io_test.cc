@@ -86,16 +86,16 @@ TEST_F(SettingsIoTest, FreshFileLayout) {
 
 ConversionSettings EveryFieldChanged() {
   ConversionSettings s;
-  s.write_bmp = s.write_jpg = s.write_png = s.write_mag = s.write_ico = s.write_pdf =
-      s.write_gif = s.write_tif = true;
+  s.write_bmp = s.write_jpg = s.write_png = s.write_mag = s.write_ico = s.write_pdf = s.write_gif =
+      s.write_tif = true;
   s.colour_mode = ColourMode::kBlackWhite;
   s.transparency = true;
   s.pdf_batch = true;
   s.gif_anime = true;
   s.no_dialogs = s.format_dialog_on_send = s.stay_resident = s.always_on_top = s.preview =
-      s.overwrite = s.suffix_s = s.smooth_resize = s.bar1 = s.bar2 = s.bar3 =
-          s.use_output_dir = s.transparent_per_image = s.pdf_order_dialog =
-              s.gif_order_dialog = s.watch_clipboard = s.keep_date = true;
+      s.overwrite = s.suffix_s = s.smooth_resize = s.bar1 = s.bar2 = s.bar3 = s.use_output_dir =
+          s.transparent_per_image = s.pdf_order_dialog = s.gif_order_dialog = s.watch_clipboard =
+              s.keep_date = true;
   s.disposal = Disposal::kDelete;
   s.delay_text = "12,345";
   s.last_open_dir = "/home/ユーザー/画像 と 空白/";
@@ -170,7 +170,7 @@ TEST_F(SettingsIoTest, SingleValues) {
   EXPECT_EQ(s.level, 8);
   EXPECT_EQ(s.colour_mode, ColourMode::kBlackWhite);
   EXPECT_EQ(s.disposal, Disposal::kDelete);
-  EXPECT_TRUE(s.smooth_resize);  // written "ReSize", read "Resize"
+  EXPECT_TRUE(s.smooth_resize);                    // written "ReSize", read "Resize"
   EXPECT_EQ(Load("[Comp]\nComp=11\n").level, 10);  // the track bar's range
   EXPECT_EQ(Load("[Comp]\nComp=-1\n").level, 0);
   // A stored state the boxes do not have leaves them as they are.
