@@ -2,17 +2,17 @@
 // the Conversion settings. The window, the format dialog, the settings loader and the tests all
 // go through them, so the controls and the record can never disagree.
 //
-// Format box          | what follows when it changes
-// png, ico, gif, tif  | "透過" enabled while png, ico or gif is ticked; otherwise disabled,
-// unticked jpg, png            | the level group (track bar, spin edit, 高, 美, 圧縮率) enabled
-// while
-//                     | jpg or png is ticked
-// ico                 | the icon-size list and "Icoｻｲｽﾞ" enabled while ico is ticked
-// pdf                 | "Pdf一括" enabled and ticked with pdf, disabled and unticked without it
-// gif, tif            | with gif ticked "Gifｱﾆﾒ" and the delay edit are enabled; otherwise
-//                     | "Gifｱﾆﾒ" is disabled and unticked and the delay edit disabled
-// Gifｱﾆﾒ (main window) | the delay edit enabled exactly while "Gifｱﾆﾒ" is ticked
-// bmp, mag            | nothing
+// What follows when a format box changes:
+//   png, ico, gif, tif: "透過" is enabled while png, ico or gif is ticked, otherwise disabled
+//                       and unticked;
+//   jpg, png:           the level group (track bar, spin edit, 高, 美, 圧縮率) is enabled while
+//                       jpg or png is ticked;
+//   ico:                the icon-size list and "Icoｻｲｽﾞ" are enabled while ico is ticked;
+//   pdf:                "Pdf一括" is enabled and ticked with pdf, disabled and unticked without;
+//   gif, tif:           with gif ticked "Gifｱﾆﾒ" and the delay edit are enabled, otherwise
+//                       "Gifｱﾆﾒ" is disabled and unticked and the delay edit disabled;
+//   bmp, mag:           nothing.
+// In the main window "Gifｱﾆﾒ" enables the delay edit exactly while it is ticked.
 #pragma once
 
 #include "app/settings.h"
