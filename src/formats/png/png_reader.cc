@@ -306,7 +306,7 @@ TColor Decoder::GreyColor(uint16_t v) const {
   uint8_t g;
   if (bit_depth_ == 16) {
     g = static_cast<uint8_t>(v >> 8);
-  } else if (bit_depth_ < 8) {
+  } else if (bit_depth_ == 1 || bit_depth_ == 2 || bit_depth_ == 4) {
     // A level of a 1-, 2- or 4-bit image is the grey it shows, not the raw number.
     unsigned max = (1u << bit_depth_) - 1;
     g = static_cast<uint8_t>(std::min<unsigned>(v, max) * 255 / max);

@@ -336,6 +336,10 @@ TEST(PngReader, HostileSizesAreRefusedBeforeAllocating) {
   }
   EXPECT_EQ(LoadError(PngBuilder().Signature().Ihdr(0, 5, 8, 0).Idat(Rows({})).bytes()),
             "PNG LoadStream: Not PNG Format");
+  // Colours read before the depth is checked (depth 0 here) do no harm.
+  EXPECT_EQ(LoadError(PngBuilder().Signature().Ihdr(2, 2, 0, 0).Chunk("bKGD", {0, 5}).Chunk("tRNS", {0, 5})
+                          .Idat(Rows({{0}})).bytes()),
+            "Read Header(PNG): Error Bitdepth");
   // A decompression bomb: 64 MB of zeros for a 16 x 16 image; only what the image needs is
   // inflated.
   Bytes bomb = png_test::Deflate(Bytes(64u << 20, 0), 9);
