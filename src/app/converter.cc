@@ -5,7 +5,15 @@
 #include <exception>
 
 #include "app/messages.h"
+#include "formats/gif/gif.h"
+#include "formats/gif/gif_frames.h"
+#include "formats/jpeg/jpeg_image.h"
+#include "formats/mag/mag_image.h"
+#include "formats/png/png_image.h"
+#include "pdf/image_pdf_report.h"
+#include "raster/dib_image.h"
 #include "raster/errors.h"
+#include "raster/gray_bitmap.h"
 #include "raster/resample.h"
 
 namespace pamirune {
@@ -50,9 +58,10 @@ class BatchOutputs {
   };
   // Sources of the batch files, disposed of only once a file made from them exists.
   std::vector<PendingSource> pending;
-  bool pdf_open = false;
-  std::string pdf_file;  // the name the batch document will be written under
-  int pdf_pages = 0;
+  // The document of a PDF batch (and of a clipboard conversion with PDF batch set).
+  ImagePdfReport pdf;
+  // The GIF object: with the animation it collects one frame per image of the batch.
+  std::unique_ptr<TGIFImage> gif = std::make_unique<TGIFImage>();
 };
 
 struct Converter::ImageJob {
@@ -61,7 +70,12 @@ struct Converter::ImageJob {
   int index = 0;
   int icon_size = 32;
   TBitmap working;
-  TBitmap dib;  // the image in the chosen colour depth
+  DibImage dib;        // the image in the chosen colour depth
+  TBitmap dib_bitmap;  // the same as a Raster image, for the writers
+  std::unique_ptr<TJPEGImage> jpeg;
+  std::unique_ptr<PngImage> png;
+  std::unique_ptr<TMAGImage> mag;
+  std::unique_ptr<TGIFImage> clip_gif;  // the clipboard path's own GIF object
   std::vector<std::string> written;
 };
 
@@ -179,8 +193,8 @@ BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
     ConvertFile(files[i], i, icon_size);
   }
 
-  FinishBatchFiles(true);
   if (settings_.gif_anime && settings_.write_gif) last_ext_ = "gif";
+  FinishBatchFiles(true);
 
   if (saved_) {
     std::string done = output_base_ + last_ext_ + msg::kSavedDone;
@@ -325,8 +339,12 @@ void Converter::ConvertFile(const std::string& file_name, int index, int icon_si
 }
 
 void Converter::SharedSteps(ImageJob& job) {
-  if (settings_.transparent_per_image && settings_.transparency)
+  picked_width_ = picked_height_ = 0;
+  if (settings_.transparent_per_image && settings_.transparency) {
     ui_.ShowTransparentPicker(job.working, picker_);
+    picked_width_ = job.working.Width();
+    picked_height_ = job.working.Height();
+  }
 
   ScaledSize target = ScaleTarget(settings_.scale_text, job.working.Width(), job.working.Height());
   if (target.scaled()) {
@@ -339,8 +357,56 @@ void Converter::SharedSteps(ImageJob& job) {
     job.working = std::move(scaled);
   }
 
-  job.dib = job.working;
-  if (settings_.colour_mode == ColourMode::kFull) job.dib.SetPixelFormat(TPixelFormat::pf24bit);
+  if (settings_.colour_mode == ColourMode::kBlackWhite) job.working = MakeGrayBitmap(job.working);
+
+  if (settings_.write_jpg) {
+    job.jpeg = std::make_unique<TJPEGImage>();
+    job.jpeg->Assign(job.working);
+    job.jpeg->SetCompressionQuality(settings_.level * 10);
+    job.jpeg->Compress();
+  }
+  TColor png_transparent = 0;
+  if (settings_.transparency)
+    png_transparent = settings_.transparent_per_image ? picker_.color : job.working.Pixel(0, 0);
+
+  job.dib.Assign(job.working);
+  job.dib.SetPixelFormat(settings_.colour_mode == ColourMode::kFull ? DibPixelFormat::k24Bit
+                                                                    : DibPixelFormat::k8Bit);
+  job.dib.ToBitmap(job.dib_bitmap);
+
+  if (settings_.write_gif) {
+    GifTransparentPick pick;
+    pick.per_image = settings_.transparent_per_image;
+    pick.x = picker_.x;
+    pick.y = picker_.y;
+    pick.colour = picker_.color;
+    pick.source_width = picked_width_;
+    pick.source_height = picked_height_;
+    if (job.clipboard) {
+      job.clip_gif = std::make_unique<TGIFImage>();
+      AddClipGifFrame(*job.clip_gif, job.dib_bitmap, settings_.transparency, pick);
+    } else {
+      if (!settings_.gif_anime) batch_->gif = std::make_unique<TGIFImage>();
+      if (settings_.delay_text.empty()) settings_.delay_text = "30";
+      AddGifFrame(*batch_->gif, job.dib_bitmap, settings_.transparency, settings_.delay_text,
+                  pick);
+    }
+  }
+  if (settings_.write_png) {
+    job.png = std::make_unique<PngImage>();
+    if (settings_.transparency) job.png->SetTransparentColor(png_transparent);
+    job.png->Assign(job.dib_bitmap);
+    job.png->SetCompressionLevel(PngCompressionLevelForQuality(settings_.level));
+  }
+  if (settings_.write_mag) {
+    // The MAG file always has a palette: a full-colour image is reduced on a copy.
+    DibImage eight = job.dib;
+    eight.SetPixelFormat(DibPixelFormat::k8Bit);
+    TBitmap eight_bitmap;
+    eight.ToBitmap(eight_bitmap);
+    job.mag = std::make_unique<TMAGImage>();
+    job.mag->Assign(eight_bitmap);
+  }
 }
 
 void Converter::WriteFormats(ImageJob& job) {
@@ -376,6 +442,8 @@ void Converter::ConvertClipboard() {
       ui_.SetProgressVisible(false);
       ui_.SetStatusText(msg::kNoClipboardBitmap);
     } else {
+      if (batch_->pdf.Active()) batch_->pdf.Abort();
+      if (settings_.pdf_batch && settings_.write_pdf) batch_->pdf.BeginDoc();
       ui_.SetDropCaption(msg::kProcessing);
       ImageJob job;
       job.clipboard = true;
@@ -391,6 +459,7 @@ void Converter::ConvertClipboard() {
       ClipboardEnding(job);
     }
   } catch (const std::exception& e) {
+    if (batch_->pdf.Active()) batch_->pdf.Abort();
     ui_.ShowError(e.what());
   }
   ui_.SetDropCaption(std::string(msg::kDropHere) + "\n\r" + settings_.output_dir);
@@ -398,6 +467,11 @@ void Converter::ConvertClipboard() {
 
 void Converter::ClipboardEnding(ImageJob& job) {
   std::string last_file = output_base_ + last_ext_;
+  // The document begun for the clipboard's single page; when its overwrite was declined it
+  // has no page and is dropped, so no file is replaced by an empty document.
+  if (batch_->pdf.Active()) {
+    if (batch_->pdf.PageCount() > 0) batch_->pdf.EndDoc(); else batch_->pdf.Abort();
+  }
   if (settings_.keep_date && remembered_date_.valid && platform_.FileExists(last_file))
     SetFileDate(platform_, last_file, remembered_date_);
   if (settings_.preview && platform_.FileExists(last_file))
@@ -414,20 +488,35 @@ void Converter::ClipboardEnding(ImageJob& job) {
 }
 
 void Converter::BeginBatchDocuments() {
-  if (settings_.pdf_batch && settings_.write_pdf) {
-    batch_->pdf_open = true;
-    batch_->pdf_pages = 0;
-  }
+  if (settings_.pdf_batch && settings_.write_pdf) batch_->pdf.BeginDoc();
+  batch_->gif = std::make_unique<TGIFImage>();
 }
 
 void Converter::AbortBatchDocuments() {
-  batch_->pdf_open = false;
-  batch_->pdf_pages = 0;
+  if (batch_->pdf.Active()) batch_->pdf.Abort();
+  batch_->gif = std::make_unique<TGIFImage>();
 }
 
 bool Converter::WriteBatchFiles() {
   bool written = false;
-  batch_->pdf_open = false;
+  if (settings_.gif_anime && settings_.write_gif && !batch_->gif->Empty()) {
+    std::string path = output_base_ + "gif";
+    if (MayWrite(path, OutputFormat::kGif)) {
+      batch_->gif->SaveToFile(path);
+      saved_ = true;
+      written = true;
+    }
+  }
+  if (batch_->pdf.Active()) {
+    // Written under the name the last image gave it; an empty document is never written.
+    if (batch_->pdf.PageCount() > 0) {
+      batch_->pdf.EndDoc();
+      written = true;
+    } else {
+      batch_->pdf.Abort();
+    }
+  }
+  batch_->gif = std::make_unique<TGIFImage>();
   return written;
 }
 
@@ -435,6 +524,27 @@ void Converter::WriteFormat(ImageJob& job, OutputFormat format, const std::strin
   switch (format) {
     case OutputFormat::kBmp:
       job.dib.SaveToFile(path);
+      return;
+    case OutputFormat::kJpg:
+      job.jpeg->SaveToFile(path);
+      return;
+    case OutputFormat::kPng:
+      job.png->SaveToFile(path);
+      return;
+    case OutputFormat::kMag:
+      job.mag->SaveToFile(path);
+      return;
+    case OutputFormat::kPdf: {
+      std::string item = job.clipboard ? "PDFCLIP" : "PDF" + std::to_string(job.index);
+      batch_->pdf.SetFileName(path);
+      if (settings_.pdf_batch && batch_->pdf.Active())
+        batch_->pdf.AddImagePage(job.dib_bitmap, item);
+      else
+        batch_->pdf.WriteSingle(job.dib_bitmap, item, path);
+      return;
+    }
+    case OutputFormat::kGif:
+      (job.clipboard ? *job.clip_gif : *batch_->gif).SaveToFile(path);
       return;
     default:
       throw Exception(std::string(FormatToken(format)) + " の書き込みはまだ使えません");

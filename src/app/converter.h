@@ -111,6 +111,8 @@ class Converter {
   FileDate remembered_date_;
   PickerResult picker_;
   int clip_counter_ = 0;
+  int picked_width_ = 0;  // size of the image the picker showed (0: not shown)
+  int picked_height_ = 0;
   bool cancelled_ = false;  // clipboard path: an overwrite was declined
   TPicture picture_;
   std::unique_ptr<BatchOutputs> batch_;

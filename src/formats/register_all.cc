@@ -1,13 +1,23 @@
 #include "formats/register_all.h"
 
+#include "formats/gif/gif.h"
+#include "formats/jpeg/jpeg_image.h"
+#include "formats/mag/mag_image.h"
+#include "formats/png/png_image.h"
+#include "raster/dib_image.h"
+
 namespace pamirune {
 
 void RegisterGraphicKinds() {
   static bool done = false;
   if (done) return;
   done = true;
-  // Each format adds its entries here as it lands, in the registry order:
-  // PNG, dib, jpeg/jpg, MAG, GIF, tif, bmp (the TIFF-capable bitmap).
+  // In the registry's order; a later entry for the same extension wins.
+  RegisterPngGraphic();
+  RegisterDibGraphic();
+  RegisterJpegGraphic();
+  RegisterMagGraphic();
+  RegisterGifGraphic();
 }
 
 }  // namespace pamirune
