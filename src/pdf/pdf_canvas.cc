@@ -19,10 +19,9 @@ double NumberValue(const TPdfObject* object, double fallback) {
 std::string PdfWinAnsiText(std::string_view utf8) {
   // Code page 1252 at 0x80..0x9F; 0 marks the codes it leaves unused.
   static const uint16_t kHigh[32] = {
-      0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+      0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
   std::string out;
   for (uint32_t cp : PdfDecodeUtf8(utf8)) {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
@@ -181,8 +180,7 @@ void TPdfCanvas::SetCharSpace(double value) {
 }
 
 void TPdfCanvas::SetHorizontalScaling(double value) {
-  if (value < 10 || value > 300)
-    throw EPdfInvalidValue("SetHorizontalScaling --invalid font size");
+  if (value < 10 || value > 300) throw EPdfInvalidValue("SetHorizontalScaling --invalid font size");
   if (value == attr_.horizontal_scaling) return;
   WriteString(N(value) + " Tz\n");
   attr_.horizontal_scaling = value;

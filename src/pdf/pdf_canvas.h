@@ -43,27 +43,27 @@ class TPdfCanvas {
   void SetPageHeight(double value);
 
   // Graphics state and paths.
-  void GSave();                                                        // q
-  void GRestore();                                                     // Q
+  void GSave();                                                             // q
+  void GRestore();                                                          // Q
   void Concat(double a, double b, double c, double d, double e, double f);  // cm
-  void Rectangle(double x, double y, double width, double height);   // re
-  void MoveTo(double x, double y);                                     // m
-  void LineTo(double x, double y);                                     // l
-  void Stroke();                                                       // S
-  void Fill();                                                         // f
-  void Clip();                                                         // W
-  void NewPath();                                                      // n
-  void SetLineWidth(double width);                                     // w
-  void SetRGBFillColor(double r, double g, double b);                  // rg
-  void SetRGBStrokeColor(double r, double g, double b);                // RG
+  void Rectangle(double x, double y, double width, double height);          // re
+  void MoveTo(double x, double y);                                          // m
+  void LineTo(double x, double y);                                          // l
+  void Stroke();                                                            // S
+  void Fill();                                                              // f
+  void Clip();                                                              // W
+  void NewPath();                                                           // n
+  void SetLineWidth(double width);                                          // w
+  void SetRGBFillColor(double r, double g, double b);                       // rg
+  void SetRGBStrokeColor(double r, double g, double b);                     // RG
 
   // Text state. Out-of-range values raise EPdfInvalidValue.
   void SetFont(const std::string& name, double size);  // /F<n> size Tf
   void SetFontSize(double size);
-  void SetWordSpace(double value);         // >= 0, Tw
-  void SetCharSpace(double value);         // -30..300, Tc
-  void SetHorizontalScaling(double value); // 10..300 percent, Tz
-  void SetLeading(double value);           // 0..300, TL
+  void SetWordSpace(double value);          // >= 0, Tw
+  void SetCharSpace(double value);          // -30..300, Tc
+  void SetHorizontalScaling(double value);  // 10..300 percent, Tz
+  void SetLeading(double value);            // 0..300, TL
 
   // Text objects. Text is UTF-8 and is drawn in WinAnsiEncoding; characters the encoding
   // lacks become "?".
@@ -78,9 +78,8 @@ class TPdfCanvas {
   // Draws the image object of that name: "/" and its Name value, then Do.
   void DrawXObject(const std::string& name);
   // Draws it scaled into x, y, width, height and clipped to the clip rectangle.
-  void DrawXObjectEx(double x, double y, double width, double height, double clip_x,
-                     double clip_y, double clip_width, double clip_height,
-                     const std::string& name);
+  void DrawXObjectEx(double x, double y, double width, double height, double clip_x, double clip_y,
+                     double clip_width, double clip_height, const std::string& name);
 
   // Forgets the page (the document is freed or started anew).
   void Reset();

@@ -23,20 +23,28 @@ void SetNumberInPlace(TPdfDictionary& dict, const std::string& key, int32_t valu
 
 const char* PdfPageLayoutName(TPdfPageLayout layout) {
   switch (layout) {
-    case TPdfPageLayout::plSinglePage: return "SinglePage";
-    case TPdfPageLayout::plOneColumn: return "OneColumn";
-    case TPdfPageLayout::plTwoColumnLeft: return "TwoColumnLeft";
-    case TPdfPageLayout::plTwoColumnRight: return "TwoColumnRight";
+    case TPdfPageLayout::plSinglePage:
+      return "SinglePage";
+    case TPdfPageLayout::plOneColumn:
+      return "OneColumn";
+    case TPdfPageLayout::plTwoColumnLeft:
+      return "TwoColumnLeft";
+    case TPdfPageLayout::plTwoColumnRight:
+      return "TwoColumnRight";
   }
   return "SinglePage";
 }
 
 const char* PdfPageModeName(TPdfPageMode mode) {
   switch (mode) {
-    case TPdfPageMode::pmUseNone: return "UseNone";
-    case TPdfPageMode::pmUseOutlines: return "UseOutlines";
-    case TPdfPageMode::pmUseThumbs: return "UseThumbs";
-    case TPdfPageMode::pmFullScreen: return "FullScreen";
+    case TPdfPageMode::pmUseNone:
+      return "UseNone";
+    case TPdfPageMode::pmUseOutlines:
+      return "UseOutlines";
+    case TPdfPageMode::pmUseThumbs:
+      return "UseThumbs";
+    case TPdfPageMode::pmFullScreen:
+      return "FullScreen";
   }
   return "UseNone";
 }
@@ -44,7 +52,7 @@ const char* PdfPageModeName(TPdfPageMode mode) {
 // ---- TPdfDestination ----
 
 std::unique_ptr<TPdfArray> TPdfDestination::GetValue() const {
-  static const char* const kTypeNames[] = {"XYZ", "Fit", "FitH", "FitV",
+  static const char* const kTypeNames[] = {"XYZ",  "Fit",  "FitH",  "FitV",
                                            "FitR", "FitB", "FitBH", "FitBV"};
   auto array = std::make_unique<TPdfArray>();
   if (page_) array->AddReference(*page_);

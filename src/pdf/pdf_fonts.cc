@@ -36,15 +36,15 @@ int TPdfType1Font::CharWidth(uint8_t code) const {
   return number ? number->Value() : 0;
 }
 
-#define PAMIRUNE_PDF_STANDARD_FONT(ClassName, Registered, BaseFont, Widths)      \
-  ClassName::ClassName(TPdfXref& xref, std::string resource_name)                \
+#define PAMIRUNE_PDF_STANDARD_FONT(ClassName, Registered, BaseFont, Widths) \
+  ClassName::ClassName(TPdfXref& xref, std::string resource_name)           \
       : TPdfType1Font(xref, Registered, std::move(resource_name), BaseFont, Widths) {}
 PAMIRUNE_PDF_STANDARD_FONT(TPdfFixedWidth, "FixedWidth", "Courier", kCourierWidths)
 PAMIRUNE_PDF_STANDARD_FONT(TPdfFixedWidthBold, "FixedWidth-Bold", "Courier-Bold", kCourierWidths)
 PAMIRUNE_PDF_STANDARD_FONT(TPdfFixedWidthItalic, "FixedWidth-Italic", "Courier-Oblique",
                            kCourierWidths)
-PAMIRUNE_PDF_STANDARD_FONT(TPdfFixedWidthBoldItalic, "FixedWidth-BoldItalic",
-                           "Courier-BoldOblique", kCourierWidths)
+PAMIRUNE_PDF_STANDARD_FONT(TPdfFixedWidthBoldItalic, "FixedWidth-BoldItalic", "Courier-BoldOblique",
+                           kCourierWidths)
 PAMIRUNE_PDF_STANDARD_FONT(TPdfArial, "Arial", "Helvetica", kHelveticaWidths)
 PAMIRUNE_PDF_STANDARD_FONT(TPdfArialBold, "Arial-Bold", "Helvetica-Bold", kHelveticaBoldWidths)
 PAMIRUNE_PDF_STANDARD_FONT(TPdfArialItalic, "Arial-Italic", "Helvetica-Oblique",

@@ -25,7 +25,8 @@ class TPdfFont : public TPdfDictionaryWrapper {
 
  protected:
   TPdfFont(TPdfDictionary* data, std::string name, std::string resource_name)
-      : TPdfDictionaryWrapper(data), name_(std::move(name)),
+      : TPdfDictionaryWrapper(data),
+        name_(std::move(name)),
         resource_name_(std::move(resource_name)) {}
 
  private:
@@ -45,10 +46,10 @@ class TPdfType1Font : public TPdfFont {
   const TPdfArray* widths_;
 };
 
-#define PAMIRUNE_PDF_STANDARD_FONT(ClassName)                                        \
-  class ClassName : public TPdfType1Font {                                           \
-   public:                                                                           \
-    ClassName(TPdfXref& xref, std::string resource_name);                            \
+#define PAMIRUNE_PDF_STANDARD_FONT(ClassName)             \
+  class ClassName : public TPdfType1Font {                \
+   public:                                                \
+    ClassName(TPdfXref& xref, std::string resource_name); \
   };
 PAMIRUNE_PDF_STANDARD_FONT(TPdfFixedWidth)
 PAMIRUNE_PDF_STANDARD_FONT(TPdfFixedWidthBold)

@@ -95,7 +95,8 @@ std::unique_ptr<TPdfImage> TPdfBitmapImage::CreateImage(const TGraphic& image) {
   image.ToBitmap(bitmap);
   const int width = bitmap.Width();
   const int height = bitmap.Height();
-  if (width <= 0 || height <= 0) throw EPdfInvalidImageFormat("TPdfBitmapImage --the image is empty.");
+  if (width <= 0 || height <= 0)
+    throw EPdfInvalidImageFormat("TPdfBitmapImage --the image is empty.");
   CheckedImageBytes(width, height, 24);
 
   auto result = std::make_unique<TPdfImage>();

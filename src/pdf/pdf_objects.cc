@@ -76,9 +76,9 @@ std::vector<uint16_t> Utf8ToUtf16(std::string_view text) {
 
 std::string ToChars(double value, std::chars_format format, int precision = -1) {
   char buffer[400];
-  auto result = precision < 0 ? std::to_chars(buffer, buffer + sizeof buffer, value, format)
-                              : std::to_chars(buffer, buffer + sizeof buffer, value, format,
-                                              precision);
+  auto result = precision < 0
+                    ? std::to_chars(buffer, buffer + sizeof buffer, value, format)
+                    : std::to_chars(buffer, buffer + sizeof buffer, value, format, precision);
   if (result.ec != std::errc()) return "0";
   return std::string(buffer, result.ptr);
 }
@@ -122,7 +122,8 @@ std::string FormatPdfName(std::string_view name) {
   std::string out = "/";
   for (char ch : name) {
     uint8_t c = static_cast<uint8_t>(ch);
-    if (c < 0x21 || c > 0x7E || std::string_view("#%()/<>[]{}").find(ch) != std::string_view::npos) {
+    if (c < 0x21 || c > 0x7E ||
+        std::string_view("#%()/<>[]{}").find(ch) != std::string_view::npos) {
       out += '#';
       AppendHexByte(out, c);
     } else {
@@ -136,15 +137,33 @@ std::string FormatPdfLiteralBytes(std::string_view bytes) {
   std::string out = "(";
   for (char ch : bytes) {
     switch (ch) {
-      case '(': out += "\\("; break;
-      case ')': out += "\\)"; break;
-      case '\\': out += "\\\\"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      default: out += ch; break;
+      case '(':
+        out += "\\(";
+        break;
+      case ')':
+        out += "\\)";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      default:
+        out += ch;
+        break;
     }
   }
   out += ')';
@@ -152,8 +171,8 @@ std::string FormatPdfLiteralBytes(std::string_view bytes) {
 }
 
 std::string FormatPdfText(std::string_view text) {
-  bool plain = std::all_of(text.begin(), text.end(),
-                           [](char c) { return static_cast<uint8_t>(c) < 0x80; });
+  bool plain =
+      std::all_of(text.begin(), text.end(), [](char c) { return static_cast<uint8_t>(c) < 0x80; });
   if (plain) return FormatPdfLiteralBytes(text);
   // Byte-order mark, then the language escape 001B "en" 001B.
   std::string out = "<FEFF001B";
@@ -169,8 +188,8 @@ std::string FormatPdfText(std::string_view text) {
 
 std::string FormatPdfDate(const TPdfDateTime& d) {
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "D:%04d%02d%02d%02d%02d%02d", d.year, d.month, d.day,
-                d.hour, d.minute, d.second);
+  std::snprintf(buffer, sizeof buffer, "D:%04d%02d%02d%02d%02d%02d", d.year, d.month, d.day, d.hour,
+                d.minute, d.second);
   return buffer;
 }
 
@@ -188,8 +207,8 @@ void TPdfObject::WriteToStream(TStream& stream) {
   if (object_type_ == TPdfObjectType::otDirectObject) {
     WriteValueToStream(stream);
   } else {
-    PdfWrite(stream, std::to_string(object_number_) + " " + std::to_string(GenerationNumber()) +
-                         " R");
+    PdfWrite(stream,
+             std::to_string(object_number_) + " " + std::to_string(GenerationNumber()) + " R");
   }
 }
 
@@ -251,7 +270,9 @@ void TPdfArray::Add(std::unique_ptr<TPdfObject> object) {
   items_.push_back(std::move(object));
 }
 
-void TPdfArray::AddReference(const TPdfObject& indirect) { items_.push_back(PdfReferenceTo(indirect)); }
+void TPdfArray::AddReference(const TPdfObject& indirect) {
+  items_.push_back(PdfReferenceTo(indirect));
+}
 
 void TPdfArray::SetItem(size_t index, std::unique_ptr<TPdfObject> object) {
   if (index >= items_.size() || !object) throw EPdfInvalidValue("TPdfArray --invalid index.");
@@ -389,7 +410,8 @@ void TPdfStream::WriteValueToStream(TStream& stream) {
     deflated = PdfDeflate(data_.data(), data_.size(), Z_BEST_COMPRESSION);
     out = &deflated;
   }
-  if (out->size() > static_cast<size_t>(INT32_MAX)) throw EPdfError("TPdfStream --stream too large.");
+  if (out->size() > static_cast<size_t>(INT32_MAX))
+    throw EPdfError("TPdfStream --stream too large.");
   // Length keeps its place at the head of the dictionary.
   auto* length = dynamic_cast<TPdfNumber*>(attributes_.ValueByName("Length"));
   if (length)

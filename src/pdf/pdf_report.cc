@@ -87,7 +87,8 @@ std::vector<TRect> TPRContainer::ChildBounds() const {
 // ---- TPRPage ----
 
 void TPRPage::SetParent(TPRContainer* parent) {
-  if (parent) throw EPdfInvalidOperation(std::string("TPRPage can not set on ") + parent->ClassName());
+  if (parent)
+    throw EPdfInvalidOperation(std::string("TPRPage can not set on ") + parent->ClassName());
 }
 
 void TPRPage::SetMargin(int& margin, int value) {

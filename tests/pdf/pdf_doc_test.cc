@@ -121,7 +121,8 @@ TEST_F(PdfDocTest, WholeFileFraming) {
   size_t xref = file.find("xref\r\n0 7\r\n0000000000 65535 f\r\n0000000011 00000 n\r\n");
   ASSERT_NE(xref, std::string::npos);
   EXPECT_NE(file.find("trailer\r\n<<\r\n/Size 7\r\n/Root 1 0 R\r\n/Info 2 0 R\r\n>>\r\n"
-                      "startxref\r\n" + std::to_string(xref) + "\r\n%%EOF\r\n"),
+                      "startxref\r\n" +
+                      std::to_string(xref) + "\r\n%%EOF\r\n"),
             std::string::npos);
   // Every offset in the table points at its object.
   for (int n = 1; n < 7; ++n) {
@@ -155,10 +156,11 @@ TEST_F(PdfDocTest, CatalogOptions) {
   EXPECT_EQ(c.Data().ToString(), "1 0 R");
   TMemoryStream out;
   c.Data().WriteValueToStream(out);
-  EXPECT_EQ(std::string(out.Bytes().begin(), out.Bytes().end()),
-            "<<\r\n/Type /Catalog\r\n/Pages 3 0 R\r\n/PageMode /UseOutlines\r\n"
-            "/PageLayout /TwoColumnRight\r\n/ViewerPreferences <<\r\n"
-            "/NonFullScreenPageMode /UseThumbs\r\n/HideToolbar true\r\n/FitWindow true\r\n>>\r\n>>");
+  EXPECT_EQ(
+      std::string(out.Bytes().begin(), out.Bytes().end()),
+      "<<\r\n/Type /Catalog\r\n/Pages 3 0 R\r\n/PageMode /UseOutlines\r\n"
+      "/PageLayout /TwoColumnRight\r\n/ViewerPreferences <<\r\n"
+      "/NonFullScreenPageMode /UseThumbs\r\n/HideToolbar true\r\n/FitWindow true\r\n>>\r\n>>");
   // pmFullScreen and pmUseNone remove the entry; dropped flags go too.
   c.SetNonFullScreenPageMode(TPdfPageMode::pmFullScreen);
   c.SetViewerPreference({TPdfViewerPreference::vpCenterWindow});
@@ -203,7 +205,8 @@ TEST_F(PdfDocTest, FontsAreNumberedInOrderOfFirstUse) {
   EXPECT_EQ(std::string(out.Bytes().begin(), out.Bytes().end()),
             "<<\r\n/Type /Font\r\n/Subtype /Type1\r\n/Encoding /WinAnsiEncoding\r\n"
             "/FirstChar 32\r\n/LastChar 255\r\n/BaseFont /Times-Bold\r\n/Name /F1\r\n>>");
-  ExpectError<EPdfInvalidValue>([&] { doc_.GetFont("Comic"); }, "CreateFont --InvalidFontName:Comic");
+  ExpectError<EPdfInvalidValue>([&] { doc_.GetFont("Comic"); },
+                                "CreateFont --InvalidFontName:Comic");
 }
 
 TEST_F(PdfDocTest, TwelveStandardFontsAndTheirWidths) {

@@ -63,9 +63,10 @@ TBitmap Card(int width, int height, TPixelFormat format = TPixelFormat::pf24bit)
   TBitmap b(width, height, format);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      b.SetPixel(x, y, RGB(static_cast<uint8_t>(x * 255 / std::max(1, width - 1)),
-                           static_cast<uint8_t>(y * 255 / std::max(1, height - 1)),
-                           static_cast<uint8_t>((x + y) % 3 == 0 ? 255 : 40)));
+      b.SetPixel(x, y,
+                 RGB(static_cast<uint8_t>(x * 255 / std::max(1, width - 1)),
+                     static_cast<uint8_t>(y * 255 / std::max(1, height - 1)),
+                     static_cast<uint8_t>((x + y) % 3 == 0 ? 255 : 40)));
   return b;
 }
 
@@ -73,8 +74,9 @@ TBitmap Indexed(int width, int height) {
   TBitmap b(width, height, TPixelFormat::pf8bit);
   std::vector<TRGBQuad> palette;
   for (int i = 0; i < 40; ++i)
-    palette.push_back(QuadFromColor(RGB(static_cast<uint8_t>(i * 6), static_cast<uint8_t>(255 - i * 5),
-                                        static_cast<uint8_t>((i * 37) & 255))));
+    palette.push_back(
+        QuadFromColor(RGB(static_cast<uint8_t>(i * 6), static_cast<uint8_t>(255 - i * 5),
+                          static_cast<uint8_t>((i * 37) & 255))));
   b.SetPalette(palette);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) b.SetRawPixel(x, y, (x * 7 + y * 3) % 40);
@@ -112,8 +114,8 @@ class PdfInteropTest : public ::testing::Test {
     if (!HaveTool("/usr/bin/pdfinfo")) return;
     std::string out;
     ASSERT_EQ(RunTool("/usr/bin/pdfinfo -f 1 -l " + std::to_string(sizes.size()) + " '" +
-                      pdf.string() + "'",
-                  &out),
+                          pdf.string() + "'",
+                      &out),
               0)
         << out;
     EXPECT_NE(out.find("Pages:           " + std::to_string(sizes.size()) + "\n"),
@@ -218,7 +220,8 @@ TEST_F(PdfInteropTest, ABatchOfPagesOfDifferentSizes) {
   ASSERT_TRUE(fs::exists(pdf));
   ExpectQpdfAccepts(pdf);
   ExpectPages(pdf, {{30, 20}, {11, 40}, {64, 2}, {30, 20}});
-  for (size_t i = 0; i < images.size(); ++i) ExpectRendersAs(pdf, static_cast<int>(i + 1), images[i]);
+  for (size_t i = 0; i < images.size(); ++i)
+    ExpectRendersAs(pdf, static_cast<int>(i + 1), images[i]);
 }
 
 TEST_F(PdfInteropTest, UncompressedOutlinedDocumentWithText) {

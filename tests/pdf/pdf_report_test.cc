@@ -136,16 +136,20 @@ TEST_F(ConverterPdfTest, ItemsWithTheSameNameShareOneImage) {
   EXPECT_EQ(doc.XObjectCount(), 1u);
   std::string ops(doc.Canvas().Contents().Data().begin(), doc.Canvas().Contents().Data().end());
   EXPECT_EQ(ops, "/F0 10 Tf\nq\n4 0 0 4 0 0 cm\n/PDFCLIP Do\nQ\n");
-  EXPECT_EQ(doc.Canvas().Page().DictionaryByName("Resources")->DictionaryByName("XObject")
-                ->ValueByName("PDFCLIP")->ToString(),
+  EXPECT_EQ(doc.Canvas()
+                .Page()
+                .DictionaryByName("Resources")
+                ->DictionaryByName("XObject")
+                ->ValueByName("PDFCLIP")
+                ->ToString(),
             "7 0 R");
 }
 
 TEST_F(ConverterPdfTest, AnEmptyImageIsRefused) {
   ImagePdfReport pdf;
-  EXPECT_THROW(pdf.WriteSingle(TBitmap(0, 5, TPixelFormat::pf24bit), "PDF0",
-                               (dir_ / "e.pdf").string()),
-               EPdfInvalidImageFormat);
+  EXPECT_THROW(
+      pdf.WriteSingle(TBitmap(0, 5, TPixelFormat::pf24bit), "PDF0", (dir_ / "e.pdf").string()),
+      EPdfInvalidImageFormat);
   EXPECT_FALSE(pdf.Active());
   EXPECT_FALSE(fs::exists(dir_ / "e.pdf"));
 }
@@ -474,7 +478,8 @@ TEST(PdfBitmapImageTest, FullColourIsRgbTopRowFirst) {
   std::string text(out.Bytes().begin(), out.Bytes().end());
   size_t at = text.find("stream\r\n") + 8;
   std::vector<uint8_t> packed(text.begin() + at, text.end() - 10);
-  EXPECT_EQ(Inflate(packed), std::string("\xFF\0\0\0\xFF\0\0\0\xFF\xFF\xFF\xFF\0\0\0\x0A\x14\x1E", 18));
+  EXPECT_EQ(Inflate(packed),
+            std::string("\xFF\0\0\0\xFF\0\0\0\xFF\xFF\xFF\xFF\0\0\0\x0A\x14\x1E", 18));
 }
 
 TEST(PdfBitmapImageTest, PaletteImagesBecomeEightBitIndexed) {
@@ -525,7 +530,8 @@ TEST(PdfBitmapImageTest, MissingPalettes) {
 }
 
 TEST(PdfBitmapImageTest, OtherDepthsBecomeRgb) {
-  for (TPixelFormat format : {TPixelFormat::pf15bit, TPixelFormat::pf16bit, TPixelFormat::pf32bit}) {
+  for (TPixelFormat format :
+       {TPixelFormat::pf15bit, TPixelFormat::pf16bit, TPixelFormat::pf32bit}) {
     TBitmap b(2, 1, format);
     b.SetPixel(0, 0, RGB(255, 0, 0));
     b.SetPixel(1, 0, RGB(0, 0, 255));
