@@ -180,7 +180,7 @@ void TGIFSubImage::Assign(const TBitmap& source) {
     std::vector<TRGBQuad> palette = bitmap->Palette();
     if (bits == 1 && palette.empty()) palette = BlackWhitePalette();
     color_map_.FromPalette(palette);
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < height && width > 0; ++y) {
       const uint8_t* row = bitmap->ScanLine(y);
       uint8_t* out = data_.data() + static_cast<size_t>(y) * width;
       if (bits == 8) {
@@ -316,7 +316,7 @@ void TGIFSubImage::RenderTo(TBitmap& dest) const {
   }
   TBitmap bitmap(width_, height_, TPixelFormat::pf8bit);
   bitmap.SetPalette(palette);
-  for (int y = 0; y < height_; ++y)
+  for (int y = 0; y < height_ && width_ > 0; ++y)
     std::memcpy(bitmap.ScanLine(y), data_.data() + static_cast<size_t>(y) * width_,
                 static_cast<size_t>(width_));
   if (transparent_ && graphic_control_) {
@@ -578,7 +578,8 @@ const TBitmap* TGIFImage::Bitmap() const {
     uint8_t fill = 0;
     if (frame.Transparent() && frame.GraphicControlExtension())
       fill = static_cast<uint8_t>(frame.GraphicControlExtension()->TransparentColorIndex());
-    for (int y = 0; y < height; ++y) std::memset(canvas->ScanLine(y), fill, static_cast<size_t>(width));
+    for (int y = 0; y < height && width > 0; ++y)
+      std::memset(canvas->ScanLine(y), fill, static_cast<size_t>(width));
     const int copy_width = std::min(frame.Width(), width - frame.Left());
     for (int y = 0; y < frame.Height() && frame.Top() + y < height && copy_width > 0; ++y)
       std::memcpy(canvas->ScanLine(frame.Top() + y) + frame.Left(), rendered->ScanLine(y),
