@@ -1,0 +1,187 @@
+"""pamirune-cli end to end: files made by other programs in, files read by other programs out."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+import warnings
+
+from PIL import Image
+
+CLI = sys.argv.pop(1) if len(sys.argv) > 1 else "pamirune-cli"
+CONVERT = "/usr/bin/convert"
+
+
+def photo(w=120, h=80):
+    im = Image.new("RGB", (w, h))
+    px = im.load()
+    for y in range(h):
+        for x in range(w):
+            px[x, y] = ((x * 7) % 256, (y * 5) % 256, ((x + y) * 3) % 256)
+    return im
+
+
+class CliTest(unittest.TestCase):
+    def setUp(self):
+        warnings.simplefilter("ignore", ResourceWarning)
+        self.dir = tempfile.mkdtemp(prefix="pamirune-cli-")
+        self.env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(self.dir, "cfg"),
+                        XDG_DATA_HOME=os.path.join(self.dir, "data"), HOME=self.dir)
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def run_cli(self, *args):
+        return subprocess.run([CLI, *args], cwd=self.dir, env=self.env, capture_output=True,
+                              text=True, stdin=subprocess.DEVNULL, timeout=300)
+
+    def test_bmp_of_every_depth_round_trips(self):
+        src = photo(37, 23)
+        pal = src.quantize(16)
+        made = {}
+        src.save(self.path("d24.bmp")); made["d24"] = src
+        src.convert("1").save(self.path("d1.bmp")); made["d1"] = src.convert("1")
+        pal.save(self.path("d8.bmp")); made["d8"] = pal
+        have_convert = os.access(CONVERT, os.X_OK)
+        if have_convert:
+            src.save(self.path("in.png"))
+            pal.save(self.path("pal.png"))
+            for name, args in {
+                "d4": ["pal.png", "-type", "palette", "-colors", "16", "BMP3:d4.bmp"],
+                "rle8": ["pal.png", "-type", "palette", "-compress", "RLE", "BMP3:rle8.bmp"],
+                "d16": ["in.png", "-define", "bmp:subtype=RGB565", "d16.bmp"],
+                "d32": ["in.png", "-alpha", "on", "-define", "bmp:format=bmp4", "d32.bmp"],
+                "os2": ["pal.png", "-type", "palette", "BMP2:os2.bmp"],
+            }.items():
+                subprocess.run([CONVERT, *args], cwd=self.dir, check=True)
+                made[name] = None
+        names = [n + ".bmp" for n in made]
+        r = self.run_cli("--yes", "--colour", "full", "--formats", "bmp", "--suffix-s", *names)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        for n in made:
+            ours = Image.open(self.path(n + "s.bmp")).convert("RGB")
+            theirs = Image.open(self.path(n + ".bmp")).convert("RGB")
+            self.assertEqual(ours.size, theirs.size, n)
+            self.assertEqual(ours.tobytes(), theirs.tobytes(), n)
+
+    def test_unsupported_extension_stops_the_batch(self):
+        photo().save(self.path("one.bmp"))
+        open(self.path("two.txt"), "w").write("text")
+        photo().save(self.path("three.bmp"))
+        r = self.run_cli("--yes", "--formats", "png", "one.bmp", "two.txt", "three.bmp")
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("この形式は対応していません。", r.stdout)
+        self.assertTrue(os.path.exists(self.path("one.png")))
+        self.assertFalse(os.path.exists(self.path("three.png")))
+
+    def test_png_named_bmp_is_offered_the_rename(self):
+        photo().save(self.path("x.bmp"), format="PNG")
+        r = self.run_cli("--no", "--formats", "bmp", "x.bmp")
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("PNG形式のファイルと思われます。\n[" + self.path("x.png") +
+                      "]\nに名前変更し、続行しますか？", r.stdout)
+        self.assertTrue(os.path.exists(self.path("x.bmp")))
+        r = self.run_cli("--yes", "--formats", "bmp", "x.bmp")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertTrue(os.path.exists(self.path("x.png")))
+        self.assertEqual(Image.open(self.path("x.bmp")).format, "BMP")
+
+    def test_colour_modes(self):
+        im = photo()
+        # A white patch among darker colours: no near-white grey shares its colour cell.
+        im = im.point(lambda v: v // 2)
+        for x in range(4):
+            im.putpixel((x, 0), (255, 255, 255))
+        im.save(self.path("p.png"))
+        r = self.run_cli("--yes", "--formats", "bmp", "p.png")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        out = Image.open(self.path("p.bmp"))
+        self.assertEqual(out.mode, "P")
+        self.assertLessEqual(len(out.getpalette()) // 3, 256)
+        self.run_cli("--yes", "--colour", "full", "--formats", "bmp", "p.png")
+        out = Image.open(self.path("p.bmp"))
+        self.assertEqual(out.mode, "RGB")
+        self.assertEqual(out.tobytes(), im.tobytes())
+        self.run_cli("--yes", "--colour", "bw", "--formats", "bmp", "p.png")
+        out = Image.open(self.path("p.bmp"))
+        self.assertEqual(out.mode, "P")
+        rgb = out.convert("RGB")
+        self.assertEqual(rgb.getpixel((0, 0)), (252, 252, 252))
+        for (r_, g, b) in [rgb.getpixel((x, 5)) for x in range(0, 120, 7)]:
+            self.assertTrue(r_ == g == b)
+
+    def test_scale_factors(self):
+        photo(100, 60).save(self.path("s.png"))
+        for scale, size in [("2/3", (66, 40)), ("3/4", (75, 45)), ("1/3", (33, 20)),
+                            ("2x", (200, 120))]:
+            for smooth in ([], ["--smooth"]):
+                r = self.run_cli("--yes", "--overwrite", "--formats", "png", "--scale", scale,
+                                 *smooth, "s.png")
+                self.assertEqual(r.returncode, 0, r.stderr)
+                self.assertEqual(Image.open(self.path("s.png")).size, size)
+                photo(100, 60).save(self.path("s.png"))
+
+    def test_pdf_batch_is_one_document_in_order(self):
+        names = []
+        for i in range(5):
+            n = "pg%d.png" % i
+            photo(40 + 10 * i, 30 + i).save(self.path(n))
+            names.append(n)
+        r = self.run_cli("--yes", "--formats", "pdf", "--pdf-batch", "--colour", "full", *names)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        pdf = self.path("pg4.pdf")
+        self.assertTrue(os.path.exists(pdf))
+        self.assertFalse(os.path.exists(self.path("pg0.pdf")))
+        if shutil.which("qpdf"):
+            subprocess.run(["qpdf", "--check", pdf], check=True, capture_output=True)
+        if shutil.which("pdfinfo"):
+            info = subprocess.run(["pdfinfo", "-f", "1", "-l", "5", pdf], capture_output=True,
+                                  text=True).stdout
+            self.assertIn("Pages:           5", info)
+            for i in range(5):
+                self.assertRegex(info, r"Page +%d size: +%d x %d pts" % (i + 1, 40 + 10 * i, 30 + i))
+        # poppler's cairo renderer draws images 1:1 without smoothing at 72 dpi.
+        if shutil.which("pdftocairo"):
+            subprocess.run(["pdftocairo", "-r", "72", "-f", "3", "-l", "3", "-png", pdf,
+                            self.path("r")], check=True)
+            page = [f for f in os.listdir(self.dir) if f.startswith("r") and f.endswith(".png")]
+            got = Image.open(self.path(page[0])).convert("RGB")
+            self.assertEqual(got.tobytes(), Image.open(self.path("pg2.png")).convert("RGB").tobytes())
+
+    def test_gif_animation(self):
+        names = []
+        for i in range(4):
+            n = "f%d.bmp" % i
+            photo(30 + i, 20).save(self.path(n))
+            names.append(n)
+        r = self.run_cli("--yes", "--formats", "gif", "--gif-anime", "--delay", "30", *names)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn(self.path("f3.gif") + "で保存しました。変換終了だよっ♪", r.stdout)
+        gif = Image.open(self.path("f3.gif"))
+        self.assertEqual(gif.n_frames, 4)
+        self.assertEqual(gif.info.get("loop"), 0)
+        self.assertEqual(gif.info.get("duration"), 300)
+        self.assertFalse(os.path.exists(self.path("f0.gif")))
+
+    def test_save_writes_every_key(self):
+        ini = self.path("my.ini")
+        r = self.run_cli("--ini", ini, "--save", "--formats", "png")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        text = open(ini, encoding="utf-8").read()
+        for key in ["bmp=", "jpg=", "png=1", "256=", "trs=", "Dialog=", "FDate=", "Del=",
+                    "Delay=", "Open=", "Comp=5", "Size=32", "Pos.X=", "Size.YSize=", "Dir="]:
+            self.assertIn(key, text)
+        with open(ini, "a") as f:
+            f.write("")
+        text = text.replace("[Format]", "[FORMAT]").replace("png=1", "PNG=1")
+        open(ini, "w").write(text)
+        r = self.run_cli("--ini", ini, "--yes", "x.bmp")
+        self.assertNotIn("no output format", r.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
