@@ -19,15 +19,6 @@ std::string Inflate(const uint8_t* data, size_t size) {
   return out;
 }
 
-TEST(PdfValueTest, ScalarsAreWrittenPlainly) {
-  EXPECT_EQ(TPdfNull().ToString(), "null");
-  EXPECT_EQ(TPdfBoolean(true).ToString(), "true");
-  EXPECT_EQ(TPdfBoolean(false).ToString(), "false");
-  EXPECT_EQ(TPdfNumber(-2147483647 - 1).ToString(), "-2147483648");
-  EXPECT_EQ(TPdfNumber(0).ToString(), "0");
-  EXPECT_EQ(TPdfBinary("<00 FF>").ToString(), "<00 FF>");
-}
-
 TEST(PdfValueTest, RealsUseFifteenDigitsAPointAndNoExponent) {
   EXPECT_EQ(FormatPdfReal(595), "595");
   EXPECT_EQ(FormatPdfReal(0.5), "0.5");
@@ -190,19 +181,6 @@ TEST(PdfXrefTest, TableLinesHaveTenAndFiveDigits) {
             "0000000015 00000 n\r\n");
 }
 
-TEST(PdfXrefTest, BodyRecordsEachObjectsOffset) {
-  TPdfXref xref;
-  xref.Add(std::make_unique<TPdfNumber>(7));
-  xref.Add(std::make_unique<TPdfName>("N"));
-  TMemoryStream out;
-  PdfWrite(out, "12345");
-  xref.WriteBody(out);
-  std::string text(out.Bytes().begin(), out.Bytes().end());
-  EXPECT_EQ(text, "123451 0 obj\r\n7\r\nendobj\r\n2 0 obj\r\n/N\r\nendobj\r\n");
-  EXPECT_EQ(xref.Items(1).byte_offset, 5);
-  EXPECT_EQ(xref.Items(2).byte_offset, 5 + 20);
-}
-
 TEST(PdfStreamTest, UnfilteredDataAreWrittenAsTheyAre) {
   TPdfStream s;
   s.Append("hello");
@@ -243,19 +221,6 @@ TEST(PdfStreamTest, DeflatedEmptyDataStayValid) {
 TEST(PdfDateTest, DatesHaveNoZone) {
   EXPECT_EQ(FormatPdfDate({2002, 11, 25, 10, 4, 37}), "D:20021125100437");
   EXPECT_EQ(FormatPdfDate({}), "D:18991230000000");
-}
-
-TEST(PdfHeaderTest, HeaderAndTrailerFraming) {
-  TMemoryStream out;
-  TPdfHeader().WriteToStream(out);
-  TPdfTrailer trailer;
-  trailer.Attributes().AddItem("Root", TPdfVirtualObject::CreateVirtual(1));
-  trailer.SetXrefAddress(1234);
-  trailer.WriteToStream(out);
-  std::string text(out.Bytes().begin(), out.Bytes().end());
-  EXPECT_EQ(text,
-            "%PDF-1.2 \r\ntrailer\r\n<<\r\n/Size 0\r\n/Root 1 0 R\r\n>>\r\n"
-            "startxref\r\n1234\r\n%%EOF\r\n");
 }
 
 }  // namespace

@@ -449,21 +449,6 @@ TEST(PRImageTest, UnsharedImagesGetFreeNumberedNames) {
   EXPECT_NE(doc.GetXObject("Pic" + std::to_string(number)), nullptr);
 }
 
-TEST(PRImageTest, NothingIsDrawnWithoutAPicture) {
-  TPReport r;
-  TPRPage page;
-  TPRLayoutPanel panel;
-  panel.SetParent(&page);
-  TPRImage image;
-  image.SetParent(&panel);
-  r.BeginDoc();
-  r.Print(page);
-  TBitmap empty;
-  image.SetPicture(&empty);
-  r.Print(page);
-  EXPECT_EQ(r.PdfDoc()->XObjectCount(), 0u);
-}
-
 // ---- The image objects ----
 
 std::unique_ptr<TPdfImage> MakeImage(const TBitmap& b) { return TPdfBitmapImage().CreateImage(b); }
