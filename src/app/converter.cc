@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "app/messages.h"
+#include "app/settings_io.h"
 #include "formats/gif/gif.h"
 #include "formats/gif/gif_frames.h"
 #include "formats/jpeg/jpeg_image.h"
@@ -388,8 +389,11 @@ void Converter::SharedSteps(ImageJob& job) {
     } else {
       if (!settings_.gif_anime) batch_->gif = std::make_unique<TGIFImage>();
       if (settings_.delay_text.empty()) settings_.delay_text = "30";
-      AddGifFrame(*batch_->gif, job.dib_bitmap, settings_.transparency, settings_.delay_text,
-                  pick);
+      // The edit shows the delay with thousands separators.
+      int delay = 30;
+      std::string delay_text = settings_.delay_text;
+      if (ParseDelayText(settings_.delay_text, &delay)) delay_text = std::to_string(delay);
+      AddGifFrame(*batch_->gif, job.dib_bitmap, settings_.transparency, delay_text, pick);
     }
   }
   if (settings_.write_png) {
