@@ -24,7 +24,7 @@ bool TooLarge(const uint8_t* header, size_t size) {
     w = static_cast<int32_t>(Le32(header + 4));
     h = static_cast<int32_t>(Le32(header + 8));
   }
-  return std::llabs(w) * std::llabs(h) > (int64_t{1} << 22);
+  return std::llabs(w) * std::llabs(h) > (int64_t{1} << 16);
 }
 
 }  // namespace

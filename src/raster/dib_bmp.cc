@@ -162,7 +162,7 @@ DibData ParseDib(const uint8_t* p, size_t n, std::optional<size_t> pixel_offset)
   }
 
   data.header.compression = kBiRgb;
-  data.bits.assign(static_cast<size_t>(image_bytes), 0);
+  AllocateDibBits(data.bits, static_cast<size_t>(image_bytes));
   const size_t in_stride = static_cast<size_t>(RowBytes(width, bits));
   const size_t out_stride = static_cast<size_t>(RowBytes(width, out_bits));
   DibMaskShape shape[3];

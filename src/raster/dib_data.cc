@@ -1,5 +1,7 @@
 #include "raster/dib_data.h"
 
+#include <new>
+
 #include "raster/bitmap.h"
 
 namespace pamirune {
@@ -58,9 +60,17 @@ DibData MakeDib(int width, int height, int bit_count, std::vector<TRGBQuad> colo
   if (bit_count > 8) colors.clear();
   if (bit_count <= 8 && colors.size() > (size_t{1} << bit_count)) colors.resize(size_t{1} << bit_count);
   data.colors = std::move(colors);
-  data.bits.assign(static_cast<size_t>(bytes), 0);
+  AllocateDibBits(data.bits, static_cast<size_t>(bytes));
   SyncDibHeader(data);
   return data;
+}
+
+void AllocateDibBits(std::vector<uint8_t>& bits, size_t size) {
+  try {
+    bits.assign(size, 0);
+  } catch (const std::bad_alloc&) {
+    throw EDibError("GetMemory: Cannot Make File Mapping Object");
+  }
 }
 
 void SyncDibHeader(DibData& data) {

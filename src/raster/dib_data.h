@@ -83,6 +83,10 @@ std::optional<DibPixelFormat> DibFormatOf(int bit_count, uint32_t compression);
 DibData MakeDib(int width, int height, int bit_count, std::vector<TRGBQuad> colors = {},
                 int32_t x_pels_per_meter = 0, int32_t y_pels_per_meter = 0);
 
+// Sizes a pixel buffer, zero-filled. An allocation failure raises
+// EDibError("GetMemory: Cannot Make File Mapping Object") rather than escaping as std::bad_alloc.
+void AllocateDibBits(std::vector<uint8_t>& bits, size_t size);
+
 // Sets size_image and clr_used from the buffers after a producer filled them.
 void SyncDibHeader(DibData& data);
 
