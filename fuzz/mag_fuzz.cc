@@ -12,8 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TBufferStream in(data, size);
     TMAGImage image;
     image.LoadFromStream(in);
-    if (image.Empty() || image.Width() * static_cast<int64_t>(image.Height()) > (1 << 20))
-      return 0;
+    if (image.Empty() || image.Width() * static_cast<int64_t>(image.Height()) > (1 << 20)) return 0;
     image.SetComment("again");  // forces a new encoding
     TMemoryStream out;
     image.SaveToStream(out);

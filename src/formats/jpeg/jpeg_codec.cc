@@ -81,9 +81,8 @@ void ProgressHook(j_common_ptr cinfo) {
   const jpeg_progress_mgr& p = m->pub;
   const double limit = p.pass_limit > 0 ? static_cast<double>(p.pass_limit) : 1.0;
   const int total = p.total_passes > 0 ? p.total_passes : 1;
-  const int percent =
-      static_cast<int>((static_cast<double>(p.pass_counter) / limit + p.completed_passes) * 100 /
-                       total);
+  const int percent = static_cast<int>(
+      (static_cast<double>(p.pass_counter) / limit + p.completed_passes) * 100 / total);
   if (percent == m->percent) return;
   m->percent = percent;
   bool failed = false;
@@ -343,7 +342,8 @@ std::vector<uint8_t> Compress(const TBitmap& raster, const CompressOptions& opti
   JSAMPARRAY row_table = rows.data();
   session.Run([c, row_table] {
     jpeg_start_compress(c, TRUE);
-    while (c->next_scanline < c->image_height) jpeg_write_scanlines(c, row_table + c->next_scanline, 1);
+    while (c->next_scanline < c->image_height)
+      jpeg_write_scanlines(c, row_table + c->next_scanline, 1);
     jpeg_finish_compress(c);
   });
   session.Report(TProgressStage::psEnding, 100);

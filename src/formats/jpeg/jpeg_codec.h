@@ -37,8 +37,8 @@ struct DecompressOptions {
   int scale = 0;  // output size 1 / 2^scale
   bool smoothing = true;
   bool grayscale = false;
-  bool eight_bit = false;    // 8 bits per pixel, colours quantized to 236
-  bool best_speed = false;   // fast integer DCT, one-pass ordered dithering
+  bool eight_bit = false;   // 8 bits per pixel, colours quantized to 236
+  bool best_speed = false;  // fast integer DCT, one-pass ordered dithering
   bool progressive_display = false;
 };
 

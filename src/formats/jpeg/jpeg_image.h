@@ -37,7 +37,9 @@ class TJPEGImage : public TGraphic {
   TJPEGImage();
   ~TJPEGImage() override;
 
-  std::unique_ptr<TGraphic> NewOfSameKind() const override { return std::make_unique<TJPEGImage>(); }
+  std::unique_ptr<TGraphic> NewOfSameKind() const override {
+    return std::make_unique<TJPEGImage>();
+  }
   // From a TJPEGImage: shares its data and copies its raster. From a TBitmap: a copy of it as
   // the raster and no encoded bytes. Others as any graphic.
   void Assign(const TGraphic& source) override;

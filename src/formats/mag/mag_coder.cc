@@ -234,8 +234,8 @@ std::vector<uint8_t> EncodeMag(const TBitmap& raster, const EncodeOptions& optio
   if (file.comment.size() % 2 == 0) file.comment.push_back(' ');
 
   uint8_t* header = file.mag_header.data();
-  header[kScreenMode] = static_cast<uint8_t>((colors256 ? kMode256 : 0) |
-                                             (options.line200 ? kMode200Lines : 0));
+  header[kScreenMode] =
+      static_cast<uint8_t>((colors256 ? kMode256 : 0) | (options.line200 ? kMode200Lines : 0));
   Put16(header + kStartX, start_x);
   Put16(header + kStartY, start_y);
   Put16(header + kEndX, w + start_x - 1);

@@ -55,7 +55,7 @@ struct MagFile {
   bool line200 = false;
   uint16_t start_x = 0;  // rounded down to the alignment
   uint16_t start_y = 0;
-  int width = 0;   // decoded width, alignment padding on both sides included
+  int width = 0;  // decoded width, alignment padding on both sides included
   int height = 0;
 };
 

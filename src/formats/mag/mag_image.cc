@@ -25,7 +25,8 @@ void ResizeIndexed(TBitmap& raster, int width, int height) {
   out.SetPalette(raster.Palette());
   const uint8_t fill =
       raster.Palette().empty() ? 0 : static_cast<uint8_t>(raster.NearestPaletteIndex(kClWhite));
-  std::fill(out.Bits().begin(), out.Bits().end(), nibbles ? static_cast<uint8_t>(fill * 0x11) : fill);
+  std::fill(out.Bits().begin(), out.Bits().end(),
+            nibbles ? static_cast<uint8_t>(fill * 0x11) : fill);
   const int keep_width = std::min(width, raster.Width());
   const int keep_height = std::min(height, raster.Height());
   for (int y = 0; y < keep_height; ++y) {
@@ -104,10 +105,15 @@ void TMAGImage::Assign(const TGraphic& source) {
   auto raster = std::make_unique<TBitmap>();
   raster->Assign(source);
   switch (raster->PixelFormat()) {
-    case TPixelFormat::pf1bit: WidenBitsTo4(*raster); break;
+    case TPixelFormat::pf1bit:
+      WidenBitsTo4(*raster);
+      break;
     case TPixelFormat::pf4bit:
-    case TPixelFormat::pf8bit: break;
-    default: raster->SetPixelFormat(TPixelFormat::pf8bit); break;
+    case TPixelFormat::pf8bit:
+      break;
+    default:
+      raster->SetPixelFormat(TPixelFormat::pf8bit);
+      break;
   }
   const bool colors256 = raster->PixelFormat() == TPixelFormat::pf8bit;
   // The added columns on the right are part of the image from now on.

@@ -32,7 +32,7 @@ class EInvalidMagOperation : public EInvalidGraphicOperation {
 // filled: encoding and loading replace it by a fresh one.
 struct TMagData {
   TMagData();
-  std::vector<uint8_t> stream;  // the encoded file; empty until loaded or encoded
+  std::vector<uint8_t> stream;             // the encoded file; empty until loaded or encoded
   std::array<uint8_t, 32> header_block{};  // preset to signature, machine code, spaces
   std::array<uint8_t, 32> mag_header{};
   int32_t width = 0;

@@ -230,9 +230,9 @@ TEST(JpegImage, DamagedFilesRaiseTheLibraryError) {
   const std::regex library_error("JPEG ｴﾗｰ #[0-9]+");
   std::vector<uint8_t> file = Encode(Picture());
   std::vector<std::vector<uint8_t>> damaged = {
-      {0x00, 0x01, 0x02},                                        // not a JPEG
-      {file.begin(), file.begin() + 2},                          // the start marker alone
-      {file.begin(), file.begin() + 100},                        // cut inside the tables
+      {0x00, 0x01, 0x02},                  // not a JPEG
+      {file.begin(), file.begin() + 2},    // the start marker alone
+      {file.begin(), file.begin() + 100},  // cut inside the tables
   };
   for (const auto& bytes : damaged) {
     TJPEGImage jpeg;
@@ -287,7 +287,8 @@ TEST(JpegImage, Registry) {
     EXPECT_EQ(format->kind, "TJPEGImage");
   }
   int entries = 0;
-  for (const TFileFormat& f : TFileFormatsList::Instance().Entries()) entries += f.kind == "TJPEGImage";
+  for (const TFileFormat& f : TFileFormatsList::Instance().Entries())
+    entries += f.kind == "TJPEGImage";
   EXPECT_EQ(entries, 2);
 }
 

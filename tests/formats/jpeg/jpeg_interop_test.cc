@@ -24,8 +24,7 @@ class JpegInterop : public ::testing::Test {
   }
 
   bool Tool(const std::string& args) {
-    std::string command =
-        std::string(kPython) + " " PAMIRUNE_TEST_DATA_DIR "/jpeg_tool.py " + args;
+    std::string command = std::string(kPython) + " " PAMIRUNE_TEST_DATA_DIR "/jpeg_tool.py " + args;
     return std::system(command.c_str()) == 0;
   }
 
@@ -103,8 +102,8 @@ TEST_F(JpegInterop, WeReadPillowsFiles) {
     TBitmap ours;
     ours.Assign(jpeg);
     ASSERT_EQ(ours.Width(), 67) << kind;
-    EXPECT_EQ(ours.PixelFormat(), std::string(kind) == "grey" ? TPixelFormat::pf8bit
-                                                              : TPixelFormat::pf24bit)
+    EXPECT_EQ(ours.PixelFormat(),
+              std::string(kind) == "grey" ? TPixelFormat::pf8bit : TPixelFormat::pf24bit)
         << kind;
     EXPECT_LE(MaxDifference(theirs, ours), 3) << kind;
   }

@@ -17,7 +17,7 @@ inline TBitmap Picture(int width = 40, int height = 30) {
     uint8_t* row = b.ScanLine(y);
     for (int x = 0; x < width; ++x) {
       bool red = x >= width / 4 && x < width / 2 && y >= height / 4 && y < height / 2;
-      row[3 * x] = red ? 40 : static_cast<uint8_t>(128 + y);          // blue
+      row[3 * x] = red ? 40 : static_cast<uint8_t>(128 + y);               // blue
       row[3 * x + 1] = red ? 30 : static_cast<uint8_t>(y * 255 / height);  // green
       row[3 * x + 2] = red ? 230 : static_cast<uint8_t>(x * 255 / width);  // red
     }
@@ -48,7 +48,7 @@ inline TBitmap Decode(const std::vector<uint8_t>& bytes) {
 
 // Position of the first marker 0xFF, code at or after from; the end when there is none.
 inline std::vector<uint8_t>::iterator FindMarker(std::vector<uint8_t>& file, uint8_t code,
-                                                  size_t from = 0) {
+                                                 size_t from = 0) {
   for (size_t i = from; i + 1 < file.size(); ++i)
     if (file[i] == 0xFF && file[i + 1] == code) return file.begin() + static_cast<long>(i);
   return file.end();
@@ -60,8 +60,9 @@ inline int MaxDifference(const TBitmap& a, const TBitmap& b) {
   for (int y = 0; y < a.Height(); ++y)
     for (int x = 0; x < a.Width(); ++x) {
       TColor p = a.Pixel(x, y), q = b.Pixel(x, y);
-      worst = std::max({worst, std::abs(GetRValue(p) - GetRValue(q)),
-                        std::abs(GetGValue(p) - GetGValue(q)), std::abs(GetBValue(p) - GetBValue(q))});
+      worst =
+          std::max({worst, std::abs(GetRValue(p) - GetRValue(q)),
+                    std::abs(GetGValue(p) - GetGValue(q)), std::abs(GetBValue(p) - GetBValue(q))});
     }
   return worst;
 }

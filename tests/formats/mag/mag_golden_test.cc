@@ -29,11 +29,11 @@ TEST(MagGolden, SingleColourImageIsOneLiteralWord) {
   expected.insert(expected.end(), comment.begin(), comment.end());
   expected.push_back(0x1A);
   Append(expected, {0, 0, 0, 0x80, 0, 0, 0, 0, 15, 0, 2, 0});
-  Append(expected, {0x20, 3, 0, 0});   // flag A at 32 + 768 = 800
-  Append(expected, {0x22, 3, 0, 0});   // flag B at 802: 12 bits take 2 bytes
-  Append(expected, {6, 0, 0, 0});      // flag B size: F + 1 = 5, padded to 6
-  Append(expected, {0x28, 3, 0, 0});   // pixel data at 808
-  Append(expected, {2, 0, 0, 0});      // one literal word
+  Append(expected, {0x20, 3, 0, 0});  // flag A at 32 + 768 = 800
+  Append(expected, {0x22, 3, 0, 0});  // flag B at 802: 12 bits take 2 bytes
+  Append(expected, {6, 0, 0, 0});     // flag B size: F + 1 = 5, padded to 6
+  Append(expected, {0x28, 3, 0, 0});  // pixel data at 808
+  Append(expected, {2, 0, 0, 0});     // one literal word
   for (const TRGBQuad& q : bitmap.Palette()) Append(expected, {q.green, q.red, q.blue});
   Append(expected, {0xF8, 0x00});                          // the first F + 1 bits set
   Append(expected, {0x01, 0x11, 0x11, 0x11, 0x40, 0x00});  // flag B
@@ -141,8 +141,10 @@ struct Sections {
 };
 Sections Split(const std::vector<uint8_t>& file) {
   size_t h = HeaderPos(file);
-  size_t a = h + Field32(file, h + 12), b = h + Field32(file, h + 16), p = h + Field32(file, h + 24);
-  return {{file.begin() + a, file.begin() + b}, {file.begin() + b, file.begin() + p},
+  size_t a = h + Field32(file, h + 12), b = h + Field32(file, h + 16),
+         p = h + Field32(file, h + 24);
+  return {{file.begin() + a, file.begin() + b},
+          {file.begin() + b, file.begin() + p},
           {file.begin() + p, file.end()}};
 }
 

@@ -217,7 +217,8 @@ TEST(MagImage, RegistryAndFileRoundTrip) {
   ASSERT_NE(format, nullptr);
   EXPECT_EQ(format->description, "MAki chan Graphic format");
   int entries = 0;
-  for (const TFileFormat& f : TFileFormatsList::Instance().Entries()) entries += f.extension == "mag";
+  for (const TFileFormat& f : TFileFormatsList::Instance().Entries())
+    entries += f.extension == "mag";
   EXPECT_EQ(entries, 1);
 
   std::string path = ::testing::TempDir() + "/registry_round_trip.mag";

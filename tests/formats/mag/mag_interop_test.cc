@@ -69,9 +69,9 @@ TEST_F(MagInterop, DecoderReadsOurFilesToTheSamePixels) {
     int width, height;
     TPixelFormat format;
     int alphabet;
-  } cases[] = {{64, 48, TPixelFormat::pf4bit, 4},   {64, 48, TPixelFormat::pf8bit, 4},
+  } cases[] = {{64, 48, TPixelFormat::pf4bit, 4},    {64, 48, TPixelFormat::pf8bit, 4},
                {40, 30, TPixelFormat::pf8bit, 3000}, {24, 20, TPixelFormat::pf4bit, 2},
-               {8, 1, TPixelFormat::pf4bit, 1},     {4, 33, TPixelFormat::pf8bit, 2}};
+               {8, 1, TPixelFormat::pf4bit, 1},      {4, 33, TPixelFormat::pf8bit, 2}};
   int n = 0;
   for (const Case& c : cases) {
     TBitmap source = TestImage(c.width, c.height, c.format, static_cast<uint32_t>(n), c.alphabet);

@@ -18,8 +18,8 @@ inline TBitmap Indexed(int width, int height, TPixelFormat format, uint8_t index
   std::vector<TRGBQuad> palette;
   int entries = format == TPixelFormat::pf8bit ? 256 : format == TPixelFormat::pf4bit ? 16 : 2;
   for (int i = 0; i < entries; ++i)
-    palette.push_back({static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
-                       static_cast<uint8_t>(i * 7), 0});
+    palette.push_back(
+        {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 7), 0});
   b.SetPalette(palette);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) b.SetRawPixel(x, y, index);
@@ -50,7 +50,8 @@ inline size_t HeaderPos(const std::vector<uint8_t>& file) {
   return i + 1;
 }
 inline uint32_t Field32(const std::vector<uint8_t>& file, size_t at) {
-  return file[at] | (file[at + 1] << 8) | (file[at + 2] << 16) | (static_cast<uint32_t>(file[at + 3]) << 24);
+  return file[at] | (file[at + 1] << 8) | (file[at + 2] << 16) |
+         (static_cast<uint32_t>(file[at + 3]) << 24);
 }
 inline uint16_t Field16(const std::vector<uint8_t>& file, size_t at) {
   return static_cast<uint16_t>(file[at] | (file[at + 1] << 8));
