@@ -214,28 +214,6 @@ TEST(DibBmpTest, PillowReadsWhatWeWritePixelForPixel) {
     std::string mode = bits == 24 ? "RGB" : "P";
     EXPECT_EQ(out, mode + " 13 7\n" + OurRgbHex(dib.Data()) + "\n");
   }
-  // The 8-bit file keeps its indices and table for Pillow too.
-  DibImage dib;
-  dib.SetData(Pattern(8));
-  std::string path = dir.File("indices.bmp");
-  dib.SaveToFile(path);
-  std::string out;
-  ASSERT_TRUE(RunPillow("import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\n"
-                        "print(bytes(im.getdata()).hex())\nprint(bytes(im.getpalette()[:6]).hex())",
-                        path, out))
-      << out;
-  std::string indices;
-  char buf[4];
-  for (int y = 0; y < 7; ++y)
-    for (int x = 0; x < 13; ++x) {
-      std::snprintf(buf, sizeof buf, "%02x", dib.Data().ScanLine(y)[x]);
-      indices += buf;
-    }
-  const auto& t = dib.Data().colors;
-  char pal[16];
-  std::snprintf(pal, sizeof pal, "%02x%02x%02x%02x%02x%02x", t[0].red, t[0].green, t[0].blue,
-                t[1].red, t[1].green, t[1].blue);
-  EXPECT_EQ(out, indices + "\n" + pal + "\n");
 }
 
 TEST(DibBmpTest, ReadsWhatPillowWrites) {

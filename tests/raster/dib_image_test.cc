@@ -164,6 +164,9 @@ TEST(DibImageTest, CopiesShareDataUntilOneChanges) {
   e.Assign(a);
   EXPECT_EQ(e.ConvertMode(), DibImage::kConvertFine);
   EXPECT_EQ(e.BackgroundColor(), RGB(1, 2, 3));
+  // The fine mode builds the same palette as the normal one.
+  e.SetPixelFormat(DibPixelFormat::k8Bit);
+  EXPECT_EQ(e.Palette(), b.Palette());
 }
 
 TEST(DibImageTest, ResolutionDefaultsTo3780) {
@@ -249,46 +252,6 @@ TEST(DibImageTest, ChainedConversionsReportEachStage) {
   dib.SetPixelFormat(DibPixelFormat::k1Bit);
   EXPECT_EQ(dib.Data().ScanLine(0)[0], 0b01010000);
   EXPECT_EQ(dib.Palette()[1], (TRGBQuad{0, 255, 0, 0}));
-}
-
-TEST(DibImageTest, FineModeDithersOntoTheSamePalette) {
-  TBitmap source(64, 16, TPixelFormat::pf24bit);
-  for (int y = 0; y < 16; ++y)
-    for (int x = 0; x < 64; ++x)
-      source.SetPixel(x, y, RGB(static_cast<uint8_t>(x * 4), static_cast<uint8_t>(x * 4 + y), static_cast<uint8_t>(255 - x * 4)));
-  DibImage low, fine;
-  low.Assign(source);
-  fine.Assign(source);
-  fine.SetConvertMode(DibImage::kConvertFine);
-  low.SetPixelFormat(DibPixelFormat::k8Bit);
-  fine.SetPixelFormat(DibPixelFormat::k8Bit);
-  EXPECT_EQ(low.Palette(), fine.Palette());
-  for (const auto& row : {0, 7, 15})
-    for (int x = 0; x < 64; ++x) ASSERT_LT(fine.Data().ScanLine(row)[x], fine.Palette().size());
-}
-
-// A graphic kind that only knows how to render itself.
-class Checker : public TGraphic {
- public:
-  std::unique_ptr<TGraphic> NewOfSameKind() const override { return std::make_unique<Checker>(); }
-  void ToBitmap(TBitmap& dest) const override {
-    dest = TBitmap(4, 4, TPixelFormat::pf24bit);
-    for (int y = 0; y < 4; ++y)
-      for (int x = 0; x < 4; ++x) dest.SetPixel(x, y, (x + y) % 2 ? kClWhite : kClBlack);
-  }
-  bool Empty() const override { return false; }
-  int Width() const override { return 4; }
-  int Height() const override { return 4; }
-  void LoadFromStream(TStream&) override {}
-  void SaveToStream(TStream&) const override {}
-  const char* ClassName() const override { return "Checker"; }
-};
-
-TEST(DibImageTest, OtherKindsArriveThroughTheirRendering) {
-  DibImage dib;
-  dib.Assign(Checker());
-  EXPECT_EQ(dib.Width(), 4);
-  EXPECT_EQ(dib.Data().ScanLine(0)[3], 255);
 }
 
 TEST(DibImageTest, RegisteredForDibFilesAndTheClipboardForm) {
