@@ -9,6 +9,7 @@
 
 #include "jpeg_test_util.h"
 #include "raster/stream.h"
+#include "support/temp_dir.h"
 
 namespace pamirune::testing {
 namespace {
@@ -47,7 +48,8 @@ class JpegInterop : public ::testing::Test {
     return out;
   }
 
-  std::string dir_ = ::testing::TempDir();
+  TempDir temp_;
+  std::string dir_ = temp_.path();
 };
 
 TEST_F(JpegInterop, PillowReadsOurFiles) {

@@ -5,6 +5,7 @@
 
 #include "mag_test_util.h"
 #include "raster/registry.h"
+#include "support/temp_dir.h"
 
 namespace pamirune::testing {
 namespace {
@@ -221,7 +222,8 @@ TEST(MagImage, RegistryAndFileRoundTrip) {
     entries += f.extension == "mag";
   EXPECT_EQ(entries, 1);
 
-  std::string path = ::testing::TempDir() + "/registry_round_trip.mag";
+  TempDir temp;
+  std::string path = temp.File("registry_round_trip.mag");
   TMAGImage image;
   image.Assign(RepeatingWords(24, 5, TPixelFormat::pf8bit, 1));
   image.SaveToFile(path);

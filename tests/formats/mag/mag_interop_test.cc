@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "mag_test_util.h"
+#include "support/temp_dir.h"
 
 namespace pamirune::testing {
 namespace {
@@ -44,7 +45,8 @@ class MagInterop : public ::testing::Test {
   void SetUp() override {
     if (!std::filesystem::exists(kPython)) GTEST_SKIP() << "no " << kPython;
   }
-  std::string dir_ = ::testing::TempDir();
+  TempDir temp_;
+  std::string dir_ = temp_.path();
 };
 
 // Images whose words repeat at every distance the copy vectors reach, and also arbitrary noise.
