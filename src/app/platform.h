@@ -66,6 +66,14 @@ class Platform {
 
   // Local time of a file time, for display and for stamping.
   virtual std::time_t Now() { return std::time(nullptr); }
+
+  // Copies a file, replacing the target as one step (the old target stays whole on failure);
+  // false on failure. Used by the shell file operation's copy and cross-device move.
+  virtual bool CopyFile(const std::string& from, const std::string& to) { return false; }
+
+  // Guards against a second instance: true when this process is the only one running. The lock
+  // is held until the process ends.
+  virtual bool AcquireSingleInstanceLock() { return true; }
 };
 
 }  // namespace pamirune

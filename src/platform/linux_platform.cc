@@ -12,8 +12,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/file.h>
+
+#include "platform/desktop_entry.h"
+#include "platform/xdg_dirs.h"
+#include "platform/xdg_trash.h"
 #include "raster/bitmap.h"
 #include "raster/errors.h"
+#include "raster/stream.h"
 
 namespace pamirune {
 
@@ -23,6 +29,10 @@ LinuxPlatform::LinuxPlatform() {
   char buf[PATH_MAX];
   ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
   if (n > 0) program_path_.assign(buf, static_cast<size_t>(n));
+}
+
+LinuxPlatform::~LinuxPlatform() {
+  if (lock_fd_ >= 0) ::close(lock_fd_);
 }
 
 bool LinuxPlatform::FileExists(const std::string& path) {
@@ -74,8 +84,7 @@ bool LinuxPlatform::RenameFile(const std::string& from, const std::string& to) {
 bool LinuxPlatform::DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool LinuxPlatform::MoveToTrash(const std::string& path, std::string* error) {
-  if (error) *error = "trash is not available";
-  return false;
+  return xdg::MoveToTrash(path, error);
 }
 
 bool LinuxPlatform::SameFile(const std::string& a, const std::string& b) {
@@ -114,18 +123,114 @@ std::string LinuxPlatform::ProgramDir() {
   return dir;
 }
 
-std::string LinuxPlatform::DefaultOutputDir() { return ProgramDir(); }
+namespace {
+
+// The settings file a portable install keeps beside the program: the program's file name with
+// ".ini", lower case with its first letter upper case ("pamirune" keeps "Pamirune.ini").
+std::string PortableSettingsName(const std::string& program_path) {
+  std::string name = fs::path(program_path).stem().string();
+  for (char& c : name)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  if (!name.empty() && name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
+  return name + ".ini";
+}
+
+std::string WithSlash(std::string dir) {
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  return dir;
+}
+
+}  // namespace
+
+std::string LinuxPlatform::DefaultOutputDir() {
+  if (!program_path_.empty() && FileExists(ProgramDir() + PortableSettingsName(program_path_)))
+    return ProgramDir();
+  std::string dir = xdg::PicturesDir();
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  return WithSlash(dir);
+}
 
 std::string LinuxPlatform::LongPathName(const std::string& path) {
+  if (path.empty()) return "";
   std::error_code ec;
   fs::path abs = fs::absolute(path, ec);
   if (ec) return "";
-  return abs.lexically_normal().string();
+  std::string normal = abs.lexically_normal().string();
+  while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
+  // Like the shell, only a name that exists resolves.
+  struct stat st;
+  if (::stat(normal.c_str(), &st) != 0) return "";
+  return normal;
 }
 
-bool LinuxPlatform::SendToRegistered() { return false; }
-bool LinuxPlatform::RegisterSendTo() { return false; }
-bool LinuxPlatform::UnregisterSendTo() { return false; }
+std::string LinuxPlatform::SendToEntryPath() {
+  return xdg::DataHome() + "/applications/ぱみるねを起動.desktop";
+}
+
+bool LinuxPlatform::SendToRegistered() { return FileExists(SendToEntryPath()); }
+
+bool LinuxPlatform::RegisterSendTo() {
+  if (program_path_.empty()) return false;
+  const std::string entry = SendToEntryPath();
+  std::error_code ec;
+  fs::create_directories(fs::path(entry).parent_path(), ec);
+  const std::string text = xdg::DesktopEntryText(program_path_, ProgramDir());
+  try {
+    WriteFileAtomic(entry, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  } catch (const Exception&) {
+    return false;
+  }
+  return true;
+}
+
+bool LinuxPlatform::UnregisterSendTo() {
+  const std::string entry = SendToEntryPath();
+  return ::unlink(entry.c_str()) == 0 || errno == ENOENT;
+}
+
+bool LinuxPlatform::CopyFile(const std::string& from, const std::string& to) {
+  std::ifstream in(from, std::ios::binary);
+  if (!in) return false;
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return false;
+  try {
+    WriteFileAtomic(to, bytes);
+  } catch (const Exception&) {
+    return false;
+  }
+  struct stat st;
+  if (::stat(from.c_str(), &st) == 0) ::chmod(to.c_str(), st.st_mode & 07777);
+  return true;
+}
+
+std::string LinuxPlatform::LockFilePath() {
+  std::string dir = xdg::RuntimeDir();
+  if (dir.empty()) {
+    dir = "/tmp/pamirune-" + std::to_string(::getuid());
+    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return "";
+    // Someone else's folder of that name is not ours to use.
+    struct stat st;
+    if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+      return "";
+  }
+  return dir + "/pamirune.lock";
+}
+
+bool LinuxPlatform::AcquireSingleInstanceLock() {
+  if (lock_fd_ >= 0) return true;
+  const std::string path = LockFilePath();
+  if (path.empty()) return true;  // no private place for a lock: never refuse to start
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return true;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const bool held_elsewhere = errno == EWOULDBLOCK;
+    ::close(fd);
+    return !held_elsewhere;
+  }
+  lock_fd_ = fd;
+  return true;
+}
 
 std::unique_ptr<TBitmap> LinuxPlatform::ClipboardBitmap() { return nullptr; }
 
