@@ -1,0 +1,377 @@
+// TTIFFBitMap reading and writing, TTiff and the registration.
+#include "formats/tiff/tiff.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+#include "formats/tiff/tiff_lzw.h"
+#include "raster/registry.h"
+
+namespace pamirune {
+
+namespace {
+
+std::mutex& HandlerMutex() {
+  static std::mutex m;
+  return m;
+}
+TTiffWarningEvent& GlobalHandler() {
+  static TTiffWarningEvent handler;
+  return handler;
+}
+
+std::string LowerExtension(const std::string& file_name) {
+  auto dot = file_name.find_last_of('.');
+  auto slash = file_name.find_last_of('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  std::string ext = file_name.substr(dot + 1);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+// A 16-bit colour-map value as an 8-bit intensity (0 -> 0, 65535 -> 255, linear). Maps whose
+// values all fit in 8 bits, as some writers store them, are taken as they are.
+uint8_t MapValue(uint32_t v, bool eight_bit_map) {
+  if (eight_bit_map) return static_cast<uint8_t>(v);
+  return static_cast<uint8_t>((v * 255 + 32767) / 65535);
+}
+
+// Whether a palette is the grey ramp a grey-level file stands for (entry i = i * step).
+bool IsGreyRamp(const std::vector<TRGBQuad>& palette, int entries, int step) {
+  if (static_cast<int>(palette.size()) != entries) return false;
+  for (int i = 0; i < entries; ++i) {
+    int v = i * step;
+    if (palette[i].red != v || palette[i].green != v || palette[i].blue != v) return false;
+  }
+  return true;
+}
+
+int Luma(const TRGBQuad& q) { return 299 * q.red + 587 * q.green + 114 * q.blue; }
+
+}  // namespace
+
+void SetTiffWarningHandler(TTiffWarningEvent handler) {
+  std::lock_guard lock(HandlerMutex());
+  GlobalHandler() = std::move(handler);
+}
+
+TTIFFBitMap::TTIFFBitMap() : TBitmap(0, 0, TPixelFormat::pf24bit) {}
+
+void TTIFFBitMap::SetCompress(bool value) {
+  compress_ = value;
+  if (!value) predict_ = false;
+}
+
+void TTIFFBitMap::Warn(const std::string& message, const std::string& caption) const {
+  if (OnWarning) {
+    OnWarning(message, caption);
+    return;
+  }
+  TTiffWarningEvent handler;
+  {
+    std::lock_guard lock(HandlerMutex());
+    handler = GlobalHandler();
+  }
+  if (handler) handler(message, caption);
+}
+
+void TTIFFBitMap::LoadFromFile(const std::string& file_name) {
+  std::string ext = LowerExtension(file_name);
+  if (ext != "bmp" && ext != "tif") return;  // other names load nothing
+  TMemoryStream stream(ReadWholeFile(file_name));
+  if (ext == "bmp")
+    TBitmap::LoadFromStream(stream);
+  else
+    LoadFromStream(stream);
+  Changed();
+}
+
+void TTIFFBitMap::SaveToFile(const std::string& file_name) const {
+  TMemoryStream stream;
+  if (LowerExtension(file_name) == "bmp")
+    SaveBmpToStream(stream);
+  else
+    SaveToStream(stream);
+  WriteFileAtomic(file_name, stream.Bytes());
+}
+
+void TTIFFBitMap::LoadFromStream(TStream& stream) {
+  int64_t start = stream.Position();
+  uint8_t magic[2];
+  if (stream.Read(magic, 2) < 2) return;  // too short: nothing loaded
+  if (magic[0] == 'B' && magic[1] == 'M') {
+    stream.Seek(start);
+    TBitmap::LoadFromStream(stream);
+    return;
+  }
+  if (magic[0] != 'I' || magic[1] != 'I') throw EInvalidGraphic(kTiffUnknownFormat);
+  stream.Seek(start);
+  ReadTiff(stream.ReadRest());
+}
+
+void TTIFFBitMap::ReadTiff(const std::vector<uint8_t>& file) {
+  static_cast<TBitmap&>(*this) = TBitmap(0, 0, TPixelFormat::pf24bit);
+  TIFD ifd;
+  if (!ifd.Read(file)) {
+    Warn(kTiffUnexpectedEnd, kTiffLoadingCaption);
+    return;
+  }
+  const uint32_t bpp = ifd.bits_per_pixel;
+  const uint32_t photometric = ifd.photometric;
+  bool indexed = (bpp == 1 || bpp == 4 || bpp == 8) && ifd.samples_per_pixel == 1;
+  bool rgb = (bpp == 24 || bpp == 32) && ifd.bits_per_sample == 8 && photometric == 2 &&
+             (ifd.planar_configuration == 1 || ifd.samples_per_pixel == 1);
+  bool grey_or_map = photometric <= 1 || photometric == 3;
+  // Depths and layouts this reader does not decode are refused as unreadable pictures.
+  if (ifd.image_width == 0 || ifd.image_height == 0 || ifd.image_width > INT32_MAX ||
+      ifd.image_height > INT32_MAX || !((indexed && grey_or_map) || rgb)) {
+    Warn(kTiffReadFailed, kTiffErrorCaption);
+    return;
+  }
+  const int width = static_cast<int>(ifd.image_width);
+  const int height = static_cast<int>(ifd.image_height);
+  CheckedImageBytes(width, height, static_cast<int>(bpp));
+  TPixelFormat format = bpp == 1   ? TPixelFormat::pf1bit
+                        : bpp == 4 ? TPixelFormat::pf4bit
+                        : bpp == 8 ? TPixelFormat::pf8bit
+                        : bpp == 24 ? TPixelFormat::pf24bit
+                                    : TPixelFormat::pf32bit;
+  TBitmap image(width, height, format);
+
+  bool use_map = false;
+  if (indexed) {
+    const int entries = 1 << bpp;
+    std::vector<TRGBQuad> palette(entries);
+    if (photometric == 3 && ifd.color_map_loaded &&
+        ifd.color_map.size() >= static_cast<size_t>(3 * entries)) {
+      use_map = true;
+      const auto& map = ifd.color_map;
+      bool eight_bit = std::all_of(map.begin(), map.begin() + 3 * entries,
+                                   [](uint16_t v) { return v < 256; });
+      for (int i = 0; i < entries; ++i) {
+        palette[i].red = MapValue(map[i], eight_bit);
+        palette[i].green = MapValue(map[entries + i], eight_bit);
+        palette[i].blue = MapValue(map[2 * entries + i], eight_bit);
+      }
+    } else {
+      // Grey levels; WhiteIsZero counts from white.
+      const int maximum = entries - 1;
+      for (int i = 0; i < entries; ++i) {
+        int level = photometric == 0 ? maximum - i : i;
+        auto v = static_cast<uint8_t>(level * 255 / maximum);
+        palette[i] = {v, v, v, 0};
+      }
+    }
+    image.SetPalette(std::move(palette));
+  }
+
+  const uint64_t row_bytes = ifd.row_bytes;
+  const uint32_t rows_per_strip = ifd.rows_per_strip;
+  const int bytes_per_pixel = bpp == 24 ? 3 : bpp == 32 ? 4 : 1;
+  const bool predictor = ifd.predictor && ifd.compression == 5 && bpp >= 8;
+  int rows_read = 0;
+  std::vector<uint8_t> strip;
+  for (uint32_t i = 0; i < ifd.strip_count && i < ifd.strip_offsets.size(); ++i) {
+    uint64_t y0 = uint64_t{i} * rows_per_strip;
+    if (y0 >= static_cast<uint64_t>(height)) break;
+    uint64_t rows = std::min<uint64_t>(rows_per_strip, height - y0);
+    size_t need = static_cast<size_t>(rows * row_bytes);
+    const uint8_t* src = file.data() + ifd.strip_offsets[i];
+    size_t count = ifd.strip_byte_counts[i];
+    size_t have;
+    if (ifd.compression == 1) {
+      have = std::min(count, need);
+      strip.assign(src, src + have);
+    } else if (ifd.compression == 5) {
+      strip.resize(need);
+      have = TLZW::Decompress(src, count, strip.data(), need);
+    } else {
+      break;  // other compressions are not decoded
+    }
+    uint64_t full_rows = have / row_bytes;
+    for (uint64_t row = 0; row < full_rows; ++row) {
+      uint8_t* in = strip.data() + row * row_bytes;
+      if (predictor) {
+        for (uint64_t k = bytes_per_pixel; k < row_bytes; ++k)
+          in[k] = static_cast<uint8_t>(in[k] + in[k - bytes_per_pixel]);
+      }
+      uint8_t* out = image.ScanLine(static_cast<int>(y0 + row));
+      if (bytes_per_pixel == 1) {
+        std::memcpy(out, in, row_bytes);
+      } else {
+        for (int x = 0; x < width; ++x, in += bytes_per_pixel, out += bytes_per_pixel) {
+          out[0] = in[2];
+          out[1] = in[1];
+          out[2] = in[0];
+          if (bytes_per_pixel == 4) out[3] = in[3];
+        }
+      }
+    }
+    rows_read += static_cast<int>(full_rows);
+  }
+  if (use_map || bpp == 32) image.SetPixelFormat(TPixelFormat::pf24bit);
+  static_cast<TBitmap&>(*this) = std::move(image);
+  if (rows_read < height) Warn(kTiffReadFailed, kTiffErrorCaption);
+}
+
+void TTIFFBitMap::SaveToStream(TStream& stream) const {
+  if (Empty()) throw EInvalidGraphic(kTiffWriteFailed);
+  bool compress = compress_;
+  bool predict = predict_;
+  if (ask_for_options_ && OnSaveOptions) {
+    bool c = compress, p = predict;
+    if (OnSaveOptions(c, p)) {
+      compress = c;
+      predict = c && p;
+    }
+  }
+
+  // 1, 4 and 8 bits keep their depth; everything else (15, 16 and 32 bits too) is widened to
+  // 24-bit RGB first.
+  const TBitmap* source = this;
+  TBitmap widened;
+  int bits;
+  switch (PixelFormat()) {
+    case TPixelFormat::pf1bit: bits = 1; break;
+    case TPixelFormat::pf4bit: bits = 4; break;
+    case TPixelFormat::pf8bit: bits = 8; break;
+    case TPixelFormat::pf24bit: bits = 24; break;
+    default:
+      widened = static_cast<const TBitmap&>(*this);
+      widened.SetPixelFormat(TPixelFormat::pf24bit);
+      source = &widened;
+      bits = 24;
+      break;
+  }
+  if (bits < 8) predict = false;
+
+  // Palette images: a grey ramp is written as grey levels; any other palette as a colour map,
+  // so the colours survive.
+  std::vector<uint16_t> map;
+  bool invert = false;
+  const auto& palette = source->Palette();
+  if (bits == 4 || bits == 8) {
+    int entries = 1 << bits;
+    if (!IsGreyRamp(palette, entries, bits == 8 ? 1 : 17)) {
+      map.assign(3 * entries, 0);
+      for (int i = 0; i < entries && i < static_cast<int>(palette.size()); ++i) {
+        map[i] = static_cast<uint16_t>(palette[i].red * 257);
+        map[entries + i] = static_cast<uint16_t>(palette[i].green * 257);
+        map[2 * entries + i] = static_cast<uint16_t>(palette[i].blue * 257);
+      }
+    }
+  } else if (bits == 1) {
+    // WhiteIsZero: the lighter entry is written as 0.
+    TRGBQuad p0 = palette.size() > 0 ? palette[0] : TRGBQuad{};
+    TRGBQuad p1 = palette.size() > 1 ? palette[1] : TRGBQuad{};
+    invert = Luma(p1) > Luma(p0);
+  }
+
+  TIFD ifd;
+  ifd.Build(Width(), Height(), bits, compress, predict, std::move(map));
+  const bool differencing = ifd.predictor;
+  const uint32_t r = ifd.row_bytes;
+  const uint32_t n = ifd.strip_count;
+  const int height = Height();
+  const int step = bits == 24 ? 3 : 1;
+  const uint8_t last_mask = static_cast<uint8_t>(0xFF << ifd.left_bits);
+
+  std::vector<uint8_t> out = {'I', 'I', 42, 0, 8, 0, 0, 0};
+  std::vector<uint8_t> directory = ifd.Bytes();
+  out.insert(out.end(), directory.begin(), directory.end());
+  for (uint16_t v : ifd.color_map) {
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+  }
+  const size_t arrays_at = out.size();
+  if (n >= 2) out.resize(out.size() + 8 * size_t{n}, 0);
+
+  std::vector<uint8_t> strip;
+  for (uint32_t i = 0; i < n; ++i) {
+    int y0 = static_cast<int>(uint64_t{i} * ifd.rows_per_strip);
+    int rows = std::min<int>(static_cast<int>(ifd.rows_per_strip), height - y0);
+    strip.resize(size_t{r} * rows);
+    for (int row = 0; row < rows; ++row) {
+      const uint8_t* in = source->ScanLine(y0 + row);
+      uint8_t* dst = strip.data() + size_t{r} * row;
+      if (bits == 24) {
+        for (uint32_t k = 0; k < r; k += 3) {
+          dst[k] = in[k + 2];
+          dst[k + 1] = in[k + 1];
+          dst[k + 2] = in[k];
+        }
+      } else {
+        std::memcpy(dst, in, r);
+        if (invert)
+          for (uint32_t k = 0; k < r; ++k) dst[k] = static_cast<uint8_t>(~dst[k]);
+        if (bits < 8) dst[r - 1] &= last_mask;
+      }
+      if (differencing) {
+        for (uint32_t k = r; k-- > static_cast<uint32_t>(step);)
+          dst[k] = static_cast<uint8_t>(dst[k] - dst[k - step]);
+      }
+    }
+    if (compress) {
+      std::vector<uint8_t> packed = TLZW::Compress(strip.data(), strip.size());
+      ifd.strip_offsets[i] = static_cast<uint32_t>(out.size());
+      ifd.strip_byte_counts[i] = static_cast<uint32_t>(packed.size());
+      out.insert(out.end(), packed.begin(), packed.end());
+      if (out.size() % 2 != 0) out.push_back(0);  // strips start on even offsets
+    } else {
+      out.insert(out.end(), strip.begin(), strip.end());
+    }
+  }
+
+  // The real strip positions: into the arrays, or for one strip into the directory.
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (int k = 0; k < 4; ++k) out[at + k] = static_cast<uint8_t>(v >> (8 * k));
+  };
+  if (n >= 2) {
+    for (uint32_t i = 0; i < n; ++i) {
+      put32(arrays_at + 4 * size_t{i}, ifd.strip_offsets[i]);
+      put32(arrays_at + 4 * size_t{n + i}, ifd.strip_byte_counts[i]);
+    }
+  } else {
+    for (auto& e : ifd.entries) {
+      if (e.tag == 273) e.value = ifd.strip_offsets[0];
+      if (e.tag == 279) e.value = ifd.strip_byte_counts[0];
+    }
+    directory = ifd.Bytes();
+    std::copy(directory.begin(), directory.end(), out.begin() + 8);
+  }
+  stream.WriteBuffer(out.data(), out.size());
+}
+
+TTiff::TTiff() {
+  tiff_map_.OnChange = [this] {
+    if (OnChange) OnChange();
+  };
+}
+
+void TTiff::SetTiffMap(const TBitmap& bitmap) {
+  static_cast<TBitmap&>(tiff_map_) = bitmap;
+  if (OnChange) OnChange();
+}
+
+void TTiff::LoadFromFile(const std::string& path) { tiff_map_.LoadFromFile(path); }
+
+void TTiff::SaveToFile(const std::string& path) const { tiff_map_.SaveToFile(path); }
+
+void SaveTiffFile(const TBitmap& bitmap, const std::string& file_name) {
+  TTIFFBitMap tiff;
+  static_cast<TBitmap&>(tiff) = bitmap;
+  tiff.SetCompress(true);
+  tiff.SetAskForOptions(false);
+  tiff.SaveToFile(file_name);
+}
+
+void RegisterTiffGraphic() {
+  auto create = [] { return std::make_unique<TTIFFBitMap>(); };
+  RegisterFileFormat("tif", "Tag Image Files", "TTIFFBitMap", create);
+  RegisterFileFormat("bmp", "Bitmaps at Tiff", "TTIFFBitMap", create);
+}
+
+}  // namespace pamirune
