@@ -25,23 +25,20 @@ using gif_test::TrueColour;
 
 constexpr char kPython[] = "/usr/bin/python3";
 
-// Prints, for each file: n, loop, size, durations, frame 0's transparency and frame 0 as RGB.
+// Prints three lines for each file: frame count, loop, size and frame 0's transparency; frame 0
+// as RGB bytes; the delays of all frames.
 constexpr char kPillowScript[] = R"(import sys
 from PIL import Image
 for path in sys.argv[1:]:
     im = Image.open(path)
     n = getattr(im, 'n_frames', 1)
-    print('file', path)
-    print('n', n)
-    print('loop', im.info.get('loop', 'none'))
-    print('size', im.size[0], im.size[1])
-    print('transparency', im.info.get('transparency', 'none'))
-    print('rgb0', im.convert('RGB').tobytes().hex())
+    print(n, im.info.get('loop', 'none'), im.size[0], im.size[1], im.info.get('transparency', 'none'))
+    print(im.convert('RGB').tobytes().hex())
     durations = []
     for i in range(n):
         im.seek(i)
         durations.append(str(im.info.get('duration', 'none')))
-    print('durations', ' '.join(durations))
+    print(' '.join(durations))
 )";
 
 std::string Shell(const std::string& command) {
@@ -122,34 +119,14 @@ class GifInteropTest : public ::testing::Test {
     for (const auto& p : paths) command += " '" + p + "'";
     std::istringstream lines(Shell(command + " 2>&1"));
     std::map<std::string, PillowView> views;
-    PillowView* view = nullptr;
-    std::string line;
-    while (std::getline(lines, line)) {
-      std::istringstream in(line);
-      std::string key;
-      in >> key;
-      if (key == "file") {
-        std::string path;
-        in >> path;
-        view = &views[path];
-      } else if (!view) {
-        ADD_FAILURE() << line;
-      } else if (key == "n") {
-        in >> view->frames;
-      } else if (key == "loop") {
-        in >> view->loop;
-      } else if (key == "size") {
-        in >> view->width >> view->height;
-      } else if (key == "transparency") {
-        in >> view->transparency;
-      } else if (key == "rgb0") {
-        in >> view->rgb0;
-      } else if (key == "durations") {
-        std::string d;
-        while (in >> d) view->durations.push_back(d);
-      } else {
-        ADD_FAILURE() << line;
-      }
+    for (const auto& path : paths) {
+      PillowView& v = views[path];
+      std::string line, d;
+      std::getline(lines, line);
+      std::istringstream(line) >> v.frames >> v.loop >> v.width >> v.height >> v.transparency;
+      std::getline(lines, v.rgb0);
+      std::getline(lines, line);
+      for (std::istringstream in(line); in >> d;) v.durations.push_back(d);
     }
     return views;
   }

@@ -85,6 +85,7 @@ TEST(GifWriterTest, CutsDataIntoSubBlocksOfAtMost255Bytes) {
     writer.Flush();
     writer.Flush();  // nothing held: no empty sub-block
     EXPECT_EQ(writer.Position(), 600);
+    EXPECT_THROW(writer.Seek(0), EGIFError);  // a writer only writes
   }
   const auto& b = target.Bytes();
   ASSERT_EQ(b.size(), 603u);
@@ -94,19 +95,6 @@ TEST(GifWriterTest, CutsDataIntoSubBlocksOfAtMost255Bytes) {
   EXPECT_EQ(b[1], 0);
   EXPECT_EQ(b[257], 255);  // data byte 255
   EXPECT_EQ(b[602], static_cast<uint8_t>(599));
-}
-
-TEST(GifWriterTest, RefusesReadingAndSeeking) {
-  TMemoryStream target;
-  TGIFWriter writer(target);
-  uint8_t byte;
-  try {
-    writer.Read(&byte, 1);
-    FAIL();
-  } catch (const EGIFError& e) {
-    EXPECT_STREQ(e.what(), "Invalid stream operation");
-  }
-  EXPECT_THROW(writer.Seek(0), EGIFError);
 }
 
 TEST(HashTableTest, FindsEveryKeyEvenWhenAllStartInOneProbeCycle) {
@@ -126,14 +114,6 @@ TEST(HashTableTest, FindsEveryKeyEvenWhenAllStartInOneProbeCycle) {
   EXPECT_EQ(table.Lookup(0xFFFFF), -1);
   table.Clear();
   EXPECT_EQ(table.Lookup(keys[0]), -1);
-}
-
-TEST(LzwEncoderTest, TwoColourFrameIsExactlyTheExpectedBytes) {
-  // Pixels 0 1 / 1 0 at one bit per pixel: minimum code size 2, codes
-  // clear(4) 0 1 1 at 3 bits, then 0 and end(5) at 4 bits.
-  TLZWEncoder encoder;
-  EXPECT_EQ(Encode(encoder, {0, 1, 1, 0}, 2, 2, 1),
-            (std::vector<uint8_t>{0x02, 0x03, 0x44, 0x02, 0x05, 0x00}));
 }
 
 TEST(LzwEncoderTest, EmptyFrameGetsTheEndCodeAlone) {
@@ -200,21 +180,12 @@ TEST(RleEncoderTest, RoundTripsAndKeepsItsCodeSizeFixed) {
     EXPECT_EQ(Decode(data, width, height, bits == 4), pixels) << bits;
     EXPECT_EQ(TraceCodes(data).max_size, std::max(bits, 2) + 1);
   }
-}
-
-TEST(RleEncoderTest, LongRunsUseRunCodes) {
-  std::vector<uint8_t> pixels(5000, 3);
+  // Long runs take run codes: single-index codes would need 5,000 codes of 9 bits.
+  std::vector<uint8_t> run(5000, 3);
   TRLEEncoder encoder;
-  const auto data = Encode(encoder, pixels, 100, 50, 8);
-  EXPECT_EQ(Decode(data, 100, 50), pixels);
-  // Single-index codes alone would need 5,000 codes of 9 bits.
+  const auto data = Encode(encoder, run, 100, 50, 8);
+  EXPECT_EQ(Decode(data, 100, 50), run);
   EXPECT_LT(data.size(), 1000u);
-}
-
-TEST(GifRowOrderTest, InterlacedRowsComeInFourPasses) {
-  EXPECT_EQ(GifRowOrder(10, true), (std::vector<int>{0, 8, 4, 2, 6, 1, 3, 5, 7, 9}));
-  EXPECT_EQ(GifRowOrder(3, false), (std::vector<int>{0, 1, 2}));
-  EXPECT_EQ(GifRowOrder(1, true), (std::vector<int>{0}));
 }
 
 TEST(GifDecoderTest, MissingDataLeavesPixelsAtTheirInitialValue) {
@@ -257,14 +228,6 @@ TEST(GifDecoderTest, SkipsWhatFollowsTheEndCode) {
   EXPECT_EQ(Decode(data, 1, 1), (std::vector<uint8_t>{2}));
 }
 
-TEST(GifDecoderTest, ExtraPixelDataIsIgnored) {
-  CodeWriter w;
-  w.Put(4, 3);
-  for (int i = 0; i < 8; ++i) w.Put(1, i < 2 ? 3 : 4);
-  w.Put(5, 4);
-  EXPECT_EQ(Decode(w.ImageData(2), 2, 1), (std::vector<uint8_t>{1, 1}));
-}
-
 TEST(GifDecoderTest, SelfReferencingEntryIsRefused) {
   // clear, 0, 7 (beyond the table: taken as the entry being made), 8 (likewise; the new entry 7
   // now points to itself), then 7 again.
@@ -280,24 +243,6 @@ TEST(GifDecoderTest, SelfReferencingEntryIsRefused) {
     FAIL();
   } catch (const EGIFError& e) {
     EXPECT_STREQ(e.what(), "Circular decoder table entry");
-  }
-}
-
-TEST(GifDecoderTest, HostileCodeStreamsNeverOverrun) {
-  std::mt19937 random(5);
-  for (int round = 0; round < 300; ++round) {
-    std::vector<uint8_t> data{static_cast<uint8_t>(random() % 9)};
-    const int blocks = 1 + random() % 4;
-    for (int b = 0; b < blocks; ++b) {
-      const int n = 1 + random() % 255;
-      data.push_back(static_cast<uint8_t>(n));
-      for (int i = 0; i < n; ++i) data.push_back(static_cast<uint8_t>(random()));
-    }
-    data.push_back(0);
-    try {
-      Decode(data, 1 + random() % 64, 1 + random() % 64);
-    } catch (const EGIFError&) {
-    }
   }
 }
 

@@ -2,6 +2,7 @@
 // collecting warnings, and a bit writer for hand-made code streams.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,15 +20,22 @@ inline std::vector<uint8_t> Save(const TGIFImage& gif) {
 // Records the warnings of an image.
 struct Warnings {
   std::vector<std::string> texts;
-  void Attach(TGIFImage& gif) {
+  explicit Warnings(TGIFImage& gif) {
     gif.OnWarning = [this](TGIFSeverity, const std::string& text) { texts.push_back(text); };
   }
   bool Has(const std::string& text) const {
-    for (const auto& t : texts)
-      if (t == text) return true;
-    return false;
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
   }
 };
+
+// Adds an extension of kind E to a frame and returns it.
+template <class E>
+E& Attach(TGIFSubImage& frame) {
+  auto extension = std::make_unique<E>(&frame);
+  E& ref = *extension;
+  frame.Extensions().Add(std::move(extension));
+  return ref;
+}
 
 inline void Load(TGIFImage& gif, const std::vector<uint8_t>& bytes) {
   TMemoryStream in(bytes);
