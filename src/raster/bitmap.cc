@@ -176,7 +176,7 @@ int64_t CheckedImageBytes(int width, int height, int bits_per_pixel) {
 
 TNearestColorMapper::TNearestColorMapper(const TRGBQuad* palette, int count)
     : palette_(palette, palette + std::clamp(count, 0, 256)) {
-  if (palette_.size() > 16) cell_start_.assign(32768, -1);
+  if (palette_.size() > 2) cell_start_.assign(size_t{1} << (3 * kCellBits), -1);
 }
 
 int TNearestColorMapper::Linear(int r, int g, int b) const {
@@ -188,9 +188,11 @@ int TNearestColorMapper::Linear(int r, int g, int b) const {
 // never wins. Every entry that can win or tie is kept, in index order, so the search over the
 // candidates gives the same answer as the search over the whole palette.
 void TNearestColorMapper::BuildCell(int cell) {
-  int lo[3] = {(cell >> 10) << 3, ((cell >> 5) & 31) << 3, (cell & 31) << 3};
+  constexpr int kShift = 8 - kCellBits, kMask = (1 << kCellBits) - 1;
+  int lo[3] = {(cell >> (2 * kCellBits)) << kShift, ((cell >> kCellBits) & kMask) << kShift,
+               (cell & kMask) << kShift};
   auto axis = [](int v, int low, int& dmin, int& dmax) {
-    int high = low + 7;
+    int high = low + (1 << kShift) - 1;
     int near = v < low ? low - v : (v > high ? v - high : 0);
     int far = std::max(std::abs(v - low), std::abs(v - high));
     dmin += near * near;
@@ -216,23 +218,35 @@ void TNearestColorMapper::BuildCell(int cell) {
 }
 
 int TNearestColorMapper::Index(TColor color) {
+  color &= 0xFFFFFF;
+  if (palette_.size() <= 4) return Linear(GetRValue(color), GetGValue(color), GetBValue(color));
+  // Recently seen colours first: images repeat their colours a great deal.
+  uint32_t slot = ((color * 0x9E3779B1u) >> 20) & (kCacheSize - 1);
+  if (cache_key_[slot] == (color | 0x1000000u)) return cache_index_[slot];
   int r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
-  if (cell_start_.empty()) return Linear(r, g, b);
-  int cell = ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
-  if (cell_start_[cell] < 0) BuildCell(cell);
-  const uint16_t* list = candidates_.data() + cell_start_[cell];
-  int count = list[0];
-  int best = list[1];
-  int best_distance = std::numeric_limits<int>::max();
-  for (int k = 1; k <= count; ++k) {
-    const TRGBQuad& q = palette_[list[k]];
-    int dr = q.red - r, dg = q.green - g, db = q.blue - b;
-    int d = dr * dr + dg * dg + db * db;
-    if (d < best_distance) {
-      best_distance = d;
-      best = list[k];
+  int best;
+  if (cell_start_.empty()) {
+    best = Linear(r, g, b);
+  } else {
+    constexpr int kShift = 8 - kCellBits;
+    int cell = ((r >> kShift) << (2 * kCellBits)) | ((g >> kShift) << kCellBits) | (b >> kShift);
+    if (cell_start_[cell] < 0) BuildCell(cell);
+    const uint16_t* list = candidates_.data() + cell_start_[cell];
+    int count = list[0];
+    best = list[1];
+    int best_distance = std::numeric_limits<int>::max();
+    for (int k = 1; k <= count; ++k) {
+      const TRGBQuad& q = palette_[list[k]];
+      int dr = q.red - r, dg = q.green - g, db = q.blue - b;
+      int d = dr * dr + dg * dg + db * db;
+      if (d < best_distance) {
+        best_distance = d;
+        best = list[k];
+      }
     }
   }
+  cache_key_[slot] = color | 0x1000000u;
+  cache_index_[slot] = static_cast<uint8_t>(best);
   return best;
 }
 
@@ -297,23 +311,20 @@ void TRowReader::Read(int y, int x0, int count, TColor* out) const {
   }
 }
 
-void TRowWriter::InitChannel(Channel& c, uint32_t mask) {
-  c.mask = mask;
-  MaskShape(mask, c.shift, c.bits);
-}
-
-uint32_t TRowWriter::EncodeChannel(const Channel& c, uint8_t value) {
-  if (c.bits <= 0) return 0;
+uint32_t TRowWriter::EncodeChannel(uint32_t mask, uint8_t value) {
+  int shift, bits;
+  MaskShape(mask, shift, bits);
+  if (bits <= 0) return 0;
   uint32_t v;
-  if (c.bits <= 8) {
-    v = static_cast<uint32_t>(value) >> (8 - c.bits);
+  if (bits <= 8) {
+    v = static_cast<uint32_t>(value) >> (8 - bits);
   } else {
     // Repeat the 8 bits downwards so that full intensity fills the whole field.
     v = 0;
-    for (int at = c.bits - 8; at > -8; at -= 8)
+    for (int at = bits - 8; at > -8; at -= 8)
       v |= at >= 0 ? static_cast<uint32_t>(value) << at : static_cast<uint32_t>(value) >> -at;
   }
-  return (v << c.shift) & c.mask;
+  return (v << shift) & mask;
 }
 
 TRowWriter::TRowWriter(TBitmap& bitmap) : bitmap_(bitmap), kind_(KindOf(bitmap)) {
@@ -328,7 +339,8 @@ TRowWriter::TRowWriter(TBitmap& bitmap) : bitmap_(bitmap), kind_(KindOf(bitmap))
   }
   if (kind_ == kMasked16 || kind_ == kMasked32) {
     auto masks = MasksOf(bitmap);
-    for (int i = 0; i < 3; ++i) InitChannel(channels_[i], masks[i]);
+    for (int c = 0; c < 3; ++c)
+      for (int v = 0; v < 256; ++v) packed_[c][v] = EncodeChannel(masks[c], static_cast<uint8_t>(v));
   }
 }
 
@@ -341,8 +353,7 @@ uint32_t TRowWriter::Encode(TColor color) {
       return static_cast<uint32_t>(mapper_->Index(color));
     case kMasked16:
     case kMasked32:
-      return EncodeChannel(channels_[0], r) | EncodeChannel(channels_[1], g) |
-             EncodeChannel(channels_[2], b);
+      return packed_[0][r] | packed_[1][g] | packed_[2][b];
     default:
       return b | (g << 8) | (static_cast<uint32_t>(r) << 16);
   }
@@ -352,11 +363,27 @@ void TRowWriter::Write(int y, int x0, int count, const TColor* colors) {
   uint8_t* row = bitmap_.ScanLine(y);
   switch (kind_) {
     case kIndex1:
-      for (int i = 0; i < count; ++i) SetIndex1(row, x0 + i, mapper_->Index(colors[i]));
+    case kIndex4: {
+      if (indices_.size() < static_cast<size_t>(count)) indices_.resize(static_cast<size_t>(count));
+      for (int i = 0; i < count; ++i) indices_[i] = static_cast<uint8_t>(mapper_->Index(colors[i]));
+      int x = x0, i = 0;
+      if (kind_ == kIndex1) {
+        for (; i < count && (x & 7); ++i, ++x) SetIndex1(row, x, indices_[i]);
+        for (; i + 8 <= count; i += 8, x += 8) {
+          const uint8_t* p = indices_.data() + i;
+          row[x >> 3] = static_cast<uint8_t>((p[0] & 1) << 7 | (p[1] & 1) << 6 | (p[2] & 1) << 5 |
+                                             (p[3] & 1) << 4 | (p[4] & 1) << 3 | (p[5] & 1) << 2 |
+                                             (p[6] & 1) << 1 | (p[7] & 1));
+        }
+        for (; i < count; ++i, ++x) SetIndex1(row, x, indices_[i]);
+      } else {
+        if (x & 1) SetIndex4(row, x++, indices_[i++]);
+        for (; i + 2 <= count; i += 2, x += 2)
+          row[x >> 1] = static_cast<uint8_t>((indices_[i] & 15) << 4 | (indices_[i + 1] & 15));
+        if (i < count) SetIndex4(row, x, indices_[i]);
+      }
       break;
-    case kIndex4:
-      for (int i = 0; i < count; ++i) SetIndex4(row, x0 + i, mapper_->Index(colors[i]));
-      break;
+    }
     case kIndex8:
       row += x0;
       for (int i = 0; i < count; ++i) row[i] = static_cast<uint8_t>(mapper_->Index(colors[i]));
@@ -364,7 +391,8 @@ void TRowWriter::Write(int y, int x0, int count, const TColor* colors) {
     case kMasked16:
       row += 2 * x0;
       for (int i = 0; i < count; ++i) {
-        uint32_t v = Encode(colors[i]);
+        TColor c = colors[i];
+        uint32_t v = packed_[0][GetRValue(c)] | packed_[1][GetGValue(c)] | packed_[2][GetBValue(c)];
         row[2 * i] = static_cast<uint8_t>(v);
         row[2 * i + 1] = static_cast<uint8_t>(v >> 8);
       }
@@ -389,7 +417,8 @@ void TRowWriter::Write(int y, int x0, int count, const TColor* colors) {
     case kMasked32:
       row += 4 * x0;
       for (int i = 0; i < count; ++i, row += 4) {
-        uint32_t v = Encode(colors[i]);
+        TColor c = colors[i];
+        uint32_t v = packed_[0][GetRValue(c)] | packed_[1][GetGValue(c)] | packed_[2][GetBValue(c)];
         std::memcpy(row, &v, 4);
       }
       break;
@@ -564,6 +593,14 @@ void TBitmap::SetPixel(int x, int y, TColor color) {
     return;
   }
   color = ResolveColor(*this, color);
+  if (format_ == TPixelFormat::pf15bit || format_ == TPixelFormat::pf16bit ||
+      (format_ == TPixelFormat::pf32bit && has_masks_)) {
+    auto masks = MasksOf(*this);
+    SetRawPixel(x, y, TRowWriter::EncodeChannel(masks[0], GetRValue(color)) |
+                          TRowWriter::EncodeChannel(masks[1], GetGValue(color)) |
+                          TRowWriter::EncodeChannel(masks[2], GetBValue(color)));
+    return;
+  }
   if (IsPaletteFormat(format_)) {
     SetRawPixel(x, y, UsablePaletteSize() > 0 ? NearestPaletteIndex(color)
                                               : (GetRValue(color) + GetGValue(color) +

@@ -161,7 +161,8 @@ class TBitmap : public TGraphic {
 };
 
 // Nearest palette entry for many colours: exact (squared RGB distance, lowest index on ties),
-// with the candidates of each 8 x 8 x 8 colour cell worked out once, on first use.
+// with the candidates of each 8 x 8 x 8 colour cell worked out once, on first use, and a small
+// cache of the colours seen last.
 class TNearestColorMapper {
  public:
   TNearestColorMapper(const TRGBQuad* palette, int count);
@@ -170,12 +171,16 @@ class TNearestColorMapper {
   int Index(TColor color);
 
  private:
+  static constexpr int kCellBits = 5;  // per channel
+  static constexpr uint32_t kCacheSize = 4096;
   int Linear(int r, int g, int b) const;
   void BuildCell(int cell);
 
   std::vector<TRGBQuad> palette_;
-  std::vector<int32_t> cell_start_;  // per 5-5-5 cell: start in candidates_, -1 = not built
+  std::vector<int32_t> cell_start_;  // per cell: start in candidates_, -1 = not built
   std::vector<uint16_t> candidates_;  // per cell: count, then the entry indices in order
+  std::vector<uint32_t> cache_key_ = std::vector<uint32_t>(kCacheSize, 0);  // colour | 1 << 24
+  std::vector<uint8_t> cache_index_ = std::vector<uint8_t>(kCacheSize, 0);
 };
 
 // Decodes rows of one image into colours; the tables are set up once.
@@ -209,20 +214,16 @@ class TRowWriter {
   void Write(int y, int x0, int count, const TColor* colors);
   // The raw value a colour becomes in this image (palette index or packed pixel).
   uint32_t Encode(TColor color);
+  // The bits an 8-bit channel value takes under a mask (fields wider than 8 bits repeat it).
+  static uint32_t EncodeChannel(uint32_t mask, uint8_t value);
 
  private:
-  struct Channel {
-    uint32_t mask = 0;
-    int shift = 0;
-    int bits = 0;
-  };
-  static void InitChannel(Channel& c, uint32_t mask);
-  static uint32_t EncodeChannel(const Channel& c, uint8_t value);
 
   TBitmap& bitmap_;
   int kind_ = 0;
   std::unique_ptr<TNearestColorMapper> mapper_;
-  Channel channels_[3];
+  std::array<std::array<uint32_t, 256>, 3> packed_{};  // masked layouts: each channel's bits
+  std::vector<uint8_t> indices_;
 };
 
 }  // namespace pamirune
