@@ -35,7 +35,7 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
 struct ParsedHeader {
   DibInfoHeader info;
   size_t header_size = 0;
-  bool core = false;           // 12-byte OS/2 header, 3-byte colour entries
+  bool core = false;  // 12-byte OS/2 header, 3-byte colour entries
   std::array<uint32_t, 3> masks{};
   bool has_masks = false;
   size_t masks_after_header = 0;  // 12 when a 40-byte header is followed by the masks
@@ -98,7 +98,8 @@ ParsedHeader ParseHeader(const uint8_t* p, size_t n) {
     uint32_t seen = 0;
     uint32_t limit = bits == 32 ? 0xFFFFFFFFu : 0xFFFFu;
     for (uint32_t mask : h.masks) {
-      if (!DibMaskIsContiguous(mask) || (mask & ~limit) || (mask & seen)) Fail("Invalid Color Masks");
+      if (!DibMaskIsContiguous(mask) || (mask & ~limit) || (mask & seen))
+        Fail("Invalid Color Masks");
       seen |= mask;
     }
   } else if (bits == 16) {

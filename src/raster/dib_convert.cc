@@ -24,16 +24,19 @@ void ExpectSource(const DibData& source, int bit_count, uint32_t compression, co
     Fail(name, what);
   if (source.header.width < 0 || source.header.height < 0) Fail(name, "Invalid Image Size");
   if (compression == kBiRgb &&
-      source.bits.size() < static_cast<uint64_t>(CheckedImageBytes(source.Width(), source.Height(),
-                                                                   bit_count)))
+      source.bits.size() <
+          static_cast<uint64_t>(CheckedImageBytes(source.Width(), source.Height(), bit_count)))
     Fail(name, "Invalid Image Size");
 }
 
 inline int IndexAt(const uint8_t* row, int x, int bits) {
   switch (bits) {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4: return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
-    default: return row[x];
+    case 1:
+      return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4:
+      return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
+    default:
+      return row[x];
   }
 }
 
@@ -46,7 +49,9 @@ inline void PutIndex(uint8_t* row, int x, int bits, int v) {
     case 4:
       row[x >> 1] |= static_cast<uint8_t>((x & 1) ? (v & 0x0F) : (v & 0x0F) << 4);
       break;
-    default: row[x] = static_cast<uint8_t>(v); break;
+    default:
+      row[x] = static_cast<uint8_t>(v);
+      break;
   }
 }
 
@@ -158,7 +163,7 @@ DibData DecodeRle(const DibData& source, int bits, const char* name, int first_e
 // Weighted-variance split of the 5-6-5 histogram.
 
 struct Cell {
-  uint32_t red = 0;    // sum of the dropped low bits, then the cell colour
+  uint32_t red = 0;  // sum of the dropped low bits, then the cell colour
   uint32_t green = 0;
   uint32_t blue = 0;
   uint32_t count = 0;
@@ -241,8 +246,8 @@ class VarianceSplit {
     long double mean[3], variance[3];
     for (int axis = 0; axis < 3; ++axis) {
       mean[axis] = static_cast<long double>(sum[axis]) / static_cast<long double>(n);
-      variance[axis] =
-          static_cast<long double>(squares[axis]) / static_cast<long double>(n) - mean[axis] * mean[axis];
+      variance[axis] = static_cast<long double>(squares[axis]) / static_cast<long double>(n) -
+                       mean[axis] * mean[axis];
     }
     if (depth == target_depth_) {
       auto level = [](long double v) {
@@ -371,8 +376,8 @@ DibData ConvertTrueColorTo8BitRGBFine(const DibData& source, const DibStepEvent&
   VarianceSplit split(8, step);
   split.Run(source);
   const std::vector<TRGBQuad>& palette = split.Palette();
-  DibData out = MakeDib(source.Width(), source.Height(), 8, palette,
-                        source.header.x_pels_per_meter, source.header.y_pels_per_meter);
+  DibData out = MakeDib(source.Width(), source.Height(), 8, palette, source.header.x_pels_per_meter,
+                        source.header.y_pels_per_meter);
   const int width = source.Width();
   // Nearest entry per 5-6-5 cell, taken for the cell's centre colour on first use.
   std::vector<int16_t> nearest(65536, -1);
@@ -414,9 +419,9 @@ DibData ConvertTrueColorTo8BitRGBFine(const DibData& source, const DibStepEvent&
 DibData ConvertTrueColorTo1BitRGB(const DibData& source, TColor background) {
   ExpectTrueColor(source, "ConvertTrueColorTo1BitRGB");
   const int br = GetRValue(background), bg = GetGValue(background), bb = GetBValue(background);
-  DibData out = MakeDib(source.Width(), source.Height(), 1,
-                        {TRGBQuad{0, 0, 0, 0}, QuadFromColor(background)},
-                        source.header.x_pels_per_meter, source.header.y_pels_per_meter);
+  DibData out =
+      MakeDib(source.Width(), source.Height(), 1, {TRGBQuad{0, 0, 0, 0}, QuadFromColor(background)},
+              source.header.x_pels_per_meter, source.header.y_pels_per_meter);
   for (int y = 0; y < source.Height(); ++y) {
     const uint8_t* in = source.ScanLine(y);
     uint8_t* o = out.ScanLine(y);

@@ -14,32 +14,44 @@ int DibData::Stride() const { return static_cast<int>(RowBytes(header.width, hea
 
 int BitCountOf(DibPixelFormat format) {
   switch (format) {
-    case DibPixelFormat::k1Bit: return 1;
+    case DibPixelFormat::k1Bit:
+      return 1;
     case DibPixelFormat::k4Bit:
-    case DibPixelFormat::k4BitRle: return 4;
+    case DibPixelFormat::k4BitRle:
+      return 4;
     case DibPixelFormat::k8Bit:
-    case DibPixelFormat::k8BitRle: return 8;
-    case DibPixelFormat::k24Bit: return 24;
+    case DibPixelFormat::k8BitRle:
+      return 8;
+    case DibPixelFormat::k24Bit:
+      return 24;
   }
   return 24;
 }
 
 uint32_t CompressionOf(DibPixelFormat format) {
   switch (format) {
-    case DibPixelFormat::k4BitRle: return kBiRle4;
-    case DibPixelFormat::k8BitRle: return kBiRle8;
-    default: return kBiRgb;
+    case DibPixelFormat::k4BitRle:
+      return kBiRle4;
+    case DibPixelFormat::k8BitRle:
+      return kBiRle8;
+    default:
+      return kBiRgb;
   }
 }
 
 std::optional<DibPixelFormat> DibFormatOf(int bit_count, uint32_t compression) {
   if (compression == kBiRgb) {
     switch (bit_count) {
-      case 1: return DibPixelFormat::k1Bit;
-      case 4: return DibPixelFormat::k4Bit;
-      case 8: return DibPixelFormat::k8Bit;
-      case 24: return DibPixelFormat::k24Bit;
-      default: return std::nullopt;
+      case 1:
+        return DibPixelFormat::k1Bit;
+      case 4:
+        return DibPixelFormat::k4Bit;
+      case 8:
+        return DibPixelFormat::k8Bit;
+      case 24:
+        return DibPixelFormat::k24Bit;
+      default:
+        return std::nullopt;
     }
   }
   if (compression == kBiRle4 && bit_count == 4) return DibPixelFormat::k4BitRle;
@@ -58,7 +70,8 @@ DibData MakeDib(int width, int height, int bit_count, std::vector<TRGBQuad> colo
   data.header.x_pels_per_meter = x_pels_per_meter ? x_pels_per_meter : kDefaultPelsPerMeter;
   data.header.y_pels_per_meter = y_pels_per_meter ? y_pels_per_meter : kDefaultPelsPerMeter;
   if (bit_count > 8) colors.clear();
-  if (bit_count <= 8 && colors.size() > (size_t{1} << bit_count)) colors.resize(size_t{1} << bit_count);
+  if (bit_count <= 8 && colors.size() > (size_t{1} << bit_count))
+    colors.resize(size_t{1} << bit_count);
   data.colors = std::move(colors);
   AllocateDibBits(data.bits, static_cast<size_t>(bytes));
   SyncDibHeader(data);

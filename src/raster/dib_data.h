@@ -67,7 +67,9 @@ struct DibData {
   // Bytes of one uncompressed row.
   int Stride() const;
   // Uncompressed rows, counted from the top as TBitmap::ScanLine counts them.
-  uint8_t* ScanLine(int y) { return bits.data() + static_cast<size_t>(Height() - 1 - y) * Stride(); }
+  uint8_t* ScanLine(int y) {
+    return bits.data() + static_cast<size_t>(Height() - 1 - y) * Stride();
+  }
   const uint8_t* ScanLine(int y) const {
     return bits.data() + static_cast<size_t>(Height() - 1 - y) * Stride();
   }

@@ -15,12 +15,18 @@ namespace {
 
 const char* FormatName(DibPixelFormat format) {
   switch (format) {
-    case DibPixelFormat::k1Bit: return "1Bit";
-    case DibPixelFormat::k4Bit: return "4Bit";
-    case DibPixelFormat::k4BitRle: return "4Bit RLE";
-    case DibPixelFormat::k8Bit: return "8Bit";
-    case DibPixelFormat::k8BitRle: return "8Bit RLE";
-    case DibPixelFormat::k24Bit: return "24Bit";
+    case DibPixelFormat::k1Bit:
+      return "1Bit";
+    case DibPixelFormat::k4Bit:
+      return "4Bit";
+    case DibPixelFormat::k4BitRle:
+      return "4Bit RLE";
+    case DibPixelFormat::k8Bit:
+      return "8Bit";
+    case DibPixelFormat::k8BitRle:
+      return "8Bit RLE";
+    case DibPixelFormat::k24Bit:
+      return "24Bit";
   }
   return "";
 }
@@ -92,9 +98,8 @@ void DibImage::SetPixelFormat(DibPixelFormat target) {
   const DibData* current = data_.get();
   std::optional<DibData> result;
   auto step_to = [&](DibPixelFormat next, int total, auto&& conversion) {
-    DibData made = RunStage(StageText(format, next), total, [&](const DibStepEvent& step) {
-      return conversion(*current, step);
-    });
+    DibData made = RunStage(StageText(format, next), total,
+                            [&](const DibStepEvent& step) { return conversion(*current, step); });
     result = std::move(made);
     current = &*result;
     format = next;
@@ -125,9 +130,12 @@ void DibImage::SetPixelFormat(DibPixelFormat target) {
   if (format != target && format != DibPixelFormat::k24Bit) {
     step_to(DibPixelFormat::k24Bit, 0, [format](const DibData& d, const DibStepEvent&) {
       switch (format) {
-        case DibPixelFormat::k1Bit: return Convert1BitRGBToTrueColor(d);
-        case DibPixelFormat::k4Bit: return Convert4BitRGBToTrueColor(d);
-        default: return Convert8BitRGBToTrueColor(d);
+        case DibPixelFormat::k1Bit:
+          return Convert1BitRGBToTrueColor(d);
+        case DibPixelFormat::k4Bit:
+          return Convert4BitRGBToTrueColor(d);
+        default:
+          return Convert8BitRGBToTrueColor(d);
       }
     });
   }
@@ -235,20 +243,28 @@ void DibImage::ToBitmap(TBitmap& dest) const {
   std::optional<DibData> decoded;
   TPixelFormat pf;
   switch (PixelFormat()) {
-    case DibPixelFormat::k1Bit: pf = TPixelFormat::pf1bit; break;
-    case DibPixelFormat::k4Bit: pf = TPixelFormat::pf4bit; break;
+    case DibPixelFormat::k1Bit:
+      pf = TPixelFormat::pf1bit;
+      break;
+    case DibPixelFormat::k4Bit:
+      pf = TPixelFormat::pf4bit;
+      break;
     case DibPixelFormat::k4BitRle:
       decoded = Convert4BitRLETo4BitRGB(*d);
       d = &*decoded;
       pf = TPixelFormat::pf4bit;
       break;
-    case DibPixelFormat::k8Bit: pf = TPixelFormat::pf8bit; break;
+    case DibPixelFormat::k8Bit:
+      pf = TPixelFormat::pf8bit;
+      break;
     case DibPixelFormat::k8BitRle:
       decoded = Convert8BitRLETo8BitRGB(*d);
       d = &*decoded;
       pf = TPixelFormat::pf8bit;
       break;
-    default: pf = TPixelFormat::pf24bit; break;
+    default:
+      pf = TPixelFormat::pf24bit;
+      break;
   }
   TBitmap made(d->Width(), d->Height(), pf);
   if (pf != TPixelFormat::pf24bit) made.SetPalette(d->colors);
@@ -263,9 +279,7 @@ void DibImage::ToBitmap(TBitmap& dest) const {
   dest.SetTransparent(Transparent());
 }
 
-void DibImage::LoadFromStream(TStream& stream) {
-  SetData(ReadBmpDib(stream));
-}
+void DibImage::LoadFromStream(TStream& stream) { SetData(ReadBmpDib(stream)); }
 
 void DibImage::SaveToStream(TStream& stream) const { WriteBmpDib(*data_, stream); }
 

@@ -65,7 +65,8 @@ std::vector<uint8_t> MakeBmp(const BmpRecipe& r) {
     info.U8(q.blue).U8(q.green).U8(q.red);
     if (r.header_size != 12) info.U8(0);
   }
-  uint32_t offset = r.offset >= 0 ? static_cast<uint32_t>(r.offset) : 14 + static_cast<uint32_t>(info.v.size());
+  uint32_t offset =
+      r.offset >= 0 ? static_cast<uint32_t>(r.offset) : 14 + static_cast<uint32_t>(info.v.size());
   Bytes file;
   file.U8(r.type[0]).U8(r.type[1]).U32(14 + info.v.size() + r.pixels.size()).U32(0).U32(offset);
   file.Raw(info.v);
@@ -92,8 +93,9 @@ std::string LoadError(const std::vector<uint8_t>& file) {
 uint32_t ColourAt(const DibData& d, int x, int y) {
   const uint8_t* row = d.ScanLine(y);
   if (d.BitCount() == 24) return row[3 * x + 2] << 16 | row[3 * x + 1] << 8 | row[3 * x];
-  int i = d.BitCount() == 8 ? row[x] : d.BitCount() == 4 ? ((x & 1) ? row[x / 2] & 15 : row[x / 2] >> 4)
-                                                         : (row[x / 8] >> (7 - x % 8)) & 1;
+  int i = d.BitCount() == 8   ? row[x]
+          : d.BitCount() == 4 ? ((x & 1) ? row[x / 2] & 15 : row[x / 2] >> 4)
+                              : (row[x / 8] >> (7 - x % 8)) & 1;
   if (static_cast<size_t>(i) >= d.colors.size()) return 0;
   const TRGBQuad& q = d.colors[i];
   return q.red << 16 | q.green << 8 | q.blue;
@@ -158,9 +160,15 @@ DibData Pattern(int bits, int w = 13, int h = 7) {
     for (int x = 0; x < w; ++x) {
       int v = (x * 7 + y * 3) & ((1 << std::min(bits, 8)) - 1);
       switch (bits) {
-        case 1: if (v) row[x / 8] |= 0x80 >> (x % 8); break;
-        case 4: row[x / 2] |= (x & 1) ? v : v << 4; break;
-        case 8: row[x] = static_cast<uint8_t>(v); break;
+        case 1:
+          if (v) row[x / 8] |= 0x80 >> (x % 8);
+          break;
+        case 4:
+          row[x / 2] |= (x & 1) ? v : v << 4;
+          break;
+        case 8:
+          row[x] = static_cast<uint8_t>(v);
+          break;
         default:
           row[3 * x] = static_cast<uint8_t>(x * 19);
           row[3 * x + 1] = static_cast<uint8_t>(y * 36);
@@ -177,6 +185,7 @@ TEST(DibBmpTest, WritesAFortyByteHeaderAndItsOffsets) {
   TMemoryStream s;
   WriteBmpDib(d, s);
   // 14 + 40 + 3 * 4 = 66; two rows of 4 bytes.
+  // clang-format off
   std::vector<uint8_t> want = Bytes()
                                   .U8('B').U8('M').U32(74).U16(0).U16(0).U32(66)
                                   .U32(40).U32(3).U32(2).U16(1).U16(8).U32(0).U32(8)
@@ -184,6 +193,7 @@ TEST(DibBmpTest, WritesAFortyByteHeaderAndItsOffsets) {
                                   .U32(0x030201).U32(0x060504).U32(0x090807)
                                   .U32(0).U32(0x020000)
                                   .v;
+  // clang-format on
   EXPECT_EQ(s.Bytes(), want);
 
   // A file read with a 124-byte header is written with 40 bytes again.
@@ -222,7 +232,8 @@ TEST(DibBmpTest, ReadsWhatPillowWrites) {
   const std::string make =
       "import sys\nfrom PIL import Image\n"
       "im = Image.new(\"RGB\", (11, 5))\n"
-      "im.putdata([((x * 23) % 256, (y * 51) % 256, (x * y * 7) % 256) for y in range(5) for x in range(11)])\n"
+      "im.putdata([((x * 23) % 256, (y * 51) % 256, (x * y * 7) % 256) for y in range(5) for x in "
+      "range(11)])\n"
       "im.save(sys.argv[1] + \"rgb.bmp\")\n"
       "im.quantize(40).save(sys.argv[1] + \"p.bmp\")\n"
       "im.convert(\"1\").save(sys.argv[1] + \"one.bmp\")\n";
@@ -244,7 +255,8 @@ TEST(DibBmpTest, RunLengthFilesDecodeAsPillowDecodesThem) {
   TempDir dir;
   std::vector<TRGBQuad> table;
   for (int i = 0; i < 16; ++i)
-    table.push_back({static_cast<uint8_t>(i * 16), static_cast<uint8_t>(i * 8), static_cast<uint8_t>(255 - i * 16), 0});
+    table.push_back({static_cast<uint8_t>(i * 16), static_cast<uint8_t>(i * 8),
+                     static_cast<uint8_t>(255 - i * 16), 0});
   struct Case {
     uint16_t bits;
     std::vector<uint8_t> stream;
@@ -267,7 +279,8 @@ TEST(DibBmpTest, RunLengthFilesDecodeAsPillowDecodesThem) {
     r.pixels = c.stream;
     std::string path = dir.File("rle" + std::to_string(c.bits) + ".bmp");
     std::vector<uint8_t> file = MakeBmp(r);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), file.size());
     std::string theirs;
     if (!RunPillow(kDumpRgb, path, theirs)) {
       ADD_FAILURE() << "Pillow refused the file: " << theirs;
@@ -409,10 +422,10 @@ TEST(DibBmpTest, RefusesDamagedHeadersWithTheirTexts) {
     });
   };
   EXPECT_EQ(masks({0xF800, 0x07E0, 0x001F}), "no error");
-  EXPECT_EQ(masks({0xF800, 0x07E0, 0}), "LoadBmp: Invalid Color Masks");         // empty
-  EXPECT_EQ(masks({0xF800, 0x0FE0, 0x001F}), "LoadBmp: Invalid Color Masks");    // overlap
-  EXPECT_EQ(masks({0xF800, 0x07E0, 0x0015}), "LoadBmp: Invalid Color Masks");    // gaps
-  EXPECT_EQ(masks({0xF8000, 0x07E0, 0x001F}), "LoadBmp: Invalid Color Masks");   // past 16 bits
+  EXPECT_EQ(masks({0xF800, 0x07E0, 0}), "LoadBmp: Invalid Color Masks");        // empty
+  EXPECT_EQ(masks({0xF800, 0x0FE0, 0x001F}), "LoadBmp: Invalid Color Masks");   // overlap
+  EXPECT_EQ(masks({0xF800, 0x07E0, 0x0015}), "LoadBmp: Invalid Color Masks");   // gaps
+  EXPECT_EQ(masks({0xF8000, 0x07E0, 0x001F}), "LoadBmp: Invalid Color Masks");  // past 16 bits
   // Cut short inside the file header, the info header or the masks.
   std::vector<uint8_t> file = MakeBmp(ok);
   EXPECT_EQ(LoadError({file.begin(), file.begin() + 10}), "LoadBmp: Unexpected End of File");

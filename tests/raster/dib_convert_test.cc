@@ -94,7 +94,8 @@ TEST(DibReductionTest, MatchesGoldenPalettesAndIndices) {
       {32, 32, 7, false, 4, 16, 0x38d7779c666572ceull, 0xa69083dce1e25c30ull},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " seed " << c.seed << " depth " << c.depth);
+    SCOPED_TRACE(testing::Message()
+                 << c.w << "x" << c.h << " seed " << c.seed << " depth " << c.depth);
     DibData src = LcgImage(c.w, c.h, c.seed, c.clustered);
     DibData out = c.depth == 8 ? ConvertTrueColorTo8BitRGBLow(src) : ConvertTrueColorTo4BitRGB(src);
     EXPECT_EQ(out.BitCount(), c.depth);
@@ -322,15 +323,15 @@ TEST(DibRleTest, MalformedStreamsAreRefusedWithTheirNumbers) {
     std::vector<uint8_t> stream;
     int number;
   } cases[] = {
-      {8, {5, 1, 0, 1}, 1},                 // run of 5 in a row of 4
-      {8, {2, 1, 0, 0, 0, 0, 1, 1}, 1},     // run after the last row
-      {8, {0, 5, 1, 2, 3, 4, 5, 0}, 2},     // literal of 5 in a row of 4
-      {8, {0, 2, 5, 0}, 3},                 // delta past the right edge
-      {8, {0, 2, 0, 3}, 3},                 // delta above the top row
-      {8, {0, 0, 0, 0, 0, 0}, 3},           // a third line end in two rows
-      {8, {0, 3, 1, 2}, 4},                 // literal cut short
-      {8, {0, 2, 1}, 4},                    // delta cut short
-      {8, {4}, 4},                          // a lone byte
+      {8, {5, 1, 0, 1}, 1},              // run of 5 in a row of 4
+      {8, {2, 1, 0, 0, 0, 0, 1, 1}, 1},  // run after the last row
+      {8, {0, 5, 1, 2, 3, 4, 5, 0}, 2},  // literal of 5 in a row of 4
+      {8, {0, 2, 5, 0}, 3},              // delta past the right edge
+      {8, {0, 2, 0, 3}, 3},              // delta above the top row
+      {8, {0, 0, 0, 0, 0, 0}, 3},        // a third line end in two rows
+      {8, {0, 3, 1, 2}, 4},              // literal cut short
+      {8, {0, 2, 1}, 4},                 // delta cut short
+      {8, {4}, 4},                       // a lone byte
       {4, {5, 0x11, 0, 1}, 5},
       {4, {0, 5, 0x12, 0x34, 0x50, 0}, 6},
       {4, {0, 2, 5, 0}, 7},

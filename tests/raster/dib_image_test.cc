@@ -18,7 +18,9 @@ namespace {
 struct ProgressLog {
   std::vector<std::tuple<TProgressStage, int, std::string>> events;
   void Hook(TGraphic& g) {
-    g.OnProgress = [this](TProgressStage s, int p, const std::string& m) { events.emplace_back(s, p, m); };
+    g.OnProgress = [this](TProgressStage s, int p, const std::string& m) {
+      events.emplace_back(s, p, m);
+    };
   }
   int Count(TProgressStage stage) const {
     int n = 0;
@@ -30,7 +32,8 @@ struct ProgressLog {
 std::vector<TRGBQuad> SomePalette(int n) {
   std::vector<TRGBQuad> p;
   for (int i = 0; i < n; ++i)
-    p.push_back({static_cast<uint8_t>(i * 30), static_cast<uint8_t>(200 - i * 20), static_cast<uint8_t>(i * 7 + 1), 0});
+    p.push_back({static_cast<uint8_t>(i * 30), static_cast<uint8_t>(200 - i * 20),
+                 static_cast<uint8_t>(i * 7 + 1), 0});
   return p;
 }
 
@@ -38,7 +41,9 @@ TBitmap ColourBitmap(TPixelFormat pf, int w = 9, int h = 5) {
   TBitmap b(w, h, pf);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
-      b.SetPixel(x, y, RGB(static_cast<uint8_t>(x * 28), static_cast<uint8_t>(y * 60), static_cast<uint8_t>((x + y) * 17)));
+      b.SetPixel(x, y,
+                 RGB(static_cast<uint8_t>(x * 28), static_cast<uint8_t>(y * 60),
+                     static_cast<uint8_t>((x + y) * 17)));
   return b;
 }
 
@@ -117,10 +122,13 @@ TEST(DibImageTest, ThirtyTwoBitsReduceToEightWithProgress) {
   EXPECT_EQ(dib.PixelFormat(), DibPixelFormat::k8Bit);
   EXPECT_LE(dib.Palette().size(), 256u);
   ASSERT_EQ(log.events.size(), 258u);
-  EXPECT_EQ(log.events.front(), std::make_tuple(TProgressStage::psStarting, 0, std::string("PixelFormat 24Bit -> 8Bit")));
+  EXPECT_EQ(log.events.front(), std::make_tuple(TProgressStage::psStarting, 0,
+                                                std::string("PixelFormat 24Bit -> 8Bit")));
   EXPECT_EQ(log.Count(TProgressStage::psRunning), 256);
-  EXPECT_EQ(log.events[128], std::make_tuple(TProgressStage::psRunning, 50, std::string("PixelFormat 24Bit -> 8Bit")));
-  EXPECT_EQ(log.events.back(), std::make_tuple(TProgressStage::psEnding, 100, std::string("PixelFormat 24Bit -> 8Bit")));
+  EXPECT_EQ(log.events[128], std::make_tuple(TProgressStage::psRunning, 50,
+                                             std::string("PixelFormat 24Bit -> 8Bit")));
+  EXPECT_EQ(log.events.back(), std::make_tuple(TProgressStage::psEnding, 100,
+                                               std::string("PixelFormat 24Bit -> 8Bit")));
   EXPECT_EQ(dib.StageTotal(), 256);
   EXPECT_EQ(dib.StageCount(), 256);
 
@@ -242,7 +250,8 @@ TEST(DibImageTest, ChainedConversionsReportEachStage) {
   std::vector<std::string> starts;
   for (const auto& e : log.events)
     if (std::get<0>(e) == TProgressStage::psStarting) starts.push_back(std::get<2>(e));
-  EXPECT_EQ(starts, (std::vector<std::string>{"PixelFormat 4Bit RLE -> 4Bit", "PixelFormat 4Bit -> 8Bit"}));
+  EXPECT_EQ(starts,
+            (std::vector<std::string>{"PixelFormat 4Bit RLE -> 4Bit", "PixelFormat 4Bit -> 8Bit"}));
   const uint8_t* row = dib.Data().ScanLine(0);
   EXPECT_EQ(std::vector<uint8_t>(row, row + 4), (std::vector<uint8_t>{0, 1, 0, 1}));
   EXPECT_EQ(dib.Palette().size(), 2u);
@@ -261,13 +270,15 @@ TEST(DibImageTest, RegisteredForDibFilesAndTheClipboardForm) {
   ASSERT_NE(format, nullptr);
   EXPECT_EQ(format->description, "Device Independent Bitmap");
   int entries = 0;
-  for (const TFileFormat& f : TFileFormatsList::Instance().Entries()) entries += f.extension == "dib";
+  for (const TFileFormat& f : TFileFormatsList::Instance().Entries())
+    entries += f.extension == "dib";
   EXPECT_EQ(entries, 1);
 
   DibImage dib;
   dib.Assign(ColourBitmap(TPixelFormat::pf24bit));
   dib.SetPixelFormat(DibPixelFormat::k8Bit);
-  auto path = std::filesystem::temp_directory_path() / ("dib_image_test_" + std::to_string(::getpid()) + ".dib");
+  auto path = std::filesystem::temp_directory_path() /
+              ("dib_image_test_" + std::to_string(::getpid()) + ".dib");
   dib.SaveToFile(path.string());
   TPicture picture;
   picture.LoadFromFile(path.string());

@@ -50,7 +50,10 @@ TEST(GrayBitmapTest, BlackAndWhiteGivesAnEightBitGreyFile) {
   TBitmap source(16, 16, TPixelFormat::pf24bit);
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 16; ++x)
-      source.SetPixel(x, y, x == 0 && y == 0 ? kClWhite : RGB(static_cast<uint8_t>(x * 16), static_cast<uint8_t>(y * 16), 99));
+      source.SetPixel(x, y,
+                      x == 0 && y == 0
+                          ? kClWhite
+                          : RGB(static_cast<uint8_t>(x * 16), static_cast<uint8_t>(y * 16), 99));
   DibImage dib;
   dib.Assign(MakeGrayBitmap(source));
   dib.SetPixelFormat(DibPixelFormat::k8Bit);
