@@ -160,10 +160,10 @@ void TGIFSubImage::Assign(const TBitmap& source) {
   std::unique_ptr<TBitmap> reduced;
   if (source.BitCount() > 8) {
     const TGIFImage* owner = image_;
-    reduced = ReduceRasterColours(source,
-                                  owner ? owner->ColorReduction() : PaletteSource::WebCube216,
-                                  owner ? owner->DitherMode() : DiffusionMethod::NearestOnly,
-                                  nullptr, owner ? owner->ReductionBits() : 8);
+    reduced =
+        ReduceRasterColours(source, owner ? owner->ColorReduction() : PaletteSource::WebCube216,
+                            owner ? owner->DitherMode() : DiffusionMethod::NearestOnly, nullptr,
+                            owner ? owner->ReductionBits() : 8);
     if (!reduced || reduced->Width() != source.Width() || reduced->Height() != source.Height())
       throw EGIFError(gif_msg::kUnsupportedObject);
     bitmap = reduced.get();
@@ -254,8 +254,9 @@ void TGIFSubImage::ApplyMask(const std::vector<uint8_t>& mask) {
   for (uint8_t index : data_) ++uses[index];
   std::array<int, 256> order{};
   for (int i = 0; i < 256; ++i) order[static_cast<size_t>(i)] = i;
-  std::stable_sort(order.begin(), order.end(),
-                   [&](int a, int b) { return uses[static_cast<size_t>(a)] > uses[static_cast<size_t>(b)]; });
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    return uses[static_cast<size_t>(a)] > uses[static_cast<size_t>(b)];
+  });
   TGIFLocalColorMap old_map;
   old_map.Assign(color_map_);
   color_map_.Clear();
@@ -375,12 +376,14 @@ void TGIFSubImage::ReadImage(TStream& stream) {
     color_map_.LoadFromStream(stream, 2 << (packed_ & 7));
     color_map_.SetOptimized((packed_ & 0x20) != 0);
   }
-  const uint8_t initial =
-      (transparent_ && graphic_control_) ? static_cast<uint8_t>(graphic_control_->TransparentColorIndex()) : 0;
+  const uint8_t initial = (transparent_ && graphic_control_)
+                              ? static_cast<uint8_t>(graphic_control_->TransparentColorIndex())
+                              : 0;
   data_.assign(static_cast<size_t>(pixels), initial);
   Touch();
-  DecodeGifImageData(stream, data_.data(), width_, height_, Interlaced(),
-                     [this](const std::string& message) { Warning(TGIFSeverity::gsWarning, message); });
+  DecodeGifImageData(
+      stream, data_.data(), width_, height_, Interlaced(),
+      [this](const std::string& message) { Warning(TGIFSeverity::gsWarning, message); });
 }
 
 void TGIFSubImage::SaveToStream(TStream& stream) const {
@@ -405,8 +408,8 @@ void TGIFSubImage::SaveToStream(TStream& stream) const {
 }
 
 void TGIFSubImage::WriteImage(TStream& stream) const {
-  const int bits = color_map_.Count() > 0 ? color_map_.BitsPerPixel()
-                                          : (image_ ? image_->BitsPerPixel() : 0);
+  const int bits =
+      color_map_.Count() > 0 ? color_map_.BitsPerPixel() : (image_ ? image_->BitsPerPixel() : 0);
   std::unique_ptr<TGIFEncoder> encoder;
   if (image_ && image_->Compression() == TGIFCompression::gcRLE)
     encoder = std::make_unique<TRLEEncoder>();
@@ -434,7 +437,8 @@ void TGIFImage::Warning(TGIFSeverity severity, const std::string& message) const
   if (OnWarning) OnWarning(severity, message);
 }
 
-void TGIFImage::ReportProgress(TProgressStage stage, int percent, const std::string& message) const {
+void TGIFImage::ReportProgress(TProgressStage stage, int percent,
+                               const std::string& message) const {
   if (OnProgress) OnProgress(stage, percent, message);
 }
 
@@ -568,8 +572,7 @@ const TBitmap* TGIFImage::Bitmap() const {
   int height = header_.Height();
   if (width == 0) width = frame.Left() + frame.Width();
   if (height == 0) height = frame.Top() + frame.Height();
-  if (frame.Left() != 0 || frame.Top() != 0 || frame.Width() != width ||
-      frame.Height() != height) {
+  if (frame.Left() != 0 || frame.Top() != 0 || frame.Width() != width || frame.Height() != height) {
     // Frame 0 placed on the logical screen, the rest of which takes the transparent index
     // (or index 0); parts outside the screen are cut off.
     if (static_cast<int64_t>(width) * height > pixel_limit_) TooLarge(width, height);

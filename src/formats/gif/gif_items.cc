@@ -510,8 +510,7 @@ void TGIFApplicationExtension::SavePayload(TStream& stream) const {
   SaveData(stream);
 }
 
-TGIFAppExtNSLoop::TGIFAppExtNSLoop(TGIFSubImage* sub_image)
-    : TGIFApplicationExtension(sub_image) {
+TGIFAppExtNSLoop::TGIFAppExtNSLoop(TGIFSubImage* sub_image) : TGIFApplicationExtension(sub_image) {
   SetIdentifier("NETSCAPE2.0");
 }
 

@@ -8,7 +8,7 @@ namespace pamirune {
 
 namespace {
 
-constexpr int kMaxCode = 4095;         // 12-bit codes
+constexpr int kMaxCode = 4095;           // 12-bit codes
 constexpr int kLastAssignedCode = 4094;  // the encoder never assigns 4,095
 
 // Packs codes least significant bit first into the sub-block writer.
@@ -264,8 +264,8 @@ void TRLEEncoder::Compress(TStream& stream, const uint8_t* pixels, int width, in
   BitPacker packer(writer);
   // run_code[v][n]: a code the decoder holds for a run of n times index v (0 when none).
   std::vector<std::vector<int>> run_code(static_cast<size_t>(colors));
-  int next = clear + 2;     // the decoder's next free code
-  bool fresh = true;        // no code since the last clear
+  int next = clear + 2;  // the decoder's next free code
+  bool fresh = true;     // no code since the last clear
   int prev_value = 0, prev_length = 0;
   auto reset = [&] {
     packer.Put(clear, size);
@@ -387,8 +387,7 @@ void DecodeGifImageData(TStream& stream, uint8_t* pixels, int width, int height,
       code = old;
     }
     while (code >= clear) {
-      if (sp > static_cast<size_t>(kMaxCode) ||
-          prefix[static_cast<size_t>(code)] == code)
+      if (sp > static_cast<size_t>(kMaxCode) || prefix[static_cast<size_t>(code)] == code)
         throw EGIFError(gif_msg::kCircularEntry);
       stack[sp++] = suffix[static_cast<size_t>(code)];
       code = prefix[static_cast<size_t>(code)];
@@ -409,8 +408,7 @@ void DecodeGifImageData(TStream& stream, uint8_t* pixels, int width, int height,
       ++done;
       if (++x == width) {
         x = 0;
-        if (++row_index < rows.size())
-          out = pixels + static_cast<size_t>(rows[row_index]) * width;
+        if (++row_index < rows.size()) out = pixels + static_cast<size_t>(rows[row_index]) * width;
       }
     }
     // Leniency: pixel data beyond the frame is ignored.

@@ -1,12 +1,11 @@
 // The GIF image: colour maps, writing, reading (damaged files included), frames from Raster
 // images, rendering of frame 0 and registration.
-#include "formats/gif/gif.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 
+#include "formats/gif/gif.h"
 #include "gif_test_util.h"
 
 namespace pamirune {
@@ -66,10 +65,10 @@ TEST(GifWriteTest, TwoColourFileIsExactlyTheExpectedBytes) {
   bitmap.SetRawPixel(0, 1, 1);
   EXPECT_EQ(gif.Add(bitmap), 0);
   const std::vector<uint8_t> expected = {
-      'G', 'I', 'F', '8', '7', 'a', 2, 0, 2, 0, 0x00, 0, 0,  // screen: no global table
-      0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0x80,                    // descriptor: 2-entry local table
-      0, 0, 0, 0xFF, 0xFF, 0xFF,                             // black, white
-      0x02, 0x03, 0x44, 0x02, 0x05, 0x00,                    // minimum code size 2, codes
+      'G',  'I',  'F',  '8',  '7',  'a',  2, 0, 2, 0,    0x00, 0, 0,  // screen: no global table
+      0x2C, 0,    0,    0,    0,    2,    0, 2, 0, 0x80,  // descriptor: 2-entry local table
+      0,    0,    0,    0xFF, 0xFF, 0xFF,                 // black, white
+      0x02, 0x03, 0x44, 0x02, 0x05, 0x00,                 // minimum code size 2, codes
       0x3B};
   EXPECT_EQ(Save(gif), expected);
 }
@@ -229,7 +228,7 @@ TEST(GifReadTest, SignatureMayFollowFourOtherBytesAndBeLowerCase) {
 
 TEST(GifReadTest, FailedLoadLeavesTheStreamWhereItBeganAndTheImageEmpty) {
   auto bytes = SmallFile();
-  bytes[4] = 'X';  // version text is not checked...
+  bytes[4] = 'X';                                // version text is not checked...
   bytes.insert(bytes.begin(), {1, 2, 3, 4, 5});  // ...but five bytes before the signature are
   TMemoryStream in(bytes);
   in.Seek(0);
@@ -244,7 +243,8 @@ TEST(GifReadTest, FailedLoadLeavesTheStreamWhereItBeganAndTheImageEmpty) {
 
 TEST(GifReadTest, TruncatedFileKeepsTheInitialIndexForMissingPixels) {
   std::vector<uint8_t> indices(64 * 64);
-  for (size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<uint8_t>((i * 7 + i / 64) % 16);
+  for (size_t i = 0; i < indices.size(); ++i)
+    indices[i] = static_cast<uint8_t>((i * 7 + i / 64) % 16);
   std::vector<TColor> palette;
   for (int i = 0; i < 16; ++i) palette.push_back(RGB(i * 16, 0, 0));
   for (bool transparent : {false, true}) {
@@ -295,7 +295,9 @@ TEST(GifReadTest, ExtensionRulesAndTheirErrors) {
   TGIFImage gif;
   Warnings warnings(gif);
   EXPECT_EQ(ErrorOf([&] { Load(gif, WithBlocks({0x21, 0x42, 0})); }), "Unknown extension type");
-  EXPECT_EQ(ErrorOf([&] { Load(gif, WithBlocks({0x21, 0xFF, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0})); }),
+  EXPECT_EQ(ErrorOf([&] {
+              Load(gif, WithBlocks({0x21, 0xFF, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0}));
+            }),
             "Unsupported Application Extension block size");
   auto short_loop = AppHeader(11, "NETSCAPE2.0");
   short_loop.insert(short_loop.end(), {2, 1, 5, 0});
@@ -388,7 +390,8 @@ TEST(GifReadTest, FramesShareThePixelLimit) {
   // Three frames of 2,000 x 2,000 with next to no data: refused once they pass the limit.
   std::vector<uint8_t> f = {'G', 'I', 'F', '8', '9', 'a', 0xD0, 0x07, 0xD0, 0x07, 0, 0, 0};
   for (int i = 0; i < 3; ++i)
-    f.insert(f.end(), {0x2C, 0, 0, 0, 0, 0xD0, 0x07, 0xD0, 0x07, 0x80, 0, 0, 0, 9, 9, 9, 2, 1, 0x05, 0});
+    f.insert(f.end(),
+             {0x2C, 0, 0, 0, 0, 0xD0, 0x07, 0xD0, 0x07, 0x80, 0, 0, 0, 9, 9, 9, 2, 1, 0x05, 0});
   f.push_back(0x3B);
   TGIFImage gif;
   gif.SetPixelLimit(9'000'000);
@@ -562,8 +565,8 @@ TEST(GifImageTest, IsRegisteredForTheGifExtension) {
   EXPECT_EQ(format->description, "GIF Image");
   EXPECT_EQ(format->kind, "TGIFImage");
 
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("gif_registry_" + std::to_string(::getpid()));
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("gif_registry_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const std::string path = (dir / "pic.gif").string();
   TGIFImage gif;

@@ -15,8 +15,8 @@ using gif_test::Load;
 using gif_test::Save;
 using gif_test::Warnings;
 
-const std::vector<uint8_t> kLoopBlock = {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E',
-                                         '2',  '.',  '0',  3,   1,   0,   0,   0};
+const std::vector<uint8_t> kLoopBlock = {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P',
+                                         'E',  '2',  '.',  '0', 3,   1,   0,   0,   0};
 
 size_t Find(const std::vector<uint8_t>& haystack, const std::vector<uint8_t>& needle) {
   return static_cast<size_t>(
@@ -53,8 +53,7 @@ TEST(GifFramesTest, DelayTextRules) {
   AddGifFrame(gif, Indexed(1, 1, {kClWhite}, {0}), false, "250");
   EXPECT_EQ(gif.Images()[0].GraphicControlExtension()->Delay(), 30);
   EXPECT_EQ(gif.Images()[1].GraphicControlExtension()->Delay(), 250);
-  EXPECT_EQ(gif.Images()[1].Extensions().Find<TGIFAppExtNSLoop>(), nullptr)
-      << "only frame 0 loops";
+  EXPECT_EQ(gif.Images()[1].Extensions().Find<TGIFAppExtNSLoop>(), nullptr) << "only frame 0 loops";
 }
 
 TEST(GifFramesTest, TransparentIndexIsTheTopLeftPixelsOrThePickedOnes) {
@@ -108,9 +107,8 @@ TEST(GifFramesTest, MixedSizesGetTheLargestWidthAndHeight) {
   EXPECT_EQ(back.Width(), 10);
   EXPECT_EQ(back.Height(), 9);
   EXPECT_EQ(back.Images()[1].Width(), 3);
-  EXPECT_EQ(warnings.texts,
-            (std::vector<std::string>{"Image height too small for contained frames",
-                                      "Image exceeds Logical Screen size"}));
+  EXPECT_EQ(warnings.texts, (std::vector<std::string>{"Image height too small for contained frames",
+                                                      "Image exceeds Logical Screen size"}));
 }
 
 TEST(GifFramesTest, TransparentSourceKeepsOneControlExtension) {

@@ -101,11 +101,13 @@ std::string RgbOf(const TBitmap& bitmap) {
 class GifInteropTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!Executable(kPython) || Shell(std::string(kPython) + " -c 'import PIL' 2>&1 && echo ok")
-                                        .find("ok") == std::string::npos)
+    if (!Executable(kPython) ||
+        Shell(std::string(kPython) + " -c 'import PIL' 2>&1 && echo ok").find("ok") ==
+            std::string::npos)
       GTEST_SKIP() << "Pillow is not available";
-    dir_ = fs::temp_directory_path() / ("gif_interop_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() /
+           ("gif_interop_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir_);
     std::ofstream(Path("view.py")) << kPillowScript;
   }
@@ -192,8 +194,8 @@ TEST_F(GifInteropTest, PixelsSurviveEveryDepthAndBothEncoders) {
       const TBitmap bitmap = Indexed(width, height, palette, indices);
       gif.Add(bitmap);
       if (bits == 4) gif.Images()[0].SetInterlaced(true);
-      const std::string path =
-          Path("depth" + std::to_string(bits) + (compression == TGIFCompression::gcRLE ? "r" : "l") + ".gif");
+      const std::string path = Path("depth" + std::to_string(bits) +
+                                    (compression == TGIFCompression::gcRLE ? "r" : "l") + ".gif");
       gif.SaveToFile(path);
       paths.push_back(path);
       expected[path] = RgbOf(bitmap);
@@ -245,20 +247,22 @@ c.save(d + '/pil_two.gif')
   if (Executable("/usr/bin/convert")) {
     const std::string c = "/usr/bin/convert";
     Shell(c + " -size 64x48 gradient:red-blue -colors 50 '" + Path("im_gradient.gif") + "' 2>&1");
-    Shell(c + " -size 50x40 plasma:fractal -colors 200 -interlace GIF '" + Path("im_interlaced.gif") +
-        "' 2>&1");
+    Shell(c + " -size 50x40 plasma:fractal -colors 200 -interlace GIF '" +
+          Path("im_interlaced.gif") + "' 2>&1");
     Shell(c + " -delay 20 -size 30x20 xc:red xc:blue xc:'#00ff80' -loop 0 '" + Path("im_anim.gif") +
-        "' 2>&1");
+          "' 2>&1");
     for (const char* name : {"im_gradient.gif", "im_interlaced.gif", "im_anim.gif"})
       paths.push_back(Path(name));
   }
   if (Executable("/usr/bin/gifsicle")) {
     const std::string g = "/usr/bin/gifsicle";
-    Shell(g + " --interlace '" + Path("pil_plain.gif") + "' -o '" + Path("gs_interlaced.gif") + "' 2>&1");
-    Shell(g + " --colors 16 '" + Path("pil_interlaced.gif") + "' -o '" + Path("gs_16.gif") + "' 2>&1");
+    Shell(g + " --interlace '" + Path("pil_plain.gif") + "' -o '" + Path("gs_interlaced.gif") +
+          "' 2>&1");
+    Shell(g + " --colors 16 '" + Path("pil_interlaced.gif") + "' -o '" + Path("gs_16.gif") +
+          "' 2>&1");
     Shell(g + " -O2 '" + Path("pil_anim.gif") + "' -o '" + Path("gs_anim.gif") + "' 2>&1");
     Shell(g + " --no-interlace '" + Path("pil_two.gif") + "' '" + Path("pil_interlaced.gif") +
-        "' -o '" + Path("gs_local.gif") + "' 2>&1");
+          "' -o '" + Path("gs_local.gif") + "' 2>&1");
     for (const char* name : {"gs_interlaced.gif", "gs_16.gif", "gs_anim.gif", "gs_local.gif"})
       paths.push_back(Path(name));
   }

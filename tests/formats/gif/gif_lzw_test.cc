@@ -54,8 +54,7 @@ CodeTrace TraceCodes(const std::vector<uint8_t>& data) {
   size_t bit = 0;
   while (bit + size <= bytes.size() * 8) {
     int code = 0;
-    for (int i = 0; i < size; ++i, ++bit)
-      code |= ((bytes[bit / 8] >> (bit % 8)) & 1) << i;
+    for (int i = 0; i < size; ++i, ++bit) code |= ((bytes[bit / 8] >> (bit % 8)) & 1) << i;
     trace.codes.push_back(code);
     trace.max_size = std::max(trace.max_size, size);
     if (code == clear) {

@@ -50,8 +50,7 @@ inline TBitmap Indexed(int width, int height, const std::vector<TColor>& palette
   for (TColor c : palette) quads.push_back(QuadFromColor(c));
   b.SetPalette(quads);
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      b.ScanLine(y)[x] = indices[static_cast<size_t>(y) * width + x];
+    for (int x = 0; x < width; ++x) b.ScanLine(y)[x] = indices[static_cast<size_t>(y) * width + x];
   return b;
 }
 
@@ -96,13 +95,28 @@ struct CodeWriter {
 // A whole file: header without global table, one frame of width x height with a local table
 // of 2^bits grey entries, then the given image data and the trailer.
 inline std::vector<uint8_t> FileWith(int width, int height, int bits,
-                                     const std::vector<uint8_t>& image_data,
-                                     bool trailer = true) {
-  std::vector<uint8_t> f = {'G', 'I', 'F', '8', '9', 'a', static_cast<uint8_t>(width),
-                            static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(height),
-                            static_cast<uint8_t>(height >> 8), 0, 0, 0};
-  std::vector<uint8_t> d = {0x2C, 0, 0, 0, 0, static_cast<uint8_t>(width),
-                            static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(height),
+                                     const std::vector<uint8_t>& image_data, bool trailer = true) {
+  std::vector<uint8_t> f = {'G',
+                            'I',
+                            'F',
+                            '8',
+                            '9',
+                            'a',
+                            static_cast<uint8_t>(width),
+                            static_cast<uint8_t>(width >> 8),
+                            static_cast<uint8_t>(height),
+                            static_cast<uint8_t>(height >> 8),
+                            0,
+                            0,
+                            0};
+  std::vector<uint8_t> d = {0x2C,
+                            0,
+                            0,
+                            0,
+                            0,
+                            static_cast<uint8_t>(width),
+                            static_cast<uint8_t>(width >> 8),
+                            static_cast<uint8_t>(height),
                             static_cast<uint8_t>(height >> 8),
                             static_cast<uint8_t>(0x80 | (bits - 1))};
   f.insert(f.end(), d.begin(), d.end());
