@@ -32,11 +32,12 @@ std::string LowerExtension(const std::string& file_name) {
   return ext;
 }
 
-// A 16-bit colour-map value as an 8-bit intensity (0 -> 0, 65535 -> 255, linear). Maps whose
-// values all fit in 8 bits, as some writers store them, are taken as they are.
+// A 16-bit colour-map value as an 8-bit intensity: its high byte (0 -> 0, 65535 -> 255; both
+// v * 257 and v * 256 come back as v). Maps whose values all fit in 8 bits, as some writers
+// store them, are taken as they are.
 uint8_t MapValue(uint32_t v, bool eight_bit_map) {
   if (eight_bit_map) return static_cast<uint8_t>(v);
-  return static_cast<uint8_t>((v * 255 + 32767) / 65535);
+  return static_cast<uint8_t>(v >> 8);
 }
 
 // Whether a palette is the grey ramp a grey-level file stands for (entry i = i * step).

@@ -37,7 +37,7 @@ inline bool HavePillow() {
 }
 
 // Runs a shell command; returns its exit status and collects stdout+stderr.
-inline int Run(const std::string& command, std::string* output = nullptr) {
+inline int RunTool(const std::string& command, std::string* output = nullptr) {
   std::string full = command + " 2>&1";
   FILE* pipe = popen(full.c_str(), "r");
   if (!pipe) return -1;
@@ -132,7 +132,7 @@ inline std::vector<TColor> Colors(const TBitmap& image) {
 inline bool PillowPixels(const std::string& path, const std::string& scratch, int* w, int* h,
                          std::vector<TColor>* colors, std::string* log = nullptr) {
   std::string output;
-  if (Run(std::string(kPython) + " " + ToolScript() + " dump '" + path + "' '" + scratch + "'",
+  if (RunTool(std::string(kPython) + " " + ToolScript() + " dump '" + path + "' '" + scratch + "'",
           &output) != 0) {
     if (log) *log = output;
     return false;
