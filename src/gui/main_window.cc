@@ -1,0 +1,736 @@
+#include "gui/main_window.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <filesystem>
+
+#include "app/messages.h"
+#include "app/settings_io.h"
+#include "gui/bitmap_convert.h"
+#include "gui/format_dialog.h"
+#include "gui/gui_texts.h"
+#include "gui/message_boxes.h"
+#include "gui/option_controls.h"
+#include "gui/order_dialog.h"
+#include "gui/picker_dialog.h"
+#include "gui/window_ui.h"
+#include "gui/window_util.h"
+#include "raster/registry.h"
+
+#ifndef PAMIRUNE_INSTALL_DATADIR
+#define PAMIRUNE_INSTALL_DATADIR "/usr/local/share"
+#endif
+
+namespace pamirune {
+namespace {
+
+constexpr int kDesignWidth = 365;
+constexpr int kDesignHeight = 292;
+constexpr int kMinWidth = 365;
+constexpr int kMinHeight = 170;
+constexpr int kStatusBarHeight = 19;
+constexpr int kStatusPanelWidth = 50;
+constexpr qint64 kPreviewFileLimit = 64 * 1024 * 1024;  // larger files get no preview
+
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// Menu captions treat "&" as a mnemonic: a folder name shows its own "&" doubled.
+QString MenuEscaped(const std::string& text) {
+  return QString::fromStdString(text).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+std::string FolderOf(const QString& file) {
+  std::string dir = QFileInfo(file).absolutePath().toStdString();
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  return dir;
+}
+
+// The open dialog's preview: a small picture of the file under the cursor, read by the
+// converter's own readers so that every input format previews.
+class PreviewPane : public QLabel {
+ public:
+  PreviewPane() {
+    setFixedSize(132, 132);
+    setAlignment(Qt::AlignCenter);
+    setFrameShape(QFrame::StyledPanel);
+  }
+  void ShowFile(const QString& path) {
+    clear();
+    QFileInfo info(path);
+    if (!info.isFile() || info.size() > kPreviewFileLimit) return;
+    try {
+      TPicture picture;
+      picture.LoadFromFile(path.toStdString());
+      if (!picture.Graphic()) return;
+      TBitmap bitmap;
+      picture.Graphic()->ToBitmap(bitmap);
+      QImage image = QImageFromBitmap(bitmap);
+      if (image.isNull()) return;
+      setPixmap(QPixmap::fromImage(
+          image.scaled(128, 128, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    } catch (...) {
+      // Not a picture we can read: no preview.
+    }
+  }
+};
+
+}  // namespace
+
+MainWindow::MainWindow(Platform& platform, MainWindowOptions options, QWidget* parent)
+    : QMainWindow(parent),
+      platform_(platform),
+      options_(std::move(options)),
+      ui_(std::make_unique<WindowUi>(*this)) {
+  ini_path_ = options_.ini_path.empty() ? SettingsFilePath(platform_.ProgramPath())
+                                        : options_.ini_path;
+  converter_ = std::make_unique<Converter>(settings_, *ui_, platform_);
+  converter_->SetStartedWithArguments(!options_.arguments.empty());
+
+  setWindowTitle(Text(gui_text::kAppTitle));
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+  setMinimumSize(kMinWidth, kMinHeight);
+  setAcceptDrops(true);
+
+  // Bars from top to bottom; a hidden bar closes its gap.
+  states_ = ComputeEnabling(settings_);
+  controls_ = new OptionControls(settings_, states_, RuleSet::kMainWindow, this);
+  auto* central = new QWidget;
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(controls_->FormatBar());
+  column->addWidget(controls_->Bar1());
+  column->addWidget(controls_->Bar2());
+  column->addWidget(controls_->Bar3());
+  drop_zone_ = new QLabel(Text(msg::kDropHere));
+  drop_zone_->setObjectName(QStringLiteral("drop_zone"));
+  drop_zone_->setAlignment(Qt::AlignCenter);
+  drop_zone_->setWordWrap(true);
+  drop_zone_->setFrameShape(QFrame::NoFrame);
+  drop_zone_->setContextMenuPolicy(Qt::CustomContextMenu);
+  column->addWidget(drop_zone_, 1);
+  setCentralWidget(central);
+
+  // Status bar: panel 0, with the progress bar laid over the whole bar.
+  statusBar()->setSizeGripEnabled(false);
+  statusBar()->setFixedHeight(kStatusBarHeight);
+  status_ = new QLabel;
+  status_->setObjectName(QStringLiteral("status_panel"));
+  status_->setMinimumWidth(kStatusPanelWidth);
+  statusBar()->addWidget(status_, 1);
+  progress_ = new QProgressBar(statusBar());
+  progress_->setObjectName(QStringLiteral("progress"));
+  progress_->setRange(0, 100);
+  progress_->setValue(0);
+  progress_->setTextVisible(false);
+  statusBar()->installEventFilter(this);
+
+  format_dialog_ = new FormatDialog(this);
+  picker_ = new PickerDialog(this);
+  order_dialog_ = new OrderDialog(this);
+
+  BuildMenus();
+  connect(drop_zone_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { bar_menu_->exec(drop_zone_->mapToGlobal(at)); });
+
+  // The settings, as the window is created.
+  bool first_run = false;
+  try {
+    first_run = LoadSettings(ini_path_, settings_);
+  } catch (const std::exception& e) {
+    ShowMessage(nullptr, MessageKind::kError, QString::fromUtf8(e.what()));
+  }
+  if (first_run) ShowInformation(nullptr, Text(kFirstRunHint));
+  converter_->SetClipCounter(0);
+  states_ = ComputeEnabling(settings_);
+  open_initial_dir_ = settings_.last_open_dir;
+  settings_.last_open_dir.clear();  // saved again only once the open dialog is confirmed
+  RefreshControls();
+  SetTopmost(settings_.always_on_top);
+
+  resize(kDesignWidth, kDesignHeight);
+  CentreOnScreen(this);
+  RestorePlacement();
+  progress_->show();
+  PlaceProgress();
+
+  BuildTray();
+  connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+          &MainWindow::ClipboardChanged);
+}
+
+MainWindow::~MainWindow() = default;
+
+// ---------------------------------------------------------------------------------------------
+// Menus and tray.
+
+QAction* MainWindow::AddToggle(QMenu* menu, const char* caption,
+                               bool ConversionSettings::*field) {
+  QAction* action = menu->addAction(Text(caption));
+  action->setCheckable(true);
+  action->setData(Text(caption));
+  toggles_.emplace_back(action, field);
+  connect(action, &QAction::triggered, this, [this, field](bool checked) {
+    settings_.*field = checked;
+    if (field == &ConversionSettings::always_on_top) SetTopmost(checked);
+  });
+  return action;
+}
+
+void MainWindow::BuildMenus() {
+  QMenu* file = menuBar()->addMenu(Text(gui_text::kMenuFile));
+  QAction* open = file->addAction(Text(gui_text::kMenuOpen));
+  open->setData(Text(gui_text::kMenuOpen));
+  connect(open, &QAction::triggered, this, &MainWindow::OpenFiles);
+  file->addSeparator();
+  QAction* exit = file->addAction(Text(gui_text::kMenuExit));
+  exit->setData(Text(gui_text::kMenuExit));
+  connect(exit, &QAction::triggered, this, &MainWindow::Quit);
+
+  QMenu* clipboard = menuBar()->addMenu(Text(gui_text::kMenuClipboard));
+  QAction* from_clipboard = clipboard->addAction(Text(gui_text::kMenuFromClipboard));
+  from_clipboard->setData(Text(gui_text::kMenuFromClipboard));
+  connect(from_clipboard, &QAction::triggered, this, &MainWindow::CreateFileFromClipboard);
+
+  // The option menu, in its order; no separators.
+  QMenu* option = menuBar()->addMenu(Text(gui_text::kMenuOption));
+  send_to_action_ = option->addAction(Text(gui_text::kMenuSendTo));
+  send_to_action_->setCheckable(true);
+  send_to_action_->setData(Text(gui_text::kMenuSendTo));
+  connect(send_to_action_, &QAction::triggered, this, &MainWindow::ToggleSendTo);
+  AddToggle(option, gui_text::kMenuFormatOnSend, &ConversionSettings::format_dialog_on_send);
+  AddToggle(option, gui_text::kMenuNoDialogs, &ConversionSettings::no_dialogs);
+  AddToggle(option, gui_text::kMenuStay, &ConversionSettings::stay_resident);
+  AddToggle(option, gui_text::kMenuTop, &ConversionSettings::always_on_top);
+  AddToggle(option, gui_text::kMenuPreview, &ConversionSettings::preview);
+  AddToggle(option, gui_text::kMenuOverwrite, &ConversionSettings::overwrite);
+  AddToggle(option, gui_text::kMenuSuffix, &ConversionSettings::suffix_s);
+  AddToggle(option, gui_text::kMenuSmooth, &ConversionSettings::smooth_resize);
+  AddToggle(option, gui_text::kMenuTransPerImage, &ConversionSettings::transparent_per_image);
+  AddToggle(option, gui_text::kMenuPdfOrder, &ConversionSettings::pdf_order_dialog);
+  output_dir_action_ = option->addAction(Text(gui_text::kMenuOutputDir));
+  output_dir_action_->setCheckable(true);
+  output_dir_action_->setData(Text(gui_text::kMenuOutputDir));
+  connect(output_dir_action_, &QAction::triggered, this, &MainWindow::ToggleOutputDir);
+  AddToggle(option, gui_text::kMenuKeepDate, &ConversionSettings::keep_date);
+  AddToggle(option, gui_text::kMenuGifOrder, &ConversionSettings::gif_order_dialog);
+  AddToggle(option, gui_text::kMenuWatchClipboard, &ConversionSettings::watch_clipboard);
+
+  QMenu* help = menuBar()->addMenu(Text(gui_text::kMenuHelp));
+  QAction* contents = help->addAction(Text(gui_text::kMenuContents));
+  contents->setData(Text(gui_text::kMenuContents));
+  connect(contents, &QAction::triggered, this, &MainWindow::ShowHelp);
+  QAction* about = help->addAction(Text(gui_text::kMenuAbout));
+  about->setData(Text(gui_text::kMenuAbout));
+  connect(about, &QAction::triggered, this, &MainWindow::ShowAbout);
+
+  // The drop zone's option-bar menu.
+  bar_menu_ = new QMenu(this);
+  AddToggle(bar_menu_, gui_text::kMenuBar1, &ConversionSettings::bar1);
+  AddToggle(bar_menu_, gui_text::kMenuBar2, &ConversionSettings::bar2);
+  AddToggle(bar_menu_, gui_text::kMenuBar3, &ConversionSettings::bar3);
+  for (QAction* action : bar_menu_->actions())
+    connect(action, &QAction::triggered, this, &MainWindow::ApplyBars);
+}
+
+QAction* MainWindow::Action(const char* caption) const {
+  const QString wanted = Text(caption);
+  const QList<QAction*> all = findChildren<QAction*>();
+  for (QAction* action : all)
+    if (action->data().toString() == wanted) return action;
+  if (tray_ && tray_->contextMenu()) {
+    for (QAction* action : tray_->contextMenu()->actions())
+      if (action->data().toString() == wanted) return action;
+  }
+  return nullptr;
+}
+
+bool MainWindow::HasTray() const {
+  if (!tray_) return false;
+  return options_.tray == MainWindowOptions::Tray::kForce || tray_->isVisible();
+}
+
+void MainWindow::BuildTray() {
+  if (options_.tray == MainWindowOptions::Tray::kNone) return;
+  if (options_.tray == MainWindowOptions::Tray::kAuto && !QSystemTrayIcon::isSystemTrayAvailable())
+    return;  // no tray: closing with stay resident minimises instead
+  tray_ = new QSystemTrayIcon(this);
+  tray_->setIcon(windowIcon());
+  tray_->setToolTip(Text(gui_text::kTrayTip));
+  auto* menu = new QMenu(this);
+  QAction* restore = menu->addAction(Text(gui_text::kTrayRestore));
+  restore->setData(Text(gui_text::kTrayRestore));
+  connect(restore, &QAction::triggered, this, &MainWindow::Restore);
+  QAction* exit = menu->addAction(Text(gui_text::kTrayExit));
+  exit->setData(Text(gui_text::kTrayExit));
+  connect(exit, &QAction::triggered, this, &MainWindow::Quit);
+  tray_->setContextMenu(menu);
+  connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
+    if (why == QSystemTrayIcon::DoubleClick) Restore();
+  });
+  if (QSystemTrayIcon::isSystemTrayAvailable()) tray_->show();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Showing the record.
+
+void MainWindow::RefreshControls() {
+  controls_->Refresh();
+  for (auto& [action, field] : toggles_) action->setChecked(settings_.*field);
+  ShowOutputDirCaption();
+  ApplyBars();
+}
+
+void MainWindow::ApplyBars() {
+  controls_->Bar1()->setVisible(settings_.bar1);
+  controls_->Bar2()->setVisible(settings_.bar2);
+  controls_->Bar3()->setVisible(settings_.bar3);
+}
+
+void MainWindow::ShowOutputDirCaption() {
+  output_dir_action_->setChecked(settings_.use_output_dir);
+  QString caption = Text(gui_text::kMenuOutputDir);
+  if (settings_.use_output_dir)
+    caption += Text(gui_text::kOutputDirGap) + MenuEscaped(settings_.output_dir);
+  output_dir_action_->setText(caption);
+}
+
+void MainWindow::SetTopmost(bool topmost) {
+  topmost_ = topmost;
+  Qt::WindowFlags flags = windowFlags();
+  flags.setFlag(Qt::WindowStaysOnTopHint, topmost);
+  if (QWindow* handle = windowHandle()) {
+    // Switched on the existing window: no new window, no move, no resize.
+    handle->setFlag(Qt::WindowStaysOnTopHint, topmost);
+    overrideWindowFlags(flags);
+  } else {
+    setWindowFlags(flags);
+  }
+}
+
+void MainWindow::PlaceProgress() {
+  QStatusBar* bar = statusBar();
+  progress_->setGeometry(0, 3, bar->width(), std::max(0, bar->height() - 3));
+  progress_->raise();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Placement and the settings file.
+
+void MainWindow::RememberPlacement() {
+  settings_.window_left = x();
+  settings_.window_top = y();
+  settings_.window_width = width();
+  settings_.window_height = height();
+}
+
+void MainWindow::RestorePlacement() {
+  RememberPlacement();  // the current placement is the default of every value
+  try {
+    RestoreWindowPlacement(ini_path_, settings_);
+  } catch (const std::exception&) {
+    return;  // an unreadable file changes nothing here; saving reports it
+  }
+  QSize size(std::max(settings_.window_width, minimumWidth()),
+             std::max(settings_.window_height, minimumHeight()));
+  QPoint at(settings_.window_left, settings_.window_top);
+  // A placement on a screen that is no longer there would hide the window: centre it instead.
+  bool on_a_screen = false;
+  for (QScreen* screen : QGuiApplication::screens())
+    if (screen->availableGeometry().intersects(QRect(at, size))) on_a_screen = true;
+  if (size != this->size()) resize(size);
+  if (on_a_screen) {
+    if (at != pos()) move(at);
+  } else {
+    CentreOnScreen(this);
+  }
+  RememberPlacement();
+}
+
+void MainWindow::SaveSettingsNow() {
+  RememberPlacement();
+  try {
+    SaveSettings(ini_path_, settings_);
+    save_error_shown_ = false;
+  } catch (const std::exception& e) {
+    // Reported once: the box itself takes the focus and would ask for the next save.
+    if (save_error_shown_) return;
+    save_error_shown_ = true;
+    ShowMessage(this, MessageKind::kError, QString::fromUtf8(e.what()));
+  }
+}
+
+void MainWindow::Activated() {
+  RestorePlacement();
+  if (tray_) tray_->setIcon(windowIcon());
+  if (QWidget* bmp = controls_->FormatCheck(FormatBox::kBmp)) bmp->setFocus();
+  if (platform_.SendToRegistered()) send_to_action_->setChecked(true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Events.
+
+bool MainWindow::event(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::WindowActivate:
+      Activated();
+      break;
+    case QEvent::WindowDeactivate:
+      if (!closed_) SaveSettingsNow();
+      break;
+    default:
+      break;
+  }
+  return QMainWindow::event(event);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == statusBar() && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+    PlaceProgress();
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  PlaceProgress();
+  if (!shown_once_) {
+    shown_once_ = true;
+    // The command-line step runs once, when the window stands on the screen.
+    QTimer::singleShot(0, this, &MainWindow::RunCommandLine);
+  }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (busy_) {
+    // Never in the middle of a conversion: the window closes when it is done.
+    close_after_batch_ = true;
+    event->ignore();
+    return;
+  }
+  if (settings_.stay_resident && !quitting_) {
+    event->ignore();
+    if (HasTray()) {
+      hide();
+    } else {
+      showMinimized();  // without a tray the task bar is the way back
+    }
+    return;
+  }
+  SaveSettingsNow();
+  if (tray_) tray_->hide();
+  closed_ = true;
+  event->accept();
+  emit Closed();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (busy_ || !event->mimeData()->hasUrls()) return;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) {
+      event->acceptProposedAction();
+      return;
+    }
+  }
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  if (busy_) return;
+  QStringList files;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) files << url.toLocalFile();
+  if (files.isEmpty()) return;
+  event->acceptProposedAction();
+  // The drop is finished first; the batch runs right after, outside the drag's event.
+  QTimer::singleShot(0, this, [this, files] { DropFiles(files); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Conversions.
+
+void MainWindow::DropFiles(const QStringList& files) {
+  std::vector<std::string> list;
+  list.reserve(files.size());
+  for (const QString& f : files) list.push_back(f.toStdString());
+  RunBatch(std::move(list));
+}
+
+void MainWindow::RunBatch(std::vector<std::string> files) {
+  if (busy_ || files.empty()) return;
+  busy_ = true;
+  try {
+    converter_->FileDrop1FileDrop(static_cast<int>(files.size()), files);
+  } catch (const std::exception& e) {
+    ui_->ShowError(e.what());
+    ui_->SetDropCaption(msg::kDropHere);
+  }
+  busy_ = false;
+  AfterConversion();
+}
+
+void MainWindow::AfterConversion() {
+  RefreshControls();
+  if (close_after_batch_) {
+    close_after_batch_ = false;
+    QTimer::singleShot(0, this, &QWidget::close);
+    return;
+  }
+  if (clipboard_pending_) {
+    clipboard_pending_ = false;
+    QTimer::singleShot(0, this, &MainWindow::ClipboardChanged);
+  }
+}
+
+void MainWindow::CreateFileFromClipboard() {
+  if (busy_) return;
+  busy_ = true;
+  try {
+    if (!platform_.ClipboardHasBitmap()) {
+      if (!settings_.no_dialogs) {
+        SetTopmost(true);
+        ui_->ShowInfo(msg::kNoClipboardBitmap);
+        SetTopmost(settings_.always_on_top);
+      }
+      ui_->SetProgressVisible(false);
+      ui_->SetStatusText(msg::kNoClipboardBitmap);
+    } else if (settings_.AnyFormat()) {
+      converter_->ConvertClipboard();
+    } else if (!options_.arguments.empty()) {
+      // A start with files on the command line shows no dialog here and converts nothing.
+    } else {
+      converter_->ShowFormatDialog();
+      if (settings_.AnyFormat()) converter_->ConvertClipboard();
+    }
+  } catch (const std::exception& e) {
+    ui_->ShowError(e.what());
+  }
+  busy_ = false;
+  AfterConversion();
+}
+
+void MainWindow::ClipboardChanged() {
+  if (busy_) {
+    clipboard_pending_ = true;  // one conversion never runs inside another
+    return;
+  }
+  if (settings_.watch_clipboard && platform_.ClipboardHasBitmap()) CreateFileFromClipboard();
+}
+
+void MainWindow::RunCommandLine() {
+  if (command_line_done_) return;
+  command_line_done_ = true;
+  if (options_.arguments.empty()) return;
+  std::vector<std::string> files;
+  for (const std::string& argument : options_.arguments)
+    files.push_back(platform_.LongPathName(argument));
+  if (settings_.format_dialog_on_send || !settings_.AnyFormat()) converter_->ShowFormatDialog();
+  RefreshControls();
+  RunBatch(std::move(files));
+  if (!format_dialog_->KeepRunning()) Quit();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Menu actions.
+
+QStringList MainWindow::OpenDialogFilters() {
+  // Qt takes a filter's patterns from its last parenthesised group and, with the details
+  // hidden, shows the text before it: the display text, exactly.
+  QStringList filters;
+  for (const auto& filter : gui_text::kOpenFilters) {
+    QString patterns = Text(filter.patterns);
+    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+    filters << Text(filter.display) + QStringLiteral(" (") + patterns + QLatin1Char(')');
+  }
+  return filters;
+}
+
+void MainWindow::OpenFiles() {
+  if (busy_) return;
+  QStringList files;
+  if (open_dialog) {
+    files = open_dialog();
+  } else {
+    QFileDialog dialog(this);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog.setOption(QFileDialog::ReadOnly, true);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters(OpenDialogFilters());
+    if (!open_initial_dir_.empty() && QFileInfo(QString::fromStdString(open_initial_dir_)).isDir())
+      dialog.setDirectory(QString::fromStdString(open_initial_dir_));
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+      auto* preview = new PreviewPane;
+      grid->addWidget(preview, 1, grid->columnCount(), 1, 1, Qt::AlignTop);
+      connect(&dialog, &QFileDialog::currentChanged, preview, &PreviewPane::ShowFile);
+    }
+    if (dialog.exec() == QDialog::Accepted) files = dialog.selectedFiles();
+  }
+  if (files.isEmpty()) return;
+  settings_.last_open_dir = FolderOf(files.first());
+  open_initial_dir_ = settings_.last_open_dir;
+  DropFiles(files);
+}
+
+void MainWindow::ToggleOutputDir() {
+  if (settings_.use_output_dir) {
+    // The folder stays remembered (and saved) but is no longer used.
+    settings_.use_output_dir = false;
+  } else {
+    QString folder = folder_browser
+                         ? folder_browser()
+                         : QFileDialog::getExistingDirectory(this, QString(), QString(),
+                                                             QFileDialog::ShowDirsOnly);
+    if (!folder.isEmpty()) {
+      std::string dir = folder.toStdString();
+      if (dir.back() != '/') dir += '/';
+      settings_.output_dir = dir;
+      settings_.use_output_dir = true;
+    }
+  }
+  ShowOutputDirCaption();
+}
+
+void MainWindow::ToggleSendTo() {
+  if (send_to_action_->isChecked()) {
+    platform_.RegisterSendTo();
+  } else {
+    platform_.UnregisterSendTo();
+  }
+  // The mark shows whether the entry is there, also when it could not be made or removed.
+  send_to_action_->setChecked(platform_.SendToRegistered());
+}
+
+QString MainWindow::HelpFile() const {
+  namespace fs = std::filesystem;
+  const std::string name = "pamirune.htm";
+  const std::string dir = platform_.ProgramDir();
+  const std::string candidates[] = {
+      dir + "help/" + name,
+      dir + "../share/pamirune/help/" + name,
+      std::string(PAMIRUNE_INSTALL_DATADIR) + "/pamirune/help/" + name,
+  };
+  std::error_code ec;
+  for (const std::string& c : candidates)
+    if (fs::is_regular_file(c, ec)) return QString::fromStdString(fs::path(c).lexically_normal().string());
+  return QString::fromStdString(candidates[0]);
+}
+
+void MainWindow::ShowHelp() {
+  QString file = HelpFile();
+  if (!QFileInfo(file).isFile()) {
+    ShowInformation(this, Text(gui_text::kHelpMissing) + file);
+    return;
+  }
+  QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+}
+
+void MainWindow::ShowAbout() {
+  QMessageBox box(this);
+  box.setWindowTitle(Text(gui_text::kAboutCaption));
+  box.setText(Text(gui_text::kAboutText));
+  box.setInformativeText(Text(gui_text::kAboutSecondLine));
+  box.setIconPixmap(windowIcon().pixmap(48, 48));
+  box.setStandardButtons(QMessageBox::Ok);
+  box.exec();
+}
+
+void MainWindow::Quit() {
+  quitting_ = true;
+  close();  // a window hidden in the tray closes all the same
+}
+
+void MainWindow::Restore() {
+  if (isMinimized()) showNormal();
+  show();
+  raise();
+  activateWindow();
+}
+
+// ---------------------------------------------------------------------------------------------
+// ConverterUi over the widgets.
+
+void WindowUi::ShowInfo(const std::string& text) {
+  ShowInformation(&window_, QString::fromStdString(text));
+}
+
+bool WindowUi::Confirm(const std::string& text) {
+  return AskOkCancel(&window_, QString::fromStdString(text));
+}
+
+void WindowUi::ShowError(const std::string& text) {
+  ShowMessage(&window_, MessageKind::kError, QString::fromStdString(text));
+}
+
+void WindowUi::SetTopmost(bool topmost) { window_.SetTopmost(topmost); }
+
+void WindowUi::SetStatusText(const std::string& text) {
+  window_.status_->setText(DisplayText(QString::fromStdString(text)));
+  window_.status_->setProperty("program_text", QString::fromStdString(text));
+}
+
+std::string WindowUi::StatusText() const {
+  return window_.status_->property("program_text").toString().toStdString();
+}
+
+void WindowUi::SetProgressVisible(bool visible) { window_.progress_->setVisible(visible); }
+
+void WindowUi::SetProgressPosition(int position) { window_.progress_->setValue(position); }
+
+void WindowUi::SetProgressMax(int maximum) {
+  // A bar of range 0..0 would turn into a busy indicator.
+  window_.progress_->setRange(0, std::max(1, maximum));
+}
+
+void WindowUi::StepProgress() {
+  QProgressBar* bar = window_.progress_;
+  bar->setValue(std::min(bar->maximum(), bar->value() + 1));
+}
+
+void WindowUi::SetDropCaption(const std::string& text) {
+  window_.drop_zone_->setText(DisplayText(QString::fromStdString(text)));
+}
+
+void WindowUi::Repaint() {
+  window_.repaint();
+  // Let the window paint (no input is taken while a conversion runs).
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void WindowUi::ShowFormatDialog(FormatDialogModel& model) {
+  window_.format_dialog_->Run(model, window_.states_);
+  window_.settings_ = model.values;
+  window_.RefreshControls();
+}
+
+void WindowUi::ShowOrderDialog(OrderDialogModel& model) { window_.order_dialog_->Run(model); }
+
+void WindowUi::ShowTransparentPicker(const TBitmap& image, PickerResult& result) {
+  window_.picker_->Run(image, result);
+}
+
+}  // namespace pamirune

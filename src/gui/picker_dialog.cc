@@ -1,0 +1,133 @@
+#include "gui/picker_dialog.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include "gui/bitmap_convert.h"
+#include "gui/gui_texts.h"
+
+namespace pamirune {
+namespace {
+
+constexpr int kWidth = 254;
+constexpr int kHeight = 270;
+constexpr int kBarHeight = 25;
+
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+}  // namespace
+
+PickerDialog::PickerDialog(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(Text(gui_text::kPickerCaption));
+  setModal(true);
+  setSizeGripEnabled(true);
+  resize(kWidth, kHeight);
+
+  // The image area: the picture at its natural size from the top-left corner. A picture larger
+  // than the window scrolls; a click position is still a pixel position of the picture.
+  image_label_ = new QLabel;
+  image_label_->setObjectName(QStringLiteral("image"));
+  image_label_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  image_label_->setCursor(Qt::CrossCursor);
+  image_label_->installEventFilter(this);
+  scroll_ = new QScrollArea;
+  scroll_->setWidget(image_label_);
+  scroll_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  scroll_->setFrameShape(QFrame::NoFrame);
+  scroll_->setWidgetResizable(false);
+
+  bar_ = new QWidget;
+  bar_->setObjectName(QStringLiteral("bar"));
+  bar_->setFixedHeight(kBarHeight);
+  bar_->setAutoFillBackground(true);
+  auto* row = new QHBoxLayout(bar_);
+  row->setContentsMargins(4, 0, 0, 0);
+  row->setSpacing(4);
+  x_value_ = new QLabel(QStringLiteral("0"));
+  y_value_ = new QLabel(QStringLiteral("0"));
+  x_value_->setObjectName(QStringLiteral("x"));
+  y_value_->setObjectName(QStringLiteral("y"));
+  x_value_->setMinimumWidth(28);
+  y_value_->setMinimumWidth(28);
+  ok_ = new QPushButton(Text(gui_text::kOk));
+  ok_->setObjectName(QStringLiteral("ok"));
+  ok_->setFixedHeight(kBarHeight);
+  row->addWidget(new QLabel(Text(gui_text::kPickerBar)));
+  row->addSpacing(8);
+  row->addWidget(new QLabel(Text(gui_text::kPickerX)));
+  row->addWidget(x_value_);
+  row->addWidget(new QLabel(Text(gui_text::kPickerY)));
+  row->addWidget(y_value_);
+  row->addStretch();
+  row->addWidget(ok_);
+  connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(scroll_, 1);
+  column->addWidget(bar_);
+}
+
+void PickerDialog::ShowColour() {
+  QPalette palette = bar_->palette();
+  if (picked_) {
+    palette.setColor(QPalette::Window, QColor(GetRValue(color_), GetGValue(color_),
+                                              GetBValue(color_)));
+    // Captions stay readable on any colour.
+    int grey = (GetRValue(color_) * 299 + GetGValue(color_) * 587 + GetBValue(color_) * 114) / 1000;
+    palette.setColor(QPalette::WindowText, grey < 128 ? Qt::white : Qt::black);
+  } else {
+    palette = QPalette();  // the system's button face until the first pick
+  }
+  bar_->setPalette(palette);
+}
+
+void PickerDialog::Pick(int x, int y) {
+  if (!image_ || x < 0 || y < 0 || x >= image_->Width() || y >= image_->Height()) return;
+  color_ = image_->Pixel(x, y);
+  picked_ = true;
+  x_ = x;
+  y_ = y;
+  x_value_->setText(QString::number(x));
+  y_value_->setText(QString::number(y));
+  ShowColour();
+}
+
+bool PickerDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == image_label_ && event->type() == QEvent::MouseButtonPress) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    QPoint p = mouse->position().toPoint();
+    Pick(p.x(), p.y());
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void PickerDialog::Run(const TBitmap& image, PickerResult& result) {
+  image_ = &image;
+  if (parentWidget()) setWindowIcon(parentWidget()->window()->windowIcon());
+  x_ = 0;
+  y_ = 0;
+  x_value_->setText(QStringLiteral("0"));
+  y_value_->setText(QStringLiteral("0"));
+  QImage shown = QImageFromBitmap(image);
+  image_label_->setPixmap(QPixmap::fromImage(shown));
+  image_label_->resize(shown.size());
+  ShowColour();
+  exec();  // OK and the title bar close it the same way
+  if (!picked_ && !image.Empty()) color_ = image.Pixel(0, 0);
+  result.color = color_;
+  result.x = x_;
+  result.y = y_;
+  image_ = nullptr;
+  image_label_->clear();
+}
+
+}  // namespace pamirune
