@@ -313,7 +313,8 @@ TEST(DibRleTest, DecodesRunsLiteralsDeltasAndLineEnds) {
   DibData g = Rle(6, 1, 4, {0, 6, 0x12, 0x34, 0x56, 0x00, 2, 0xFF, 0, 1});
   EXPECT_EQ(RleError(g), "Convert4BitRLETo4BitRGB: Bad RLE Data 5");  // 6 + 2 > 6 pixels
   DibData h = Rle(8, 1, 4, {0, 5, 0x12, 0x34, 0x50, 0x00, 3, 0xFF, 0, 1});
-  const uint8_t* hr = Convert4BitRLETo4BitRGB(h).ScanLine(0);
+  DibData hd = Convert4BitRLETo4BitRGB(h);
+  const uint8_t* hr = hd.ScanLine(0);
   EXPECT_EQ(std::vector<uint8_t>(hr, hr + 4), (std::vector<uint8_t>{0x12, 0x34, 0x5F, 0xFF}));
 }
 
