@@ -3,6 +3,7 @@
 make OUT MODE W H [COMPRESSION]  writes a deterministic test image with Pillow
 dump IN OUT                      writes "W H\n" and the RGB bytes of IN (first frame)
 icon OUT SIZES...                writes an icon with the given sizes (square, RGBA with holes)
+bmpicon OUT SIZES...             the same with the images stored as bitmaps, not PNG
 icoinfo IN                       prints "W H" of the icon's image and its transparent pixel count
 """
 import sys
@@ -57,6 +58,11 @@ def main():
         sizes = [(int(s), int(s)) for s in sys.argv[3:]]
         big = max(s[0] for s in sizes)
         pattern("RGBA", big, big).save(out, sizes=sizes)
+    elif cmd == "bmpicon":
+        out = sys.argv[2]
+        sizes = [(int(s), int(s)) for s in sys.argv[3:]]
+        big = max(s[0] for s in sizes)
+        pattern("RGBA", big, big).save(out, sizes=sizes, bitmap_format="bmp")
     elif cmd == "icoinfo":
         img = Image.open(sys.argv[2])
         img.load()
