@@ -29,8 +29,8 @@ class ClipboardWatcher;
 using ViewerHandle = std::uintptr_t;
 
 enum class ClipMessage {
-  kDrawClipboard,   // the clipboard changed; wparam and lparam 0
-  kChangeCbChain,   // wparam: the viewer leaving the chain; lparam: the viewer after it
+  kDrawClipboard,  // the clipboard changed; wparam and lparam 0
+  kChangeCbChain,  // wparam: the viewer leaving the chain; lparam: the viewer after it
   kOther,
 };
 

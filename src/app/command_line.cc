@@ -8,7 +8,8 @@ std::vector<std::string> LongPathArguments(Platform& platform,
                                            const std::vector<std::string>& arguments) {
   std::vector<std::string> files;
   files.reserve(arguments.size());
-  for (const auto& a : arguments) files.push_back(a.empty() ? std::string() : platform.LongPathName(a));
+  for (const auto& a : arguments)
+    files.push_back(a.empty() ? std::string() : platform.LongPathName(a));
   return files;
 }
 

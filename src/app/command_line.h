@@ -24,8 +24,7 @@ using BatchEntry = std::function<void(int num, std::vector<std::string>& files)>
 
 class CommandLineStep {
  public:
-  explicit CommandLineStep(std::vector<std::string> arguments)
-      : arguments_(std::move(arguments)) {}
+  explicit CommandLineStep(std::vector<std::string> arguments) : arguments_(std::move(arguments)) {}
 
   bool HasArguments() const { return !arguments_.empty(); }
   bool Done() const { return done_; }

@@ -41,8 +41,8 @@ class EShfOperation : public Exception {
 
 // Result codes of Execute.
 inline constexpr int kShfOk = 0;
-inline constexpr int kShfFailed = 1;     // at least one name could not be handled
-inline constexpr int kShfNotFound = 2;   // at least one source does not exist
+inline constexpr int kShfFailed = 1;    // at least one name could not be handled
+inline constexpr int kShfNotFound = 2;  // at least one source does not exist
 
 // A name list as the operation takes it: every name followed by a zero byte, a further zero
 // byte after the last (and zero padding). Throws EShfOperation(kShfNoMemory) when the buffer

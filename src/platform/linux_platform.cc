@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,8 +12,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-
-#include <sys/file.h>
 
 #include "platform/desktop_entry.h"
 #include "platform/xdg_dirs.h"
@@ -131,7 +130,8 @@ std::string PortableSettingsName(const std::string& program_path) {
   std::string name = fs::path(program_path).stem().string();
   for (char& c : name)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  if (!name.empty() && name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
+  if (!name.empty() && name[0] >= 'a' && name[0] <= 'z')
+    name[0] = static_cast<char>(name[0] - 'a' + 'A');
   return name + ".ini";
 }
 
@@ -192,7 +192,8 @@ bool LinuxPlatform::UnregisterSendTo() {
 bool LinuxPlatform::CopyFile(const std::string& from, const std::string& to) {
   std::ifstream in(from, std::ios::binary);
   if (!in) return false;
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
   if (in.bad()) return false;
   try {
     WriteFileAtomic(to, bytes);

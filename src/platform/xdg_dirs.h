@@ -17,7 +17,6 @@ std::string RuntimeDir();
 std::string PicturesDir();
 // The value of key in the text of a user-dirs.dirs file ("$HOME/..." or an absolute path in
 // double quotes); "" when the key is missing or its value is not usable.
-std::string UserDirsValue(const std::string& text, const std::string& key,
-                          const std::string& home);
+std::string UserDirsValue(const std::string& text, const std::string& key, const std::string& home);
 
 }  // namespace pamirune::xdg

@@ -31,10 +31,12 @@ bool EnsureDir(const std::string& dir, mode_t mode) {
   return ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// Makes dir and its parents; a folder made here gets mode, one that was there keeps its own.
 bool EnsureDirs(const std::string& dir, mode_t mode) {
+  struct stat st;
+  if (::stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
   std::error_code ec;
   fs::create_directories(dir, ec);
-  struct stat st;
   if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
   ::chmod(dir.c_str(), mode);
   return true;
@@ -117,8 +119,7 @@ bool FindTrash(const std::string& absolute_path, TrashPlace* place, std::string*
 
 // Renames without replacing a file that appeared at the target meanwhile.
 bool RenameNoReplace(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-    return true;
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
   return ::rename(from.c_str(), to.c_str()) == 0;  // a file system without the flag
 }
@@ -158,8 +159,7 @@ std::string PercentDecode(const std::string& text) {
   };
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 &&
-        hex(text[i + 2]) >= 0) {
+    if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
       out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
       i += 2;
     } else {

@@ -1,10 +1,11 @@
 // The clipboard watcher in a simulated viewer chain, and making files from the clipboard.
+#include "app/clipboard_watcher.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
 
-#include "app/clipboard_watcher.h"
 #include "app/messages.h"
 #include "support/fake_ui.h"
 #include "support/test_platform.h"
@@ -49,8 +50,7 @@ class FakeChain : public ClipboardChain {
     else if (head_ != 0)
       Send(head_, ClipMessage::kChangeCbChain, window, static_cast<intptr_t>(next));
   }
-  intptr_t Send(ViewerHandle viewer, ClipMessage msg, uintptr_t wparam,
-                intptr_t lparam) override {
+  intptr_t Send(ViewerHandle viewer, ClipMessage msg, uintptr_t wparam, intptr_t lparam) override {
     if (auto w = watchers_.find(viewer); w != watchers_.end())
       return w->second->WndProc(msg, wparam, lparam);
     auto o = others_.find(viewer);
@@ -150,7 +150,7 @@ TEST(ClipboardWatcherTest, NoticesPassAlongAndTheChainIsRepairedAroundALeavingVi
 
   // A viewer joins before us, then the one after us leaves.
   ViewerHandle d = chain.JoinOther();  // d -> watcher -> c
-  chain.LeaveOther(c);  // announced to d, passed to us: c was our next
+  chain.LeaveOther(c);                 // announced to d, passed to us: c was our next
   EXPECT_EQ(watcher.NextViewer(), 0u);
   chain.Change();
   EXPECT_EQ(changes, 3);
@@ -182,16 +182,6 @@ TEST(ClipboardWatcherTest, NoHiddenWindowMeansNoJoin) {
   EXPECT_TRUE(watcher.Joined());
 }
 
-TEST(ClipboardWatcherTest, TheDesktopSignalDrivesASoloChain) {
-  SoloClipboardChain chain;
-  int changes = 0;
-  ClipboardWatcher watcher(chain);
-  watcher.SetOnClipChange([&] { ++changes; });
-  watcher.DrawClipboard();
-  watcher.DrawClipboard();
-  EXPECT_EQ(changes, 2);
-}
-
 class ClipPlatform : public TestPlatform {
  public:
   bool has_bitmap = true;
@@ -200,8 +190,7 @@ class ClipPlatform : public TestPlatform {
 
 class ClipboardCaptureTest : public ::testing::Test {
  protected:
-  ClipboardCaptureTest()
-      : capture(settings, ui, platform, dialog, [this] { Convert(); }) {
+  ClipboardCaptureTest() : capture(settings, ui, platform, dialog, [this] { Convert(); }) {
     settings.write_png = true;
   }
   void Convert() {
@@ -276,6 +265,16 @@ TEST_F(ClipboardCaptureTest, ChangesConvertOnlyWhileWatchingAndOnlyBitmaps) {
   capture.OnClipChange();
   capture.OnClipChange();
   EXPECT_EQ(conversions, 2);
+}
+
+TEST_F(ClipboardCaptureTest, ABitmapOnTheClipboardAtStartIsNotConverted) {
+  settings.watch_clipboard = true;
+  FakeChain chain;
+  ClipboardWatcher watcher(chain);
+  watcher.SetOnClipChange([this] { capture.OnClipChange(); });
+  EXPECT_EQ(conversions, 0);
+  chain.Change();
+  EXPECT_EQ(conversions, 1);
 }
 
 TEST_F(ClipboardCaptureTest, ChangesDuringAConversionWaitAndRunOnceAfterIt) {

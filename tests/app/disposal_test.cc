@@ -1,4 +1,6 @@
 // Disposal of sources, file dates and the shell file operation, on real temporary folders.
+#include "app/disposal.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -6,7 +8,6 @@
 
 #include <filesystem>
 
-#include "app/disposal.h"
 #include "app/shf_operation.h"
 #include "raster/errors.h"
 #include "support/scoped_env.h"

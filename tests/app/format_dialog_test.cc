@@ -91,7 +91,7 @@ TEST(FormatDialogTest, NoFormatComplainsButClosesAndKeepRunningLasts) {
   ControlStates window;
   EXPECT_TRUE(RunFormatDialog(settings, dialog, ui, &window));
   EXPECT_TRUE(settings.write_png);
-  EXPECT_TRUE(window.level);       // the window's rules ran on the way back
+  EXPECT_TRUE(window.level);         // the window's rules ran on the way back
   EXPECT_TRUE(dialog.keep_running);  // kept between showings
   EXPECT_EQ(ui.format_dialogs, 2);
   EXPECT_EQ(ui.infos.size(), 1u);

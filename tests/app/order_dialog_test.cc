@@ -55,8 +55,8 @@ TEST(OrderDialogTest, DownOnTheFirstOfThreeRows) {
   EXPECT_EQ(d.Grid().Cell(1, 2), "1000 Byte");  // the whole row moved
   d.Close();
   // Full paths come back although only names were shown.
-  EXPECT_EQ(Paths(m), (std::vector<std::string>{"/pics/a/two.bmp", "/pics/b/one.bmp",
-                                                "/pics/c/three.bmp"}));
+  EXPECT_EQ(Paths(m),
+            (std::vector<std::string>{"/pics/a/two.bmp", "/pics/b/one.bmp", "/pics/c/three.bmp"}));
   EXPECT_EQ(m.rows[1].date_text, "2024/01/01 10:00:00");
 }
 
@@ -72,8 +72,8 @@ TEST(OrderDialogTest, ButtonsThatCannotActDoNothing) {
   d.MoveUp();
   EXPECT_EQ(d.SelectedRow(), 2);
   d.Close();
-  EXPECT_EQ(Paths(m), (std::vector<std::string>{"/pics/b/one.bmp", "/pics/c/three.bmp",
-                                                "/pics/a/two.bmp"}));
+  EXPECT_EQ(Paths(m),
+            (std::vector<std::string>{"/pics/b/one.bmp", "/pics/c/three.bmp", "/pics/a/two.bmp"}));
 }
 
 TEST(OrderDialogTest, DelOnEveryRowLeavesTheCallerNoFiles) {
@@ -110,8 +110,8 @@ TEST(OrderDialogTest, SortingByNameInTheNamesViewOrdersByFullPath) {
   EXPECT_EQ(Shown(d), (std::vector<std::string>{"two.bmp", "one.bmp", "three.bmp"}));
   EXPECT_EQ(d.ViewButtonCaption(), "ﾌﾙﾊﾟｽ表示");
   d.Close();
-  EXPECT_EQ(Paths(m), (std::vector<std::string>{"/pics/a/two.bmp", "/pics/b/one.bmp",
-                                                "/pics/c/three.bmp"}));
+  EXPECT_EQ(Paths(m),
+            (std::vector<std::string>{"/pics/a/two.bmp", "/pics/b/one.bmp", "/pics/c/three.bmp"}));
 }
 
 TEST(OrderDialogTest, SortingBySizeKeepsTheFullPathViewAndTheDirectionBetweenShowings) {
@@ -121,8 +121,8 @@ TEST(OrderDialogTest, SortingBySizeKeepsTheFullPathViewAndTheDirectionBetweenSho
   d.ToggleView();
   d.MousePress(1, 0);
   d.MouseRelease(1, 0);  // descending: "900 Byte", "1000 Byte", ""
-  EXPECT_EQ(Shown(d), (std::vector<std::string>{"/pics/a/two.bmp", "/pics/b/one.bmp",
-                                                "/pics/c/three.bmp"}));
+  EXPECT_EQ(Shown(d),
+            (std::vector<std::string>{"/pics/a/two.bmp", "/pics/b/one.bmp", "/pics/c/three.bmp"}));
   EXPECT_EQ(d.ViewButtonCaption(), "ﾊﾟｽ省略表示");
   d.Close();
 
@@ -134,8 +134,8 @@ TEST(OrderDialogTest, SortingBySizeKeepsTheFullPathViewAndTheDirectionBetweenSho
   d.MouseRelease(1, 0);
   EXPECT_STREQ(d.Grid().HeaderGlyph(1), "BBUP");
   d.Close();
-  EXPECT_EQ(Paths(again), (std::vector<std::string>{"/pics/c/three.bmp", "/pics/b/one.bmp",
-                                                    "/pics/a/two.bmp"}));
+  EXPECT_EQ(Paths(again),
+            (std::vector<std::string>{"/pics/c/three.bmp", "/pics/b/one.bmp", "/pics/a/two.bmp"}));
 }
 
 TEST(OrderDialogTest, ReleaseWithoutPressStillHandsBackFullPaths) {

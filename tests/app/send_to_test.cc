@@ -1,11 +1,12 @@
 // The "[送る]に登録(&S)" item and the command-line step.
+#include "app/send_to.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "app/command_line.h"
 #include "app/messages.h"
-#include "app/send_to.h"
 #include "support/fake_ui.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"

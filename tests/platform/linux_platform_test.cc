@@ -1,4 +1,6 @@
 // The Linux services: the trash, the desktop entry, the user's folders, the lock, file copies.
+#include "platform/linux_platform.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,7 +10,6 @@
 #include <regex>
 
 #include "platform/desktop_entry.h"
-#include "platform/linux_platform.h"
 #include "platform/xdg_dirs.h"
 #include "platform/xdg_trash.h"
 #include "support/scoped_env.h"
@@ -125,9 +126,9 @@ TEST(UserDirsTest, PicturesFolderFromTheUserDirsFile) {
   EXPECT_EQ(xdg::UserDirsValue("XDG_PICTURES_DIR=\"$HOME/\"", "XDG_PICTURES_DIR", home), "");
   EXPECT_EQ(xdg::UserDirsValue("XDG_PICTURES_DIR=\"relative\"", "XDG_PICTURES_DIR", home), "");
   EXPECT_EQ(xdg::UserDirsValue("XDG_PICTURES_DIRX=\"/a\"", "XDG_PICTURES_DIR", home), "");
-  EXPECT_EQ(xdg::UserDirsValue("XDG_PICTURES_DIR=\"$HOME/My \\\"Pics\\\"\"", "XDG_PICTURES_DIR",
-                               home),
-            "/home/u/My \"Pics\"");
+  EXPECT_EQ(
+      xdg::UserDirsValue("XDG_PICTURES_DIR=\"$HOME/My \\\"Pics\\\"\"", "XDG_PICTURES_DIR", home),
+      "/home/u/My \"Pics\"");
 }
 
 TEST(DefaultOutputDirTest, PortableInstallElsePicturesCreated) {
@@ -201,7 +202,8 @@ TEST(LockTest, OnlyOneInstanceHoldsTheLock) {
 TEST(LockTest, FallsBackToAPrivateFolderInTmp) {
   ScopedEnv env("XDG_RUNTIME_DIR");
   LinuxPlatform platform;
-  EXPECT_EQ(platform.LockFilePath(), "/tmp/pamirune-" + std::to_string(::getuid()) + "/pamirune.lock");
+  EXPECT_EQ(platform.LockFilePath(),
+            "/tmp/pamirune-" + std::to_string(::getuid()) + "/pamirune.lock");
 }
 
 TEST(FileServicesTest, CopyReplacesWholeAndLongPathsResolve) {
