@@ -13,9 +13,7 @@ namespace {
 bool TooLarge(const uint8_t* data, size_t size) {
   if (size < 26) return false;
   auto u16 = [&](size_t at) { return static_cast<uint32_t>(data[at] | (data[at + 1] << 8)); };
-  auto s32 = [&](size_t at) {
-    return static_cast<int32_t>(u16(at) | (u16(at + 2) << 16));
-  };
+  auto s32 = [&](size_t at) { return static_cast<int32_t>(u16(at) | (u16(at + 2) << 16)); };
   int64_t w, h;
   if (u16(14) == 12 && u16(16) == 0) {
     w = u16(18), h = u16(20);

@@ -16,8 +16,15 @@ const char kBadPixelFormat[] = "画像ﾌｫｰﾏｯﾄが不正です";
 const char kBadBitmap[] = "ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です";
 
 // Layout kinds shared by the row reader and writer.
-enum Kind { kIndex1 = 1, kIndex4 = 4, kIndex8 = 8, kMasked16 = 16, kBgr24 = 24, kBgrx32 = 32,
-            kMasked32 = 33 };
+enum Kind {
+  kIndex1 = 1,
+  kIndex4 = 4,
+  kIndex8 = 8,
+  kMasked16 = 16,
+  kBgr24 = 24,
+  kBgrx32 = 32,
+  kMasked32 = 33
+};
 
 constexpr uint32_t kMask555[3] = {0x7C00, 0x03E0, 0x001F};
 
@@ -27,15 +34,22 @@ bool IsPaletteFormat(TPixelFormat f) {
 
 Kind KindOf(const TBitmap& b) {
   switch (b.PixelFormat()) {
-    case TPixelFormat::pf1bit: return kIndex1;
-    case TPixelFormat::pf4bit: return kIndex4;
-    case TPixelFormat::pf8bit: return kIndex8;
+    case TPixelFormat::pf1bit:
+      return kIndex1;
+    case TPixelFormat::pf4bit:
+      return kIndex4;
+    case TPixelFormat::pf8bit:
+      return kIndex8;
     case TPixelFormat::pf15bit:
-    case TPixelFormat::pf16bit: return kMasked16;
+    case TPixelFormat::pf16bit:
+      return kMasked16;
     case TPixelFormat::pfDevice:
-    case TPixelFormat::pf24bit: return kBgr24;
-    case TPixelFormat::pf32bit: return b.HasMasks() ? kMasked32 : kBgrx32;
-    case TPixelFormat::pfCustom: break;
+    case TPixelFormat::pf24bit:
+      return kBgr24;
+    case TPixelFormat::pf32bit:
+      return b.HasMasks() ? kMasked32 : kBgrx32;
+    case TPixelFormat::pfCustom:
+      break;
   }
   throw EInvalidGraphic(kBadPixelFormat);
 }
@@ -73,13 +87,17 @@ inline uint32_t GetIndex4(const uint8_t* row, int x) {
 }
 inline void SetIndex1(uint8_t* row, int x, uint32_t v) {
   uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
-  if (v & 1) row[x >> 3] |= bit;
-  else row[x >> 3] &= static_cast<uint8_t>(~bit);
+  if (v & 1)
+    row[x >> 3] |= bit;
+  else
+    row[x >> 3] &= static_cast<uint8_t>(~bit);
 }
 inline void SetIndex4(uint8_t* row, int x, uint32_t v) {
   uint8_t& byte = row[x >> 1];
-  if (x & 1) byte = static_cast<uint8_t>((byte & 0xF0) | (v & 0x0F));
-  else byte = static_cast<uint8_t>((byte & 0x0F) | ((v & 0x0F) << 4));
+  if (x & 1)
+    byte = static_cast<uint8_t>((byte & 0xF0) | (v & 0x0F));
+  else
+    byte = static_cast<uint8_t>((byte & 0x0F) | ((v & 0x0F) << 4));
 }
 
 // Copies count raw pixels of bpp bits from src (starting at pixel sx) to dst (at pixel dx).
@@ -145,15 +163,22 @@ bool SameLayout(const TBitmap& a, const TBitmap& b) {
 
 int BitsPerPixel(TPixelFormat format) {
   switch (format) {
-    case TPixelFormat::pf1bit: return 1;
-    case TPixelFormat::pf4bit: return 4;
-    case TPixelFormat::pf8bit: return 8;
+    case TPixelFormat::pf1bit:
+      return 1;
+    case TPixelFormat::pf4bit:
+      return 4;
+    case TPixelFormat::pf8bit:
+      return 8;
     case TPixelFormat::pf15bit:
-    case TPixelFormat::pf16bit: return 16;
+    case TPixelFormat::pf16bit:
+      return 16;
     case TPixelFormat::pfDevice:
-    case TPixelFormat::pf24bit: return 24;
-    case TPixelFormat::pf32bit: return 32;
-    case TPixelFormat::pfCustom: break;
+    case TPixelFormat::pf24bit:
+      return 24;
+    case TPixelFormat::pf32bit:
+      return 32;
+    case TPixelFormat::pfCustom:
+      break;
   }
   throw EInvalidGraphic(kBadPixelFormat);
 }
@@ -304,7 +329,8 @@ void TRowReader::Read(int y, int x0, int count, TColor* out) const {
     case kMasked32:
       row += 4 * x0;
       for (int i = 0; i < count; ++i, row += 4) {
-        uint32_t v = row[0] | (row[1] << 8) | (row[2] << 16) | (static_cast<uint32_t>(row[3]) << 24);
+        uint32_t v =
+            row[0] | (row[1] << 8) | (row[2] << 16) | (static_cast<uint32_t>(row[3]) << 24);
         out[i] = RGB(Decode(channels_[0], v), Decode(channels_[1], v), Decode(channels_[2], v));
       }
       break;
@@ -340,7 +366,8 @@ TRowWriter::TRowWriter(TBitmap& bitmap) : bitmap_(bitmap), kind_(KindOf(bitmap))
   if (kind_ == kMasked16 || kind_ == kMasked32) {
     auto masks = MasksOf(bitmap);
     for (int c = 0; c < 3; ++c)
-      for (int v = 0; v < 256; ++v) packed_[c][v] = EncodeChannel(masks[c], static_cast<uint8_t>(v));
+      for (int v = 0; v < 256; ++v)
+        packed_[c][v] = EncodeChannel(masks[c], static_cast<uint8_t>(v));
   }
 }
 
@@ -514,11 +541,15 @@ uint32_t TBitmap::RawPixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
   const uint8_t* row = ScanLine(y);
   switch (format_) {
-    case TPixelFormat::pf1bit: return GetIndex1(row, x);
-    case TPixelFormat::pf4bit: return GetIndex4(row, x);
-    case TPixelFormat::pf8bit: return row[x];
+    case TPixelFormat::pf1bit:
+      return GetIndex1(row, x);
+    case TPixelFormat::pf4bit:
+      return GetIndex4(row, x);
+    case TPixelFormat::pf8bit:
+      return row[x];
     case TPixelFormat::pf15bit:
-    case TPixelFormat::pf16bit: return row[2 * x] | (row[2 * x + 1] << 8);
+    case TPixelFormat::pf16bit:
+      return row[2 * x] | (row[2 * x + 1] << 8);
     case TPixelFormat::pfDevice:
     case TPixelFormat::pf24bit:
       return row[3 * x] | (row[3 * x + 1] << 8) | (static_cast<uint32_t>(row[3 * x + 2]) << 16);
@@ -527,7 +558,8 @@ uint32_t TBitmap::RawPixel(int x, int y) const {
       std::memcpy(&v, row + 4 * x, 4);
       return v;
     }
-    case TPixelFormat::pfCustom: break;
+    case TPixelFormat::pfCustom:
+      break;
   }
   return 0;
 }
@@ -536,9 +568,15 @@ void TBitmap::SetRawPixel(int x, int y, uint32_t value) {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
   uint8_t* row = ScanLine(y);
   switch (format_) {
-    case TPixelFormat::pf1bit: SetIndex1(row, x, value); break;
-    case TPixelFormat::pf4bit: SetIndex4(row, x, value); break;
-    case TPixelFormat::pf8bit: row[x] = static_cast<uint8_t>(value); break;
+    case TPixelFormat::pf1bit:
+      SetIndex1(row, x, value);
+      break;
+    case TPixelFormat::pf4bit:
+      SetIndex4(row, x, value);
+      break;
+    case TPixelFormat::pf8bit:
+      row[x] = static_cast<uint8_t>(value);
+      break;
     case TPixelFormat::pf15bit:
     case TPixelFormat::pf16bit:
       row[2 * x] = static_cast<uint8_t>(value);
@@ -550,8 +588,11 @@ void TBitmap::SetRawPixel(int x, int y, uint32_t value) {
       row[3 * x + 1] = static_cast<uint8_t>(value >> 8);
       row[3 * x + 2] = static_cast<uint8_t>(value >> 16);
       break;
-    case TPixelFormat::pf32bit: std::memcpy(row + 4 * x, &value, 4); break;
-    case TPixelFormat::pfCustom: break;
+    case TPixelFormat::pf32bit:
+      std::memcpy(row + 4 * x, &value, 4);
+      break;
+    case TPixelFormat::pfCustom:
+      break;
   }
 }
 
@@ -596,15 +637,17 @@ void TBitmap::SetPixel(int x, int y, TColor color) {
   if (format_ == TPixelFormat::pf15bit || format_ == TPixelFormat::pf16bit ||
       (format_ == TPixelFormat::pf32bit && has_masks_)) {
     auto masks = MasksOf(*this);
-    SetRawPixel(x, y, TRowWriter::EncodeChannel(masks[0], GetRValue(color)) |
-                          TRowWriter::EncodeChannel(masks[1], GetGValue(color)) |
-                          TRowWriter::EncodeChannel(masks[2], GetBValue(color)));
+    SetRawPixel(x, y,
+                TRowWriter::EncodeChannel(masks[0], GetRValue(color)) |
+                    TRowWriter::EncodeChannel(masks[1], GetGValue(color)) |
+                    TRowWriter::EncodeChannel(masks[2], GetBValue(color)));
     return;
   }
   if (IsPaletteFormat(format_)) {
-    SetRawPixel(x, y, UsablePaletteSize() > 0 ? NearestPaletteIndex(color)
-                                              : (GetRValue(color) + GetGValue(color) +
-                                                 GetBValue(color) >= 384));
+    SetRawPixel(x, y,
+                UsablePaletteSize() > 0
+                    ? NearestPaletteIndex(color)
+                    : (GetRValue(color) + GetGValue(color) + GetBValue(color) >= 384));
     return;
   }
   TRowWriter(*this).Write(y, x, 1, &color);
@@ -631,8 +674,12 @@ void TBitmap::Fill(TColor color) {
   // Build the top row, then repeat it (padding bytes included, which is harmless).
   std::vector<uint8_t> row(static_cast<size_t>(stride_), 0);
   switch (BitsPerPixel(format_)) {
-    case 1: std::fill(row.begin(), row.end(), (v & 1) ? 0xFF : 0x00); break;
-    case 4: std::fill(row.begin(), row.end(), static_cast<uint8_t>((v & 15) * 0x11)); break;
+    case 1:
+      std::fill(row.begin(), row.end(), (v & 1) ? 0xFF : 0x00);
+      break;
+    case 4:
+      std::fill(row.begin(), row.end(), static_cast<uint8_t>((v & 15) * 0x11));
+      break;
     default: {
       int bytes = BitsPerPixel(format_) / 8;
       for (int x = 0; x < width_; ++x)
@@ -650,8 +697,10 @@ void TBitmap::SetPixelFormat(TPixelFormat format) {
   switch (format) {
     case TPixelFormat::pf1bit:
       // The current palette when it is a two-colour one; otherwise black and white.
-      if (palette_.size() == 2) next.palette_ = palette_;
-      else next.palette_ = BlackWhitePalette();
+      if (palette_.size() == 2)
+        next.palette_ = palette_;
+      else
+        next.palette_ = BlackWhitePalette();
       break;
     case TPixelFormat::pf4bit:
       next.palette_.assign(SystemPalette16().begin(), SystemPalette16().end());
@@ -679,13 +728,16 @@ void TBitmap::SetPixelFormat(TPixelFormat format) {
       const uint8_t* src = ScanLine(y);
       uint8_t* dst = next.ScanLine(y);
       for (int x = 0; x < width_; ++x) {
-        uint32_t index = format_ == TPixelFormat::pf8bit ? src[x]
+        uint32_t index = format_ == TPixelFormat::pf8bit   ? src[x]
                          : format_ == TPixelFormat::pf4bit ? GetIndex4(src, x)
                                                            : GetIndex1(src, x);
         uint32_t to = map[index];
-        if (format == TPixelFormat::pf8bit) dst[x] = static_cast<uint8_t>(to);
-        else if (format == TPixelFormat::pf4bit) SetIndex4(dst, x, to);
-        else SetIndex1(dst, x, to);
+        if (format == TPixelFormat::pf8bit)
+          dst[x] = static_cast<uint8_t>(to);
+        else if (format == TPixelFormat::pf4bit)
+          SetIndex4(dst, x, to);
+        else
+          SetIndex1(dst, x, to);
       }
     }
   } else {
@@ -736,13 +788,16 @@ void TBitmap::Blit(const TBitmap& source, const TRect& rect) {
           for (int i = 0; i < count; ++i) dst[x_begin + i] = src[xmap[i]];
           break;
         case 16:
-          for (int i = 0; i < count; ++i) std::memcpy(dst + 2 * (x_begin + i), src + 2 * xmap[i], 2);
+          for (int i = 0; i < count; ++i)
+            std::memcpy(dst + 2 * (x_begin + i), src + 2 * xmap[i], 2);
           break;
         case 24:
-          for (int i = 0; i < count; ++i) std::memcpy(dst + 3 * (x_begin + i), src + 3 * xmap[i], 3);
+          for (int i = 0; i < count; ++i)
+            std::memcpy(dst + 3 * (x_begin + i), src + 3 * xmap[i], 3);
           break;
         case 32:
-          for (int i = 0; i < count; ++i) std::memcpy(dst + 4 * (x_begin + i), src + 4 * xmap[i], 4);
+          for (int i = 0; i < count; ++i)
+            std::memcpy(dst + 4 * (x_begin + i), src + 4 * xmap[i], 4);
           break;
       }
     }

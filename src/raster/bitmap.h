@@ -23,7 +23,17 @@
 
 namespace pamirune {
 
-enum class TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
+enum class TPixelFormat {
+  pfDevice,
+  pf1bit,
+  pf4bit,
+  pf8bit,
+  pf15bit,
+  pf16bit,
+  pf24bit,
+  pf32bit,
+  pfCustom
+};
 enum class TTransparentMode { tmAuto, tmFixed };
 
 // Images whose pixel count passes this limit are refused before anything is allocated.
@@ -130,9 +140,12 @@ class TBitmap : public TGraphic {
   // Resolution (pixels per metre) written into BMP headers.
   int XPelsPerMeter() const { return x_pels_per_meter_; }
   int YPelsPerMeter() const { return y_pels_per_meter_; }
-  void SetResolution(int x, int y) { x_pels_per_meter_ = x; y_pels_per_meter_ = y; }
+  void SetResolution(int x, int y) {
+    x_pels_per_meter_ = x;
+    y_pels_per_meter_ = y;
+  }
 
-  void LoadFromStream(TStream& stream) override;  // BMP file
+  void LoadFromStream(TStream& stream) override;      // BMP file
   void SaveToStream(TStream& stream) const override;  // BMP file
 
   void Dormant() {}
@@ -177,7 +190,7 @@ class TNearestColorMapper {
   void BuildCell(int cell);
 
   std::vector<TRGBQuad> palette_;
-  std::vector<int32_t> cell_start_;  // per cell: start in candidates_, -1 = not built
+  std::vector<int32_t> cell_start_;   // per cell: start in candidates_, -1 = not built
   std::vector<uint16_t> candidates_;  // per cell: count, then the entry indices in order
   std::vector<uint32_t> cache_key_ = std::vector<uint32_t>(kCacheSize, 0);  // colour | 1 << 24
   std::vector<uint8_t> cache_index_ = std::vector<uint8_t>(kCacheSize, 0);
@@ -218,7 +231,6 @@ class TRowWriter {
   static uint32_t EncodeChannel(uint32_t mask, uint8_t value);
 
  private:
-
   TBitmap& bitmap_;
   int kind_ = 0;
   std::unique_ptr<TNearestColorMapper> mapper_;

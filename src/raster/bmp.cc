@@ -79,8 +79,8 @@ struct InfoHeader {
 // Decodes run-length data into the bottom-up rows of pixels (8 bits or 4 bits per pixel).
 // Nothing is ever written outside the rows: a run that passes the end of a row is cut there,
 // absolute pixels past the end are skipped, and a move below the last row ends the image.
-void DecodeRle(const uint8_t* data, size_t size, bool four_bit, int width, int height,
-               int stride, uint8_t* pixels) {
+void DecodeRle(const uint8_t* data, size_t size, bool four_bit, int width, int height, int stride,
+               uint8_t* pixels) {
   size_t at = 0;
   int64_t x = 0, y = 0;  // y counts rows from the bottom, as the data does
   auto put = [&](uint32_t index) {
@@ -88,8 +88,10 @@ void DecodeRle(const uint8_t* data, size_t size, bool four_bit, int width, int h
       uint8_t* row = pixels + static_cast<size_t>(y) * stride;
       if (four_bit) {
         uint8_t& byte = row[x >> 1];
-        if (x & 1) byte = static_cast<uint8_t>((byte & 0xF0) | (index & 0x0F));
-        else byte = static_cast<uint8_t>((byte & 0x0F) | (index << 4));
+        if (x & 1)
+          byte = static_cast<uint8_t>((byte & 0xF0) | (index & 0x0F));
+        else
+          byte = static_cast<uint8_t>((byte & 0x0F) | (index << 4));
       } else {
         row[x] = static_cast<uint8_t>(index);
       }
@@ -241,12 +243,24 @@ void TBitmap::LoadFromStream(TStream& stream) {
 
   TPixelFormat format;
   switch (bpp) {
-    case 1: format = TPixelFormat::pf1bit; break;
-    case 4: format = TPixelFormat::pf4bit; break;
-    case 8: format = TPixelFormat::pf8bit; break;
-    case 16: format = bit_fields ? TPixelFormat::pf16bit : TPixelFormat::pf15bit; break;
-    case 24: format = TPixelFormat::pf24bit; break;
-    default: format = TPixelFormat::pf32bit; break;
+    case 1:
+      format = TPixelFormat::pf1bit;
+      break;
+    case 4:
+      format = TPixelFormat::pf4bit;
+      break;
+    case 8:
+      format = TPixelFormat::pf8bit;
+      break;
+    case 16:
+      format = bit_fields ? TPixelFormat::pf16bit : TPixelFormat::pf15bit;
+      break;
+    case 24:
+      format = TPixelFormat::pf24bit;
+      break;
+    default:
+      format = TPixelFormat::pf32bit;
+      break;
   }
   // Refuses an image over the pixel limit before anything is allocated.
   CheckedImageBytes(width, height, static_cast<int>(bpp));
@@ -310,8 +324,8 @@ void TBitmap::SaveToStream(TStream& stream) const {
   if (Empty()) return;
   const int bpp = BitCount();
   const bool palette_format = bpp <= 8;
-  const bool os2 = os2_format_ && (palette_format || bpp == 24) && width_ <= 0xFFFF &&
-                   height_ <= 0xFFFF;
+  const bool os2 =
+      os2_format_ && (palette_format || bpp == 24) && width_ <= 0xFFFF && height_ <= 0xFFFF;
   const bool bit_fields =
       (format_ == TPixelFormat::pf16bit || format_ == TPixelFormat::pf32bit) && has_masks_;
 

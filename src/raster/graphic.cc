@@ -13,8 +13,8 @@ std::unique_ptr<TGraphic> TGraphic::Clone() const {
 
 void TGraphic::Assign(const TGraphic& source) {
   if (!source.AssignTo(*this))
-    throw EInvalidGraphicOperation(std::string("Cannot assign a ") + source.ClassName() +
-                                   " to a " + ClassName());
+    throw EInvalidGraphicOperation(std::string("Cannot assign a ") + source.ClassName() + " to a " +
+                                   ClassName());
 }
 
 bool TGraphic::AssignTo(TGraphic& dest) const {

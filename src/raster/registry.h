@@ -16,7 +16,7 @@ using TGraphicFactory = std::function<std::unique_ptr<TGraphic>()>;
 struct TFileFormat {
   std::string extension;  // lower case, no dot
   std::string description;
-  std::string kind;       // class name of the kind
+  std::string kind;  // class name of the kind
   TGraphicFactory create;
 };
 

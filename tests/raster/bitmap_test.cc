@@ -26,8 +26,9 @@ TBitmap Gradient(int w, int h) {
   TBitmap b(w, h, TPixelFormat::pf24bit);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
-      b.SetPixel(x, y, RGB(static_cast<uint8_t>(x * 37 + y), static_cast<uint8_t>(y * 53),
-                           static_cast<uint8_t>(x * y * 7 + 11)));
+      b.SetPixel(x, y,
+                 RGB(static_cast<uint8_t>(x * 37 + y), static_cast<uint8_t>(y * 53),
+                     static_cast<uint8_t>(x * y * 7 + 11)));
   return b;
 }
 

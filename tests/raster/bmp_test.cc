@@ -1,7 +1,6 @@
 // BMP reading and writing of the Raster image: golden bytes, round trips, damaged and odd files
 // built here from short recipes, and files made and read by other programs.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdlib>
@@ -96,8 +95,9 @@ TBitmap Gradient(int w, int h) {
   TBitmap b(w, h, TPixelFormat::pf24bit);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
-      b.SetPixel(x, y, RGB(static_cast<uint8_t>(x * 37 + y), static_cast<uint8_t>(y * 53),
-                           static_cast<uint8_t>(x * y * 7 + 11)));
+      b.SetPixel(x, y,
+                 RGB(static_cast<uint8_t>(x * 37 + y), static_cast<uint8_t>(y * 53),
+                     static_cast<uint8_t>(x * y * 7 + 11)));
   return b;
 }
 
@@ -118,12 +118,13 @@ TEST(BmpWriteTest, GoldenTwoByTwoTrueColour) {
   b.SetPixel(0, 1, RGB(7, 8, 9));
   b.SetPixel(1, 1, RGB(10, 11, 12));
   const Bytes expected = {
-      'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,              // file header
-      40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0,            // size, w, h, planes, bits
-      0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // compression .. colours used
-      0, 0, 0, 0,                                                   // colours important
-      9, 8, 7, 12, 11, 10, 0, 0,                                    // bottom row first
-      3, 2, 1, 6, 5, 4, 0, 0};
+      'B', 'M', 70, 0,  0,  0,  0, 0, 0, 0, 54, 0, 0, 0,         // file header
+      40,  0,   0,  0,  2,  0,  0, 0, 2, 0, 0,  0, 1, 0, 24, 0,  // size, w, h, planes, bits
+      0,   0,   0,  0,  16, 0,  0, 0, 0, 0, 0,  0, 0, 0, 0,  0,
+      0,   0,   0,  0,                 // compression .. colours used
+      0,   0,   0,  0,                 // colours important
+      9,   8,   7,  12, 11, 10, 0, 0,  // bottom row first
+      3,   2,   1,  6,  5,  4,  0, 0};
   EXPECT_EQ(Save(b), expected);
 }
 
@@ -133,11 +134,12 @@ TEST(BmpWriteTest, GoldenPaletteAndBitFieldHeaders) {
   p.SetResolution(2835, 2834);
   Bytes out = Save(p);
   ASSERT_EQ(out.size(), 14u + 40 + 8 + 4);
-  EXPECT_EQ(out[10], 62);                                   // offset = 14 + 40 + 2 * 4
-  EXPECT_EQ(out[28], 1);                                    // bit count
+  EXPECT_EQ(out[10], 62);  // offset = 14 + 40 + 2 * 4
+  EXPECT_EQ(out[28], 1);   // bit count
   EXPECT_EQ(Bytes(out.begin() + 38, out.begin() + 50),
             (Bytes{0x13, 0x0B, 0, 0, 0x12, 0x0B, 0, 0, 2, 0, 0, 0}));  // resolution, colours
-  EXPECT_EQ(Bytes(out.begin() + 54, out.end()), (Bytes{0, 0, 0, 0, 255, 255, 255, 0, 0x40, 0, 0, 0}));
+  EXPECT_EQ(Bytes(out.begin() + 54, out.end()),
+            (Bytes{0, 0, 0, 0, 255, 255, 255, 0, 0x40, 0, 0, 0}));
 
   TBitmap s(1, 1, TPixelFormat::pf16bit);
   out = Save(s);
@@ -171,8 +173,8 @@ TEST(BmpRoundTripTest, EveryDepthReadsBackIdentically) {
   }
   // A short palette is written with its own length and read back as it was.
   TBitmap few(2, 2, TPixelFormat::pf8bit);
-  few.SetPalette({QuadFromColor(RGB(1, 2, 3)), QuadFromColor(RGB(4, 5, 6)),
-                  QuadFromColor(RGB(7, 8, 9))});
+  few.SetPalette(
+      {QuadFromColor(RGB(1, 2, 3)), QuadFromColor(RGB(4, 5, 6)), QuadFromColor(RGB(7, 8, 9))});
   few.SetRawPixel(1, 1, 2);
   TBitmap back = Load(Save(few));
   EXPECT_EQ(back.Palette().size(), 3u);
@@ -328,15 +330,14 @@ TEST(BmpReadTest, RunLengthDataIsDecodedWithinTheImage) {
   r8.bit_count = 8;
   r8.compression = 1;
   r8.table = GreyTable(256);
-  r8.pixels = {
-      3, 5,                 // bottom row: 5 5 5
-      0, 3, 1, 2, 3, 0,     // absolute 1 2 3 (padded): only the 1 fits
-      0, 0,                 // end of line
-      0, 2, 1, 1,           // delta: right 1, up 1 -> row 3 from the bottom, x 1
-      2, 7,                 // 7 7
-      200, 9,               // a run far past the end of the row
-      0, 2, 0, 50,          // a delta past the last row ends the image
-      4, 4};
+  r8.pixels = {3,   5,               // bottom row: 5 5 5
+               0,   3, 1, 2,  3, 0,  // absolute 1 2 3 (padded): only the 1 fits
+               0,   0,               // end of line
+               0,   2, 1, 1,         // delta: right 1, up 1 -> row 3 from the bottom, x 1
+               2,   7,               // 7 7
+               200, 9,               // a run far past the end of the row
+               0,   2, 0, 50,        // a delta past the last row ends the image
+               4,   4};
   TBitmap b = Load(r8.Build());
   ASSERT_EQ(b.PixelFormat(), TPixelFormat::pf8bit);
   const uint32_t want[3][4] = {{0, 7, 7, 9}, {0, 0, 0, 0}, {5, 5, 5, 1}};  // top row first
@@ -349,9 +350,9 @@ TEST(BmpReadTest, RunLengthDataIsDecodedWithinTheImage) {
   r4.bit_count = 4;
   r4.compression = 2;
   r4.table = GreyTable(16);
-  r4.pixels = {5, 0x12, 0, 0,                  // 1 2 1 2 1, end of line
-               0, 3, 0x34, 0x50,               // absolute 3 4 5 (two bytes, no pad)
-               2, 0x66, 0, 1};                 // 6 6, end of bitmap
+  r4.pixels = {5, 0x12, 0,    0,     // 1 2 1 2 1, end of line
+               0, 3,    0x34, 0x50,  // absolute 3 4 5 (two bytes, no pad)
+               2, 0x66, 0,    1};    // 6 6, end of bitmap
   b = Load(r4.Build());
   ASSERT_EQ(b.PixelFormat(), TPixelFormat::pf4bit);
   const uint32_t want4[2][5] = {{3, 4, 5, 6, 6}, {1, 2, 1, 2, 1}};
@@ -400,8 +401,12 @@ TEST(BmpReadTest, DamagedHeadersAreRefusedWithTheMessage) {
   with([](BmpRecipe& r) { r.compression = 1; }, "RLE8 with 24 bits");
   with([](BmpRecipe& r) { r.compression = 2, r.bit_count = 8; }, "RLE4 with 8 bits");
   with([](BmpRecipe& r) { r.compression = 3; }, "bit fields with 24 bits");
-  with([](BmpRecipe& r) { r.compression = 3, r.bit_count = 16; r.pixels.clear(); },
-       "masks cut short");
+  with(
+      [](BmpRecipe& r) {
+        r.compression = 3, r.bit_count = 16;
+        r.pixels.clear();
+      },
+      "masks cut short");
   with([](BmpRecipe& r) { r.width = -5; }, "negative width");
   with([](BmpRecipe& r) { r.height = INT32_MIN; }, "smallest height");
 
@@ -572,14 +577,14 @@ for name in sorted(os.listdir('.')):
     bool os2;
   };
   const Expect files[] = {
-      {"p1.bmp", TPixelFormat::pf1bit, false},    {"pl.bmp", TPixelFormat::pf8bit, false},
-      {"p8.bmp", TPixelFormat::pf8bit, false},    {"p24.bmp", TPixelFormat::pf24bit, false},
-      {"p32.bmp", TPixelFormat::pf32bit, false},  {"m4.bmp", TPixelFormat::pf4bit, false},
-      {"m8rle.bmp", TPixelFormat::pf8bit, false}, {"m565.bmp", TPixelFormat::pf16bit, false},
-      {"m555.bmp", TPixelFormat::pf16bit, false}, {"os2_4.bmp", TPixelFormat::pf4bit, true},
-      {"os2_8.bmp", TPixelFormat::pf8bit, true},  {"os2_24.bmp", TPixelFormat::pf24bit, true},
+      {"p1.bmp", TPixelFormat::pf1bit, false},     {"pl.bmp", TPixelFormat::pf8bit, false},
+      {"p8.bmp", TPixelFormat::pf8bit, false},     {"p24.bmp", TPixelFormat::pf24bit, false},
+      {"p32.bmp", TPixelFormat::pf32bit, false},   {"m4.bmp", TPixelFormat::pf4bit, false},
+      {"m8rle.bmp", TPixelFormat::pf8bit, false},  {"m565.bmp", TPixelFormat::pf16bit, false},
+      {"m555.bmp", TPixelFormat::pf16bit, false},  {"os2_4.bmp", TPixelFormat::pf4bit, true},
+      {"os2_8.bmp", TPixelFormat::pf8bit, true},   {"os2_24.bmp", TPixelFormat::pf24bit, true},
       {"v5_32.bmp", TPixelFormat::pf32bit, false}, {"v5_24.bmp", TPixelFormat::pf24bit, false},
-      {"v5_4.bmp", TPixelFormat::pf4bit, false},  {"h4rle.bmp", TPixelFormat::pf4bit, false},
+      {"v5_4.bmp", TPixelFormat::pf4bit, false},   {"h4rle.bmp", TPixelFormat::pf4bit, false},
   };
   for (const Expect& e : files) {
     SCOPED_TRACE(e.name);
@@ -610,10 +615,10 @@ TEST_F(BmpInteropTest, OurFilesReadPixelIdenticalElsewhere) {
     bool os2;
   };
   const Out outs[] = {
-      {"o1.bmp", TPixelFormat::pf1bit, false},   {"o4.bmp", TPixelFormat::pf4bit, false},
-      {"o8.bmp", TPixelFormat::pf8bit, false},   {"o15.bmp", TPixelFormat::pf15bit, false},
-      {"o16.bmp", TPixelFormat::pf16bit, false}, {"o24.bmp", TPixelFormat::pf24bit, false},
-      {"o32.bmp", TPixelFormat::pf32bit, false}, {"os2_8.bmp", TPixelFormat::pf8bit, true},
+      {"o1.bmp", TPixelFormat::pf1bit, false},     {"o4.bmp", TPixelFormat::pf4bit, false},
+      {"o8.bmp", TPixelFormat::pf8bit, false},     {"o15.bmp", TPixelFormat::pf15bit, false},
+      {"o16.bmp", TPixelFormat::pf16bit, false},   {"o24.bmp", TPixelFormat::pf24bit, false},
+      {"o32.bmp", TPixelFormat::pf32bit, false},   {"os2_8.bmp", TPixelFormat::pf8bit, true},
       {"os2_24.bmp", TPixelFormat::pf24bit, true},
   };
   fs::create_directories(dir_ / "ours");

@@ -1,7 +1,6 @@
 #include "raster/registry.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
