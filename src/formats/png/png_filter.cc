@@ -27,7 +27,8 @@ void PngFilterRow(PngFilterType type, const uint8_t* row, const uint8_t* prev, s
       for (size_t i = 0; i < len; ++i) o[i] = row[i];
       break;
     case kFilterSub:
-      for (size_t i = 0; i < len; ++i) o[i] = static_cast<uint8_t>(row[i] - (i >= d ? row[i - d] : 0));
+      for (size_t i = 0; i < len; ++i)
+        o[i] = static_cast<uint8_t>(row[i] - (i >= d ? row[i - d] : 0));
       break;
     case kFilterUp:
       for (size_t i = 0; i < len; ++i) o[i] = static_cast<uint8_t>(row[i] - prev[i]);

@@ -6,7 +6,13 @@
 
 namespace pamirune {
 
-enum PngFilterType : uint8_t { kFilterNone = 0, kFilterSub, kFilterUp, kFilterAverage, kFilterPaeth };
+enum PngFilterType : uint8_t {
+  kFilterNone = 0,
+  kFilterSub,
+  kFilterUp,
+  kFilterAverage,
+  kFilterPaeth
+};
 
 // Filters row (len bytes, previous row prev) into out: out[0] is the filter type byte and
 // out[1..len] the filtered bytes. distance is the byte distance (bits per pixel + 7) / 8.

@@ -9,7 +9,11 @@ namespace pamirune {
 PngImage::PngImage() : clock_(PngUtcNow) { options_.stored_time = clock_(); }
 
 PngImage::PngImage(const PngImage& other)
-    : TGraphic(), image_(other.image_), alpha_(other.alpha_), options_(other.options_), clock_(other.clock_) {}
+    : TGraphic(),
+      image_(other.image_),
+      alpha_(other.alpha_),
+      options_(other.options_),
+      clock_(other.clock_) {}
 
 PngImage& PngImage::operator=(const PngImage& other) {
   if (this != &other) {

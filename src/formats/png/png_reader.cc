@@ -56,13 +56,17 @@ struct Inflater {
 
 inline void Set1(uint8_t* row, int x, unsigned v) {
   uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
-  if (v & 1) row[x >> 3] |= bit;
-  else row[x >> 3] &= static_cast<uint8_t>(~bit);
+  if (v & 1)
+    row[x >> 3] |= bit;
+  else
+    row[x >> 3] &= static_cast<uint8_t>(~bit);
 }
 inline void Set4(uint8_t* row, int x, unsigned v) {
   uint8_t& b = row[x >> 1];
-  if (x & 1) b = static_cast<uint8_t>((b & 0xF0) | (v & 0x0F));
-  else b = static_cast<uint8_t>((b & 0x0F) | ((v & 0x0F) << 4));
+  if (x & 1)
+    b = static_cast<uint8_t>((b & 0xF0) | (v & 0x0F));
+  else
+    b = static_cast<uint8_t>((b & 0x0F) | ((v & 0x0F) << 4));
 }
 inline unsigned Sample(const uint8_t* data, int i, int depth) {
   size_t bit = static_cast<size_t>(i) * depth;
@@ -74,8 +78,14 @@ class Decoder {
  public:
   Decoder(TStream& stream, TBitmap& image, TBitmap& alpha, PngOptions& meta, bool decode_15_16,
           bool palette_as_grey, int64_t max_pixels, const TProgressEvent& progress)
-      : in_(stream), image_(image), alpha_(alpha), meta_(meta), decode_15_16_(decode_15_16),
-        palette_as_grey_option_(palette_as_grey), max_pixels_(max_pixels), progress_(progress) {
+      : in_(stream),
+        image_(image),
+        alpha_(alpha),
+        meta_(meta),
+        decode_15_16_(decode_15_16),
+        palette_as_grey_option_(palette_as_grey),
+        max_pixels_(max_pixels),
+        progress_(progress) {
     trns_table_.fill(255);
   }
 
@@ -225,9 +235,15 @@ void Decoder::Dispatch(uint32_t type) {
   }
   if (!have_header_) return;
   switch (type) {
-    case kPLTE: OnPalette(); break;
-    case kTRNS: OnTransparency(); break;
-    case kBKGD: OnBackground(); break;
+    case kPLTE:
+      OnPalette();
+      break;
+    case kTRNS:
+      OnTransparency();
+      break;
+    case kBKGD:
+      OnBackground();
+      break;
     case kGAMA:
       if (!have_palette_) {
         std::vector<uint8_t> b = Body(4);
@@ -240,8 +256,8 @@ void Decoder::Dispatch(uint32_t type) {
       break;
     }
     case kSBIT:
-      if (!have_palette_ && (color_type_ == kTypeRgb || color_type_ == kTypePalette ||
-                             color_type_ == kTypeRgba)) {
+      if (!have_palette_ &&
+          (color_type_ == kTypeRgb || color_type_ == kTypePalette || color_type_ == kTypeRgba)) {
         size_t n = color_type_ == kTypeRgba ? 4 : 3;
         std::vector<uint8_t> b = Body(n);
         uint32_t v = 0;
@@ -249,7 +265,9 @@ void Decoder::Dispatch(uint32_t type) {
         meta_.significant_bits = v;
       }
       break;
-    case kTEXT: OnText(); break;
+    case kTEXT:
+      OnText();
+      break;
     case kCHRM:
       if (chunk_left_ == 32 && !have_palette_) {
         std::vector<uint8_t> b = Body(32);
@@ -263,8 +281,11 @@ void Decoder::Dispatch(uint32_t type) {
         if (b.size() == 4) std::copy(b.begin(), b.end(), meta_.gif_extension.begin());
       }
       break;
-    case kIDAT: DecodeImage(); break;
-    default: break;  // unknown chunks, ancillary or critical, are skipped
+    case kIDAT:
+      DecodeImage();
+      break;
+    default:
+      break;  // unknown chunks, ancillary or critical, are skipped
   }
 }
 
@@ -286,8 +307,10 @@ void Decoder::OnHeader() {
   interlace_ = b[12];
   // A header without pixels describes no image at all.
   if (w == 0 || h == 0) throw EPngError(png_text::kNotPng);
-  if (w > INT_MAX || h > INT_MAX || static_cast<uint64_t>(w) * h > static_cast<uint64_t>(max_pixels_))
-    throw EImageTooLarge("画像が大きすぎます (" + std::to_string(w) + " x " + std::to_string(h) + ")");
+  if (w > INT_MAX || h > INT_MAX ||
+      static_cast<uint64_t>(w) * h > static_cast<uint64_t>(max_pixels_))
+    throw EImageTooLarge("画像が大きすぎます (" + std::to_string(w) + " x " + std::to_string(h) +
+                         ")");
   width_ = static_cast<int>(w);
   height_ = static_cast<int>(h);
 }
@@ -486,7 +509,8 @@ void Decoder::DecodeImage() {
   total_rows_ = 0;
   for (int p = 0; p < passes; ++p) {
     const PngPass& pass = interlace_ ? kAdam7[p] : whole;
-    if (PngPassSize(width_, pass.x0, pass.dx) > 0) total_rows_ += PngPassSize(height_, pass.y0, pass.dy);
+    if (PngPassSize(width_, pass.x0, pass.dx) > 0)
+      total_rows_ += PngPassSize(height_, pass.y0, pass.dy);
   }
   for (int p = 0; p < passes; ++p) {
     const PngPass& pass = interlace_ ? kAdam7[p] : whole;
@@ -503,7 +527,8 @@ void Decoder::DecodeImage() {
       std::swap(cur, prev);
       ++rows_decoded_;
       if (progress_ && (total_rows_ < 4 || rows_decoded_ % 4 == 2))
-        progress_(TProgressStage::psRunning, static_cast<int>(rows_decoded_ * 100 / total_rows_), "");
+        progress_(TProgressStage::psRunning, static_cast<int>(rows_decoded_ * 100 / total_rows_),
+                  "");
     }
   }
 }
@@ -520,8 +545,10 @@ void Decoder::StoreRow(const PngPass& pass, int count, int y, const uint8_t* dat
       if (d == 16) {
         for (int i = 0; i < count; ++i) row[X(i)] = data[2 * i];
       } else if (d == 8) {
-        if (whole) std::memcpy(row, data, static_cast<size_t>(count));
-        else for (int i = 0; i < count; ++i) row[X(i)] = data[i];
+        if (whole)
+          std::memcpy(row, data, static_cast<size_t>(count));
+        else
+          for (int i = 0; i < count; ++i) row[X(i)] = data[i];
       } else if (d == 4 && whole) {
         std::memcpy(row, data, (static_cast<size_t>(count) + 1) / 2);
       } else if (d == 1 && whole) {
@@ -593,9 +620,10 @@ void Decoder::Finish() {
         const uint8_t* src = image_.ScanLine(y);
         uint8_t* dst = alpha_.ScanLine(y);
         for (int x = 0; x < width_; ++x) {
-          unsigned idx = bit_depth_ == 8 ? src[x]
+          unsigned idx = bit_depth_ == 8   ? src[x]
                          : bit_depth_ == 1 ? (src[x >> 3] >> (7 - (x & 7))) & 1u
-                                           : (x & 1) ? src[x >> 1] & 0x0Fu : src[x >> 1] >> 4;
+                         : (x & 1)         ? src[x >> 1] & 0x0Fu
+                                           : src[x >> 1] >> 4;
           dst[x] = static_cast<uint8_t>(255 - trns_table_[idx]);
         }
       }
@@ -621,7 +649,8 @@ void Decoder::Finish() {
 }  // namespace
 
 void PngReadStream::Read(TBitmap& image, TBitmap& alpha, PngOptions& meta) {
-  Decoder decoder(stream_, image, alpha, meta, decode_15_16_, palette_as_grey_, max_pixels_, progress_);
+  Decoder decoder(stream_, image, alpha, meta, decode_15_16_, palette_as_grey_, max_pixels_,
+                  progress_);
   try {
     decoder.Run(check_signature_);
   } catch (...) {

@@ -92,11 +92,20 @@ struct PngPass {
   int x0, y0, dx, dy;
 };
 inline constexpr std::array<PngPass, 7> kAdam7 = {{
-    {0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4}, {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2},
+    {0, 0, 8, 8},
+    {4, 0, 8, 8},
+    {0, 4, 4, 8},
+    {2, 0, 4, 4},
+    {0, 2, 2, 4},
+    {1, 0, 2, 2},
+    {0, 1, 1, 2},
 }};
 // Pixels of a pass in a dimension of size n (0 when the pass holds none).
-constexpr int PngPassSize(int n, int start, int step) { return n > start ? (n - start + step - 1) / step : 0; }
+constexpr int PngPassSize(int n, int start, int step) {
+  return n > start ? (n - start + step - 1) / step : 0;
+}
 
-inline constexpr std::array<uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+inline constexpr std::array<uint8_t, 8> kPngSignature = {0x89, 'P',  'N',  'G',
+                                                         '\r', '\n', 0x1A, '\n'};
 
 }  // namespace pamirune

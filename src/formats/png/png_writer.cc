@@ -23,15 +23,23 @@ constexpr int kTypeRgba = 6;
 
 int SourceBits(TPixelFormat format) {
   switch (format) {
-    case TPixelFormat::pf1bit: return 1;
-    case TPixelFormat::pf4bit: return 4;
-    case TPixelFormat::pf8bit: return 8;
-    case TPixelFormat::pf15bit: return 15;
-    case TPixelFormat::pf16bit: return 16;
-    case TPixelFormat::pf32bit: return 32;
+    case TPixelFormat::pf1bit:
+      return 1;
+    case TPixelFormat::pf4bit:
+      return 4;
+    case TPixelFormat::pf8bit:
+      return 8;
+    case TPixelFormat::pf15bit:
+      return 15;
+    case TPixelFormat::pf16bit:
+      return 16;
+    case TPixelFormat::pf32bit:
+      return 32;
     case TPixelFormat::pfDevice:
-    case TPixelFormat::pf24bit: return 24;
-    case TPixelFormat::pfCustom: break;
+    case TPixelFormat::pf24bit:
+      return 24;
+    case TPixelFormat::pfCustom:
+      break;
   }
   return BitsPerPixel(format);  // raises the raster's invalid-format error
 }
@@ -52,11 +60,16 @@ struct Channel {
   uint8_t Get(uint32_t pixel) const {
     uint32_t v = (pixel & mask) >> shift;
     switch (bits) {
-      case 0: return 0;
-      case 5: return static_cast<uint8_t>(v * 8 + v / 4);
-      case 6: return static_cast<uint8_t>(v * 4 + v / 16);
-      case 8: return static_cast<uint8_t>(v);
-      default: break;
+      case 0:
+        return 0;
+      case 5:
+        return static_cast<uint8_t>(v * 8 + v / 4);
+      case 6:
+        return static_cast<uint8_t>(v * 4 + v / 16);
+      case 8:
+        return static_cast<uint8_t>(v);
+      default:
+        break;
     }
     if (bits > 8) return static_cast<uint8_t>(v >> (bits - 8));
     uint32_t out = 0;
@@ -117,10 +130,10 @@ struct PngWriteStream::Layout {
   bool alpha = false;      // an alpha channel is written
   bool greyscale = false;  // colour types 0 and 4
   Channel red, green, blue;
-  bool masked = false;  // 15, 16 and masked 32-bit pixels are read through the channels
-  std::vector<TRGBQuad> palette;     // PLTE as written
-  std::array<uint8_t, 256> grey{};   // palette source index -> grey value at the output depth
-  bool invert = false;               // 1-bit greyscale: entry 1 darker than entry 0
+  bool masked = false;              // 15, 16 and masked 32-bit pixels are read through the channels
+  std::vector<TRGBQuad> palette;    // PLTE as written
+  std::array<uint8_t, 256> grey{};  // palette source index -> grey value at the output depth
+  bool invert = false;              // 1-bit greyscale: entry 1 darker than entry 0
 };
 
 PngWriteStream::PngWriteStream(TStream& stream, const PngOptions& options)
@@ -153,8 +166,10 @@ void PngWriteStream::Write(const TBitmap& image) {
   } else {
     L.bit_depth = 8;
     L.alpha = alpha_ok;
-    if (grey) L.color_type = alpha_ok ? kTypeGreyAlpha : kTypeGrey;
-    else L.color_type = alpha_ok ? kTypeRgba : kTypeRgb;
+    if (grey)
+      L.color_type = alpha_ok ? kTypeGreyAlpha : kTypeGrey;
+    else
+      L.color_type = alpha_ok ? kTypeRgba : kTypeRgb;
   }
   L.greyscale = L.color_type == kTypeGrey || L.color_type == kTypeGreyAlpha;
   int channels = 1;
@@ -186,8 +201,9 @@ void PngWriteStream::Write(const TBitmap& image) {
         L.palette.push_back({v, v, v, 0});
       }
     } else {
-      L.palette.assign(src_palette.begin(),
-                       src_palette.begin() + static_cast<std::ptrdiff_t>(std::min(limit, src_palette.size())));
+      L.palette.assign(
+          src_palette.begin(),
+          src_palette.begin() + static_cast<std::ptrdiff_t>(std::min(limit, src_palette.size())));
     }
   }
   // Greyscale index table of palette sources.
@@ -258,11 +274,13 @@ void PngWriteStream::Write(const TBitmap& image) {
   }
   // tIME
   {
-    PngTime t = options_.use_current_time ? (clock_ ? clock_() : PngUtcNow()) : options_.stored_time;
+    PngTime t =
+        options_.use_current_time ? (clock_ ? clock_() : PngUtcNow()) : options_.stored_time;
     if (ValidTime(t)) {
       std::vector<uint8_t> b;
       PutWord(b, static_cast<uint32_t>(t.year));
-      for (int v : {t.month, t.day, t.hour, t.minute, t.second}) b.push_back(static_cast<uint8_t>(v));
+      for (int v : {t.month, t.day, t.hour, t.minute, t.second})
+        b.push_back(static_cast<uint8_t>(v));
       out.WriteChunk("tIME", b);
     }
   }
@@ -368,7 +386,8 @@ void PngWriteStream::Write(const TBitmap& image) {
   }
 
   // Image data.
-  const size_t full_len = (static_cast<size_t>(L.width) * static_cast<size_t>(L.pixel_bits) + 7) / 8;
+  const size_t full_len =
+      (static_cast<size_t>(L.width) * static_cast<size_t>(L.pixel_bits) + 7) / 8;
   const int distance = (L.pixel_bits + 7) / 8;
   std::vector<uint8_t> full(full_len + 8);
   std::vector<uint8_t> pass_row(full_len + 8);
@@ -394,9 +413,11 @@ void PngWriteStream::Write(const TBitmap& image) {
         for (int x = 0; x < w; ++x) o[x] = L.grey[src[x]];
       } else if (L.source_bits == 4) {
         for (size_t i = 0; i < full_len; ++i)
-          o[i] = static_cast<uint8_t>(((L.grey[src[i] >> 4] & 0x0F) << 4) | (L.grey[src[i] & 0x0F] & 0x0F));
+          o[i] = static_cast<uint8_t>(((L.grey[src[i] >> 4] & 0x0F) << 4) |
+                                      (L.grey[src[i] & 0x0F] & 0x0F));
       } else {
-        for (size_t i = 0; i < full_len; ++i) o[i] = L.invert ? static_cast<uint8_t>(~src[i]) : src[i];
+        for (size_t i = 0; i < full_len; ++i)
+          o[i] = L.invert ? static_cast<uint8_t>(~src[i]) : src[i];
       }
       return;
     }
@@ -405,8 +426,10 @@ void PngWriteStream::Write(const TBitmap& image) {
       uint8_t r, g, b;
       if (L.masked) {
         uint32_t v;
-        if (L.source_bits == 32) std::memcpy(&v, src + 4 * x, 4);
-        else v = static_cast<uint32_t>(src[2 * x] | (src[2 * x + 1] << 8));
+        if (L.source_bits == 32)
+          std::memcpy(&v, src + 4 * x, 4);
+        else
+          v = static_cast<uint32_t>(src[2 * x] | (src[2 * x + 1] << 8));
         r = L.red.Get(v);
         g = L.green.Get(v);
         b = L.blue.Get(v);
@@ -444,7 +467,8 @@ void PngWriteStream::Write(const TBitmap& image) {
     if (L.pixel_bits >= 8) {
       const int bpp = L.pixel_bits / 8;
       for (int i = 0; i < count; ++i)
-        std::memcpy(dst + i * bpp, full.data() + (pass.x0 + i * pass.dx) * bpp, static_cast<size_t>(bpp));
+        std::memcpy(dst + i * bpp, full.data() + (pass.x0 + i * pass.dx) * bpp,
+                    static_cast<size_t>(bpp));
       return;
     }
     const int d = L.pixel_bits;
@@ -473,7 +497,8 @@ void PngWriteStream::Write(const TBitmap& image) {
     def.z.avail_in = static_cast<uInt>(n);
     for (;;) {
       int rc = deflate(&def.z, flush);
-      if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) throw EPngError(png_text::kWriteError);
+      if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
+        throw EPngError(png_text::kWriteError);
       if (def.z.avail_out == 0) {
         out.WriteChunk("IDAT", idat.data(), idat.size());
         def.z.next_out = idat.data();
@@ -497,7 +522,8 @@ void PngWriteStream::Write(const TBitmap& image) {
     const size_t n = len + 1;
     const uint8_t* chosen = candidates.data();
     if (mode >= 2 && mode <= 5) {
-      PngFilterRow(static_cast<PngFilterType>(mode - 1), row, prev.data(), len, distance, candidates.data());
+      PngFilterRow(static_cast<PngFilterType>(mode - 1), row, prev.data(), len, distance,
+                   candidates.data());
     } else if (mode == 0) {
       PngFilterRow(kFilterNone, row, prev.data(), len, distance, candidates.data());
       if (L.source_bits != 4) {
@@ -530,13 +556,15 @@ void PngWriteStream::Write(const TBitmap& image) {
   if (options_.interlace == 1) {
     total_rows = 0;
     for (const PngPass& pass : kAdam7)
-      if (PngPassSize(L.width, pass.x0, pass.dx) > 0) total_rows += PngPassSize(L.height, pass.y0, pass.dy);
+      if (PngPassSize(L.width, pass.x0, pass.dx) > 0)
+        total_rows += PngPassSize(L.height, pass.y0, pass.dy);
   }
   int done_rows = 0;
   auto row_done = [&] {
     ++done_rows;
     if (progress_ && (total_rows < 4 || done_rows % 4 == 2))
-      progress_(TProgressStage::psRunning, static_cast<int>(int64_t{done_rows} * 100 / total_rows), "");
+      progress_(TProgressStage::psRunning, static_cast<int>(int64_t{done_rows} * 100 / total_rows),
+                "");
   };
 
   if (options_.interlace == 1) {

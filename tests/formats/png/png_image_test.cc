@@ -1,10 +1,11 @@
 // PngImage: defaults, registration, assignment rules, transparency, metadata that survives a
 // load and save, files and progress.
+#include "formats/png/png_image.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "formats/png/png_image.h"
 #include "png_test_util.h"
 #include "raster/registry.h"
 
@@ -149,8 +150,13 @@ TEST(PngImage, MetadataSurvivesLoadAndSave) {
 
   // A greyscale file with alpha stays greyscale with alpha.
   PngImage ga;
-  png_test::Decode(png_test::PngBuilder().Signature().Ihdr(2, 1, 8, 4)
-                       .Idat(Bytes{0, 10, 20, 30, 40}).Iend().bytes(), ga);
+  png_test::Decode(png_test::PngBuilder()
+                       .Signature()
+                       .Ihdr(2, 1, 8, 4)
+                       .Idat(Bytes{0, 10, 20, 30, 40})
+                       .Iend()
+                       .bytes(),
+                   ga);
   EXPECT_TRUE(ga.Options().greyscale);
   EXPECT_TRUE(ga.Options().alpha_present);
   TMemoryStream again;
@@ -194,7 +200,9 @@ TEST(PngImage, ProgressEvents) {
     PngImage png;
     png.Assign(png_test::MakeRgb(4, height));
     std::vector<std::pair<TProgressStage, int>> events;
-    png.OnProgress = [&](TProgressStage s, int percent, const std::string&) { events.push_back({s, percent}); };
+    png.OnProgress = [&](TProgressStage s, int percent, const std::string&) {
+      events.push_back({s, percent});
+    };
     TMemoryStream mem;
     png.SaveToStream(mem);
     ASSERT_GE(events.size(), 2u);

@@ -89,9 +89,7 @@ for name in sorted(os.listdir(D)):
         im_convert(['-interlace', 'PNG'], name, name[:-4] + '_imi.png', KEEP.get(name, ''))
 )PY";
 
-bool ToolsPresent() {
-  return png_test::HavePillow() && png_test::HaveTool(kConvert);
-}
+bool ToolsPresent() { return png_test::HavePillow() && png_test::HaveTool(kConvert); }
 
 struct Rgba {
   int width = 0;
@@ -153,11 +151,13 @@ class PngInterop : public ::testing::Test {
   static void SetUpTestSuite() {
     if (!ToolsPresent()) return;
     dir_ = png_test::TempDir();
-    png_test::WriteFile(dir_ + "/make.py", Bytes(kMakeScript, kMakeScript + sizeof kMakeScript - 1));
-    png_test::WriteFile(dir_ + "/ref.py", Bytes(kReferenceScript, kReferenceScript + sizeof kReferenceScript - 1));
+    png_test::WriteFile(dir_ + "/make.py",
+                        Bytes(kMakeScript, kMakeScript + sizeof kMakeScript - 1));
+    png_test::WriteFile(dir_ + "/ref.py",
+                        Bytes(kReferenceScript, kReferenceScript + sizeof kReferenceScript - 1));
     std::filesystem::create_directory(dir_ + "/third");
-    made_ = png_test::Run(std::string(kPython) + " " + Quote(dir_ + "/make.py") + " " + Quote(dir_ + "/third") + " " +
-                          kConvert + " 2>&1") == 0;
+    made_ = png_test::Run(std::string(kPython) + " " + Quote(dir_ + "/make.py") + " " +
+                          Quote(dir_ + "/third") + " " + kConvert + " 2>&1") == 0;
   }
   static void TearDownTestSuite() {
     if (!dir_.empty()) std::filesystem::remove_all(dir_);
@@ -196,17 +196,19 @@ TEST_F(PngInterop, ThirdPartyFilesOfEveryKindDecodeAsPillowDoes) {
     seen.insert({bytes[25], bytes[24], bytes[28]});
     PngImage png;
     png_test::Decode(bytes, png);
-    EXPECT_TRUE(SameRgba(OurRgba(png), ReadReference(f), std::filesystem::path(f).filename().string()));
+    EXPECT_TRUE(
+        SameRgba(OurRgba(png), ReadReference(f), std::filesystem::path(f).filename().string()));
   }
   // Every colour type and bit depth, with and without Adam7 (ImageMagick writes no Adam7
   // 1-bit palette files; the writer's interoperability test covers those).
-  const std::map<int, std::vector<int>> depths = {{0, {1, 2, 4, 8, 16}}, {2, {8, 16}}, {3, {1, 2, 4, 8}},
-                                                  {4, {8, 16}}, {6, {8, 16}}};
+  const std::map<int, std::vector<int>> depths = {
+      {0, {1, 2, 4, 8, 16}}, {2, {8, 16}}, {3, {1, 2, 4, 8}}, {4, {8, 16}}, {6, {8, 16}}};
   for (const auto& [type, list] : depths)
     for (int d : list)
       for (int il : {0, 1}) {
         if (type == 3 && d == 1 && il == 1) continue;
-        EXPECT_TRUE(seen.count({type, d, il})) << "no file of type " << type << " depth " << d << " interlace " << il;
+        EXPECT_TRUE(seen.count({type, d, il}))
+            << "no file of type " << type << " depth " << d << " interlace " << il;
       }
 }
 
@@ -234,7 +236,8 @@ TEST_F(PngInterop, TruncatedAndGarbageFiles) {
   auto chunks = png_test::ParseChunks(bytes);
   png_test::PngBuilder b;
   b.Signature();
-  for (const auto& c : chunks) b.Chunk(c.type, c.type == "IDAT" ? Bytes{0x78, 0x9C, 0xFF, 0xFE, 0xFD, 0xFC} : c.data);
+  for (const auto& c : chunks)
+    b.Chunk(c.type, c.type == "IDAT" ? Bytes{0x78, 0x9C, 0xFF, 0xFE, 0xFD, 0xFC} : c.data);
   PngImage png;
   try {
     png_test::Decode(b.bytes(), png);
@@ -261,7 +264,7 @@ TEST_F(PngInterop, OurFilesPassPngcheckAndDecodeInPillow) {
   };
   std::vector<Case> cases;
   const std::pair<const char*, TPixelFormat> formats[] = {
-      {"1", TPixelFormat::pf1bit}, {"4", TPixelFormat::pf4bit}, {"8", TPixelFormat::pf8bit},
+      {"1", TPixelFormat::pf1bit},   {"4", TPixelFormat::pf4bit},   {"8", TPixelFormat::pf8bit},
       {"15", TPixelFormat::pf15bit}, {"16", TPixelFormat::pf16bit}, {"24", TPixelFormat::pf24bit},
       {"32", TPixelFormat::pf32bit}};
   int n = 0;
@@ -287,8 +290,8 @@ TEST_F(PngInterop, OurFilesPassPngcheckAndDecodeInPillow) {
               c.options.significant_bits = bits > 8 ? 0x080808 : 0;
               c.options.chromaticities = {31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000};
             }
-            c.name = dir_ + "/ours_" + fname + (grey ? "g" : "c") + (alpha ? "a" : "") + std::to_string(interlace) +
-                     std::to_string(filter) + ".png";
+            c.name = dir_ + "/ours_" + fname + (grey ? "g" : "c") + (alpha ? "a" : "") +
+                     std::to_string(interlace) + std::to_string(filter) + ".png";
             cases.push_back(std::move(c));
             ++n;
           }
@@ -314,7 +317,8 @@ TEST_F(PngInterop, OurFilesPassPngcheckAndDecodeInPillow) {
     // Colour output keeps the source's colours exactly.
     if (!c.options.greyscale) {
       for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 17; ++x) ASSERT_EQ(png.Bitmap().Pixel(x, y), c.image.Pixel(x, y)) << label;
+        for (int x = 0; x < 17; ++x)
+          ASSERT_EQ(png.Bitmap().Pixel(x, y), c.image.Pixel(x, y)) << label;
     }
   }
 }

@@ -1,10 +1,11 @@
 // Reader: header checks and their texts, every colour type and depth into the raster table,
 // transparency, comments, damaged and hostile files.
+#include "formats/png/png_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 
-#include "formats/png/png_reader.h"
 #include "formats/png/png_stream.h"
 #include "png_test_util.h"
 #include "raster/palettes.h"
@@ -57,14 +58,20 @@ Bytes Simple(int depth, int color_type, const Bytes& raw, uint32_t w = 1, uint32
 
 TEST(PngReader, SignatureAndHeaderChecksInOrder) {
   EXPECT_EQ(LoadError({}), "PNG LoadStream: Not PNG Format");
-  EXPECT_EQ(LoadError(Bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0}), "PNG LoadStream: Not PNG Format");
+  EXPECT_EQ(LoadError(Bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0}),
+            "PNG LoadStream: Not PNG Format");
   // A signature followed by nothing a PNG has.
   EXPECT_EQ(LoadError(PngBuilder().Signature().Raw({1, 2, 3, 4, 5, 6, 7, 8, 9}).bytes()),
             "PNG LoadStream: Not PNG Format");
   auto header = [](int depth, int type, int interlace, int compression, int filter) {
-    return PngBuilder().Signature().Ihdr(4, 4, depth, type, interlace, compression, filter).Iend().bytes();
+    return PngBuilder()
+        .Signature()
+        .Ihdr(4, 4, depth, type, interlace, compression, filter)
+        .Iend()
+        .bytes();
   };
-  for (int t : {1, 5, 7, 8, 255}) EXPECT_EQ(LoadError(header(8, t, 0, 0, 0)), "Read Header(PNG): Error ColorType");
+  for (int t : {1, 5, 7, 8, 255})
+    EXPECT_EQ(LoadError(header(8, t, 0, 0, 0)), "Read Header(PNG): Error ColorType");
   EXPECT_EQ(LoadError(header(8, 2, 0, 2, 0)), "Read Header(PNG): not support Compression");
   EXPECT_EQ(LoadError(header(8, 2, 0, 0, 2)), "Read Header(PNG): not supprt Filter");
   EXPECT_EQ(LoadError(header(8, 2, 2, 0, 0)), "Read Header(PNG): not interlace type");
@@ -114,7 +121,13 @@ TEST(PngReader, EveryColourTypeIntoTheRasterTable) {
   EXPECT_EQ(ga.alpha.ScanLine(0)[0], 255 - 0x10);
   // Palette 2 bits: 4-bit raster with the PLTE colours.
   Bytes plte = {255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 9, 9};
-  Loaded p2 = Load(PngBuilder().Signature().Ihdr(4, 1, 2, 3).Chunk("PLTE", plte).Idat(Rows({{0xE4}})).Iend().bytes());
+  Loaded p2 = Load(PngBuilder()
+                       .Signature()
+                       .Ihdr(4, 1, 2, 3)
+                       .Chunk("PLTE", plte)
+                       .Idat(Rows({{0xE4}}))
+                       .Iend()
+                       .bytes());
   EXPECT_EQ(p2.image.PixelFormat(), TPixelFormat::pf4bit);
   EXPECT_EQ(p2.image.Pixel(0, 0), RGB(9, 9, 9));
   EXPECT_EQ(p2.image.Pixel(1, 0), RGB(0, 0, 255));
@@ -131,7 +144,13 @@ TEST(PngReader, EveryColourTypeIntoTheRasterTable) {
   EXPECT_EQ(rgba.alpha.ScanLine(0)[1], 0);
   EXPECT_EQ(rgba.alpha.Palette(), GreyPalette(256));
   // RGB with sBIT 5,6,5 and the 15/16-bit option: a 16-bit raster.
-  Bytes f565 = PngBuilder().Signature().Ihdr(1, 1, 8, 2).Chunk("sBIT", {5, 6, 5}).Idat(Rows({{0xF8, 0xFC, 0x08}})).Iend().bytes();
+  Bytes f565 = PngBuilder()
+                   .Signature()
+                   .Ihdr(1, 1, 8, 2)
+                   .Chunk("sBIT", {5, 6, 5})
+                   .Idat(Rows({{0xF8, 0xFC, 0x08}}))
+                   .Iend()
+                   .bytes();
   EXPECT_EQ(Load(f565).image.PixelFormat(), TPixelFormat::pf24bit);
   Loaded d565 = Load(f565, true);
   EXPECT_EQ(d565.image.PixelFormat(), TPixelFormat::pf16bit);
@@ -152,7 +171,8 @@ TEST(PngReader, FiltersAndInterlaceIntoFinalPositions) {
         ASSERT_EQ(l.image.PixelFormat(), src.PixelFormat());
         EXPECT_EQ(l.meta.interlace, interlace);
         for (int y = 0; y < 11; ++y)
-          for (int x = 0; x < 13; ++x) ASSERT_EQ(l.image.RawPixel(x, y), src.RawPixel(x, y)) << bits << interlace << filter;
+          for (int x = 0; x < 13; ++x)
+            ASSERT_EQ(l.image.RawPixel(x, y), src.RawPixel(x, y)) << bits << interlace << filter;
       }
   }
   TBitmap rgb = png_test::MakeRgb(9, 10);
@@ -176,8 +196,14 @@ TEST(PngReader, PaletteTransparency) {
   Bytes plte;
   for (int i = 0; i < 4; ++i) plte.insert(plte.end(), {static_cast<uint8_t>(i * 60), 7, 7});
   auto file = [&](const Bytes& trns) {
-    return PngBuilder().Signature().Ihdr(4, 1, 8, 3).Chunk("PLTE", plte).Chunk("tRNS", trns)
-        .Idat(Rows({{0, 1, 2, 3}})).Iend().bytes();
+    return PngBuilder()
+        .Signature()
+        .Ihdr(4, 1, 8, 3)
+        .Chunk("PLTE", plte)
+        .Chunk("tRNS", trns)
+        .Idat(Rows({{0, 1, 2, 3}}))
+        .Iend()
+        .bytes();
   };
   // Exactly one zero, the rest opaque: a transparent colour, no mask.
   Loaded one = Load(file({255, 255, 0}));
@@ -190,7 +216,8 @@ TEST(PngReader, PaletteTransparency) {
   Loaded partial = Load(file({255, 0, 128}));
   EXPECT_TRUE(partial.meta.alpha_present);
   EXPECT_EQ(partial.meta.transparent_color, kPngNoColor);
-  EXPECT_EQ(Bytes(partial.alpha.ScanLine(0), partial.alpha.ScanLine(0) + 4), (Bytes{0, 255, 127, 0}));
+  EXPECT_EQ(Bytes(partial.alpha.ScanLine(0), partial.alpha.ScanLine(0) + 4),
+            (Bytes{0, 255, 127, 0}));
   // Two zeros: a mask too. All opaque: an all-opaque mask.
   EXPECT_TRUE(Load(file({0, 0})).meta.alpha_present);
   Loaded opaque = Load(file({255}));
@@ -200,34 +227,70 @@ TEST(PngReader, PaletteTransparency) {
   Loaded longer = Load(file({255, 255, 255, 255, 0}));
   EXPECT_EQ(longer.meta.transparent_color, kPngNoColor);
   // tRNS after the image data is ignored.
-  Bytes after = PngBuilder().Signature().Ihdr(4, 1, 8, 3).Chunk("PLTE", plte).Idat(Rows({{0, 1, 2, 3}}))
-                    .Chunk("tRNS", {0}).Iend().bytes();
+  Bytes after = PngBuilder()
+                    .Signature()
+                    .Ihdr(4, 1, 8, 3)
+                    .Chunk("PLTE", plte)
+                    .Idat(Rows({{0, 1, 2, 3}}))
+                    .Chunk("tRNS", {0})
+                    .Iend()
+                    .bytes();
   EXPECT_EQ(Load(after).meta.transparent_color, kPngNoColor);
 }
 
 TEST(PngReader, GreyAndRgbTransparencyAndBackground) {
-  Loaded g = Load(PngBuilder().Signature().Ihdr(2, 1, 8, 0).Chunk("tRNS", {0, 77}).Chunk("bKGD", {0, 9})
-                      .Idat(Rows({{77, 1}})).Iend().bytes());
+  Loaded g = Load(PngBuilder()
+                      .Signature()
+                      .Ihdr(2, 1, 8, 0)
+                      .Chunk("tRNS", {0, 77})
+                      .Chunk("bKGD", {0, 9})
+                      .Idat(Rows({{77, 1}}))
+                      .Iend()
+                      .bytes());
   EXPECT_EQ(g.meta.transparent_color, RGB(77, 77, 77));
   EXPECT_EQ(g.meta.background_color, RGB(9, 9, 9));
   EXPECT_TRUE(g.image.Transparent());
   EXPECT_EQ(g.image.TransparentColor(), RGB(77, 77, 77));
   // A 2-bit level is the grey it shows.
-  EXPECT_EQ(Load(PngBuilder().Signature().Ihdr(4, 1, 2, 0).Chunk("tRNS", {0, 2}).Idat(Rows({{0}})).Iend().bytes())
+  EXPECT_EQ(Load(PngBuilder()
+                     .Signature()
+                     .Ihdr(4, 1, 2, 0)
+                     .Chunk("tRNS", {0, 2})
+                     .Idat(Rows({{0}}))
+                     .Iend()
+                     .bytes())
                 .meta.transparent_color,
             RGB(170, 170, 170));
   // 16-bit samples by their high byte.
-  Loaded rgb = Load(PngBuilder().Signature().Ihdr(1, 1, 16, 2).Chunk("tRNS", {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC})
-                        .Chunk("bKGD", {0xFF, 0, 0x80, 0, 0, 0}).Idat(Rows({Bytes(6, 0)})).Iend().bytes());
+  Loaded rgb = Load(PngBuilder()
+                        .Signature()
+                        .Ihdr(1, 1, 16, 2)
+                        .Chunk("tRNS", {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC})
+                        .Chunk("bKGD", {0xFF, 0, 0x80, 0, 0, 0})
+                        .Idat(Rows({Bytes(6, 0)}))
+                        .Iend()
+                        .bytes());
   EXPECT_EQ(rgb.meta.transparent_color, RGB(0x12, 0x56, 0x9A));
   EXPECT_EQ(rgb.meta.background_color, RGB(0xFF, 0x80, 0));
   // Palette background: the index with bit 24.
-  Loaded p = Load(PngBuilder().Signature().Ihdr(1, 1, 8, 3).Chunk("PLTE", {1, 2, 3, 4, 5, 6}).Chunk("bKGD", {1})
-                      .Idat(Rows({{1}})).Iend().bytes());
+  Loaded p = Load(PngBuilder()
+                      .Signature()
+                      .Ihdr(1, 1, 8, 3)
+                      .Chunk("PLTE", {1, 2, 3, 4, 5, 6})
+                      .Chunk("bKGD", {1})
+                      .Idat(Rows({{1}}))
+                      .Iend()
+                      .bytes());
   EXPECT_EQ(p.meta.background_color, kPaletteIndexFlag | 1);
   // With an alpha channel tRNS is ignored.
-  EXPECT_EQ(Load(PngBuilder().Signature().Ihdr(1, 1, 8, 6).Chunk("tRNS", {0, 1, 0, 2, 0, 3})
-                     .Idat(Rows({{1, 2, 3, 4}})).Iend().bytes()).meta.transparent_color,
+  EXPECT_EQ(Load(PngBuilder()
+                     .Signature()
+                     .Ihdr(1, 1, 8, 6)
+                     .Chunk("tRNS", {0, 1, 0, 2, 0, 3})
+                     .Idat(Rows({{1, 2, 3, 4}}))
+                     .Iend()
+                     .bytes())
+                .meta.transparent_color,
             kPngNoColor);
 }
 
@@ -238,12 +301,21 @@ TEST(PngReader, TextTimeAndMetadataChunks) {
     b.insert(b.end(), value.begin(), value.end());
     return b;
   };
-  Bytes file = PngBuilder().Signature().Chunk("tIME", {0x07, 0xE8, 2, 29, 13, 45, 7}).Ihdr(1, 1, 8, 0)
-                   .Chunk("tEXt", text("Comment", "A")).Chunk("tEXt", text("Title", "x"))
-                   .Chunk("tEXt", text("Comment", "B")).Chunk("gAMA", {0, 0, 0xB1, 0x8F})
+  Bytes file = PngBuilder()
+                   .Signature()
+                   .Chunk("tIME", {0x07, 0xE8, 2, 29, 13, 45, 7})
+                   .Ihdr(1, 1, 8, 0)
+                   .Chunk("tEXt", text("Comment", "A"))
+                   .Chunk("tEXt", text("Title", "x"))
+                   .Chunk("tEXt", text("Comment", "B"))
+                   .Chunk("gAMA", {0, 0, 0xB1, 0x8F})
                    .Chunk("pHYs", {0, 0, 0x0B, 0x12, 0, 0, 0x0B, 0x13, 1})
-                   .Chunk("cHRM", Bytes(32, 1)).Chunk("gIFg", {1, 2, 3, 4})
-                   .Idat(Rows({{0}})).Chunk("tEXt", text("Comment", "C")).Iend().bytes();
+                   .Chunk("cHRM", Bytes(32, 1))
+                   .Chunk("gIFg", {1, 2, 3, 4})
+                   .Idat(Rows({{0}}))
+                   .Chunk("tEXt", text("Comment", "C"))
+                   .Iend()
+                   .bytes();
   Loaded l = Load(file);
   EXPECT_EQ(l.meta.comment, "A\r\n\r\nB\r\n");
   EXPECT_EQ(l.meta.stored_time, (PngTime{2024, 2, 29, 13, 45, 7}));
@@ -253,9 +325,17 @@ TEST(PngReader, TextTimeAndMetadataChunks) {
   EXPECT_EQ(l.meta.gif_extension, (std::array<uint8_t, 4>{1, 2, 3, 4}));
   // Absent: colours -1, gamma 0; tIME of another length is ignored; gAMA, cHRM, gIFg and sBIT
   // after PLTE are ignored.
-  Loaded bare = Load(PngBuilder().Signature().Chunk("tIME", {0x07, 0xE8, 2, 29, 13, 45}).Ihdr(1, 1, 8, 3)
-                         .Chunk("PLTE", {1, 2, 3}).Chunk("gAMA", {0, 0, 0xB1, 0x8F}).Chunk("sBIT", {1, 1, 1})
-                         .Chunk("gIFg", {1, 2, 3, 4}).Idat(Rows({{0}})).Iend().bytes());
+  Loaded bare = Load(PngBuilder()
+                         .Signature()
+                         .Chunk("tIME", {0x07, 0xE8, 2, 29, 13, 45})
+                         .Ihdr(1, 1, 8, 3)
+                         .Chunk("PLTE", {1, 2, 3})
+                         .Chunk("gAMA", {0, 0, 0xB1, 0x8F})
+                         .Chunk("sBIT", {1, 1, 1})
+                         .Chunk("gIFg", {1, 2, 3, 4})
+                         .Idat(Rows({{0}}))
+                         .Iend()
+                         .bytes());
   EXPECT_EQ(bare.meta.gamma, 0);
   EXPECT_EQ(bare.meta.background_color, kPngNoColor);
   EXPECT_EQ(bare.meta.transparent_color, kPngNoColor);
@@ -296,11 +376,22 @@ TEST(PngReader, DamagedFilesGiveWhatWasRead) {
   Bytes bad_crc = whole;
   bad_crc[8 + 8 + 13] ^= 0xFF;  // IHDR's CRC
   EXPECT_EQ(Load(bad_crc).rows, 30);
-  Bytes extra = PngBuilder().Signature().Ihdr(1, 1, 8, 0).Chunk("ZZZZ", {1, 2, 3}).Chunk("zzzz", {})
-                    .Idat(Rows({{42}})).Iend().bytes();
+  Bytes extra = PngBuilder()
+                    .Signature()
+                    .Ihdr(1, 1, 8, 0)
+                    .Chunk("ZZZZ", {1, 2, 3})
+                    .Chunk("zzzz", {})
+                    .Idat(Rows({{42}}))
+                    .Iend()
+                    .bytes();
   EXPECT_EQ(Load(extra).image.Pixel(0, 0), RGB(42, 42, 42));
   // A broken zlib stream is a read error.
-  Bytes broken = PngBuilder().Signature().Ihdr(1, 1, 8, 0).Chunk("IDAT", {0x78, 0x9C, 0xFF, 0xFF, 0xFF}).Iend().bytes();
+  Bytes broken = PngBuilder()
+                     .Signature()
+                     .Ihdr(1, 1, 8, 0)
+                     .Chunk("IDAT", {0x78, 0x9C, 0xFF, 0xFF, 0xFF})
+                     .Iend()
+                     .bytes();
   EXPECT_EQ(LoadError(broken), "Read Image (PNG): Read Error");
 }
 
@@ -309,15 +400,23 @@ TEST(PngReader, ImageDataAcrossChunks) {
   Bytes raw = Rows({{1, 2}, {3, 4}, {5, 6}});
   Bytes z = png_test::Deflate(raw);
   PngBuilder b;
-  b.Signature().Ihdr(2, 3, 8, 0).Chunk("IDAT", Bytes(z.begin(), z.begin() + 1)).Chunk("IDAT", {})
-      .Chunk("IDAT", Bytes(z.begin() + 1, z.begin() + 3)).Chunk("IDAT", Bytes(z.begin() + 3, z.end()));
+  b.Signature()
+      .Ihdr(2, 3, 8, 0)
+      .Chunk("IDAT", Bytes(z.begin(), z.begin() + 1))
+      .Chunk("IDAT", {})
+      .Chunk("IDAT", Bytes(z.begin() + 1, z.begin() + 3))
+      .Chunk("IDAT", Bytes(z.begin() + 3, z.end()));
   Loaded l = Load(b.Iend().bytes());
   EXPECT_EQ(l.rows, 3);
   EXPECT_EQ(l.image.Pixel(1, 2), RGB(6, 6, 6));
   // A chunk between IDATs ends the image data; later IDATs are ignored.
   PngBuilder c;
-  c.Signature().Ihdr(2, 3, 8, 0).Chunk("IDAT", Bytes(z.begin(), z.begin() + 4)).Chunk("tEXt", {'x', 0})
-      .Chunk("IDAT", Bytes(z.begin() + 4, z.end())).Iend();
+  c.Signature()
+      .Ihdr(2, 3, 8, 0)
+      .Chunk("IDAT", Bytes(z.begin(), z.begin() + 4))
+      .Chunk("tEXt", {'x', 0})
+      .Chunk("IDAT", Bytes(z.begin() + 4, z.end()))
+      .Iend();
   Loaded partial = Load(c.bytes());
   EXPECT_LT(partial.rows, 3);
 }
@@ -337,8 +436,13 @@ TEST(PngReader, HostileSizesAreRefusedBeforeAllocating) {
   EXPECT_EQ(LoadError(PngBuilder().Signature().Ihdr(0, 5, 8, 0).Idat(Rows({})).bytes()),
             "PNG LoadStream: Not PNG Format");
   // Colours read before the depth is checked (depth 0 here) do no harm.
-  EXPECT_EQ(LoadError(PngBuilder().Signature().Ihdr(2, 2, 0, 0).Chunk("bKGD", {0, 5}).Chunk("tRNS", {0, 5})
-                          .Idat(Rows({{0}})).bytes()),
+  EXPECT_EQ(LoadError(PngBuilder()
+                          .Signature()
+                          .Ihdr(2, 2, 0, 0)
+                          .Chunk("bKGD", {0, 5})
+                          .Chunk("tRNS", {0, 5})
+                          .Idat(Rows({{0}}))
+                          .bytes()),
             "Read Header(PNG): Error Bitdepth");
   // A decompression bomb: 64 MB of zeros for a 16 x 16 image; only what the image needs is
   // inflated.
@@ -346,8 +450,12 @@ TEST(PngReader, HostileSizesAreRefusedBeforeAllocating) {
   Loaded l = Load(PngBuilder().Signature().Ihdr(16, 16, 8, 0).Chunk("IDAT", bomb).Iend().bytes());
   EXPECT_EQ(l.rows, 16);
   // A chunk claiming 4 GB of text costs only what the file holds.
-  Bytes huge_text = PngBuilder().Signature().Ihdr(1, 1, 8, 0).Raw({0xFF, 0xFF, 0xFF, 0xF0, 't', 'E', 'X', 't'})
-                        .Raw(Bytes(100, 'a')).bytes();
+  Bytes huge_text = PngBuilder()
+                        .Signature()
+                        .Ihdr(1, 1, 8, 0)
+                        .Raw({0xFF, 0xFF, 0xFF, 0xF0, 't', 'E', 'X', 't'})
+                        .Raw(Bytes(100, 'a'))
+                        .bytes();
   EXPECT_EQ(Load(huge_text).rows, 0);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }

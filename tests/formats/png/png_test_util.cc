@@ -151,16 +151,20 @@ TBitmap MakeRgb(int w, int h, TPixelFormat format, uint32_t seed) {
 }
 
 TBitmap MakeIndexed(int w, int h, int bits, uint32_t seed) {
-  TPixelFormat f = bits == 1 ? TPixelFormat::pf1bit : bits == 4 ? TPixelFormat::pf4bit : TPixelFormat::pf8bit;
+  TPixelFormat f = bits == 1   ? TPixelFormat::pf1bit
+                   : bits == 4 ? TPixelFormat::pf4bit
+                               : TPixelFormat::pf8bit;
   TBitmap b(w, h, f);
   int entries = 1 << bits;
   std::vector<TRGBQuad> pal;
   uint32_t s = seed;
   for (int i = 0; i < entries; ++i)
-    pal.push_back({static_cast<uint8_t>(Next(s)), static_cast<uint8_t>(Next(s)), static_cast<uint8_t>(Next(s)), 0});
+    pal.push_back({static_cast<uint8_t>(Next(s)), static_cast<uint8_t>(Next(s)),
+                   static_cast<uint8_t>(Next(s)), 0});
   b.SetPalette(pal);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) b.SetRawPixel(x, y, (Next(s) >> 3) % static_cast<uint32_t>(entries));
+    for (int x = 0; x < w; ++x)
+      b.SetRawPixel(x, y, (Next(s) >> 3) % static_cast<uint32_t>(entries));
   return b;
 }
 
@@ -168,7 +172,8 @@ bool HaveTool(const std::string& path) { return access(path.c_str(), X_OK) == 0;
 
 bool HavePillow() {
   static int have = -1;
-  if (have < 0) have = HaveTool("/usr/bin/python3") && Run("/usr/bin/python3 -c 'import PIL' 2>/dev/null") == 0;
+  if (have < 0)
+    have = HaveTool("/usr/bin/python3") && Run("/usr/bin/python3 -c 'import PIL' 2>/dev/null") == 0;
   return have == 1;
 }
 
@@ -194,7 +199,8 @@ std::string TempDir() {
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 Bytes ReadFile(const std::string& path) {

@@ -1,14 +1,14 @@
 // Writer: chunk order and contents, the format table, palette matching, greyscale, Adam7,
 // filters and the IDAT split.
-#include <gtest/gtest.h>
+#include "formats/png/png_writer.h"
 
+#include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <cstring>
 
 #include "formats/png/png_filter.h"
 #include "formats/png/png_stream.h"
-#include "formats/png/png_writer.h"
 #include "png_test_util.h"
 
 namespace pamirune {
@@ -25,7 +25,9 @@ Bytes Str(const std::string& s) { return Bytes(s.begin(), s.end()); }
 TBitmap SmallPalette8() {
   TBitmap b(4, 3, TPixelFormat::pf8bit);
   std::vector<TRGBQuad> pal;
-  for (int i = 0; i < 8; ++i) pal.push_back({static_cast<uint8_t>(i * 10), static_cast<uint8_t>(i * 20), static_cast<uint8_t>(i * 30), 0});
+  for (int i = 0; i < 8; ++i)
+    pal.push_back({static_cast<uint8_t>(i * 10), static_cast<uint8_t>(i * 20),
+                   static_cast<uint8_t>(i * 30), 0});
   b.SetPalette(pal);
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 4; ++x) b.ScanLine(y)[x] = static_cast<uint8_t>((x + y) % 8);
@@ -36,8 +38,8 @@ TEST(PngWriter, DefaultChunkOrderAndContents) {
   Bytes file = Encode(SmallPalette8());
   ASSERT_GE(file.size(), 8u);
   EXPECT_TRUE(std::equal(kPngSignature.begin(), kPngSignature.end(), file.begin()));
-  EXPECT_EQ(ChunkTypes(file),
-            (std::vector<std::string>{"IHDR", "tIME", "tEXt", "tpNG", "gAMA", "PLTE", "IDAT", "IEND"}));
+  EXPECT_EQ(ChunkTypes(file), (std::vector<std::string>{"IHDR", "tIME", "tEXt", "tpNG", "gAMA",
+                                                        "PLTE", "IDAT", "IEND"}));
   auto chunks = ParseChunks(file);
   for (const auto& c : chunks) EXPECT_TRUE(c.crc_ok) << c.type;
   EXPECT_EQ(FindChunk(chunks, "IHDR")->data, (Bytes{0, 0, 0, 4, 0, 0, 0, 3, 8, 3, 0, 0, 0}));
@@ -66,7 +68,8 @@ TEST(PngWriter, DefaultChunkOrderAndContents) {
   PngOptions o;
   o.transparent_color = RGB(1, 2, 3);
   EXPECT_EQ(ChunkTypes(Encode(SmallPalette8(), o)),
-            (std::vector<std::string>{"IHDR", "tIME", "tEXt", "tpNG", "gAMA", "PLTE", "tRNS", "IDAT", "IEND"}));
+            (std::vector<std::string>{"IHDR", "tIME", "tEXt", "tpNG", "gAMA", "PLTE", "tRNS",
+                                      "IDAT", "IEND"}));
 }
 
 TEST(PngWriter, EveryOptionalChunkInItsPlace) {
@@ -79,9 +82,9 @@ TEST(PngWriter, EveryOptionalChunkInItsPlace) {
   o.transparent_color = RGB(30, 20, 10);
   o.physical_size = {1, 3780, 3780};
   Bytes file = Encode(SmallPalette8(), o);
-  EXPECT_EQ(ChunkTypes(file),
-            (std::vector<std::string>{"IHDR", "tIME", "tEXt", "tEXt", "tpNG", "gIFg", "gAMA", "cHRM", "sBIT",
-                                      "PLTE", "bKGD", "tRNS", "pHYs", "IDAT", "IEND"}));
+  EXPECT_EQ(ChunkTypes(file), (std::vector<std::string>{"IHDR", "tIME", "tEXt", "tEXt", "tpNG",
+                                                        "gIFg", "gAMA", "cHRM", "sBIT", "PLTE",
+                                                        "bKGD", "tRNS", "pHYs", "IDAT", "IEND"}));
   auto chunks = ParseChunks(file);
   Bytes comment = Str("Comment");
   comment.push_back(0);
@@ -109,8 +112,9 @@ TEST(PngWriter, TimeAndPhysicalSize) {
   o.stored_time = {1999, 12, 31, 23, 59, 60};
   auto chunks = ParseChunks(Encode(SmallPalette8(), o));
   EXPECT_EQ(FindChunk(chunks, "tIME")->data, (Bytes{0x07, 0xCF, 12, 31, 23, 59, 60}));
-  for (PngTime bad : {PngTime{0, 1, 1, 0, 0, 0}, PngTime{2000, 13, 1, 0, 0, 0}, PngTime{2000, 1, 32, 0, 0, 0},
-                      PngTime{2000, 1, 1, 24, 0, 0}, PngTime{2000, 1, 1, 0, 60, 0}, PngTime{2000, 1, 1, 0, 0, 61}}) {
+  for (PngTime bad : {PngTime{0, 1, 1, 0, 0, 0}, PngTime{2000, 13, 1, 0, 0, 0},
+                      PngTime{2000, 1, 32, 0, 0, 0}, PngTime{2000, 1, 1, 24, 0, 0},
+                      PngTime{2000, 1, 1, 0, 60, 0}, PngTime{2000, 1, 1, 0, 0, 61}}) {
     o.stored_time = bad;
     EXPECT_EQ(FindChunk(ParseChunks(Encode(SmallPalette8(), o)), "tIME"), nullptr);
   }
@@ -133,14 +137,16 @@ TEST(PngWriter, TransparentIndexFiveAndNearestEntryRule) {
   EXPECT_EQ(FindChunk(ParseChunks(Encode(SmallPalette8(), o)), "tRNS")->data,
             (Bytes{255, 255, 255, 255, 255, 0}));
   o.transparent_color = kPaletteIndexFlag | 3;
-  EXPECT_EQ(FindChunk(ParseChunks(Encode(SmallPalette8(), o)), "tRNS")->data, (Bytes{255, 255, 255, 0}));
+  EXPECT_EQ(FindChunk(ParseChunks(Encode(SmallPalette8(), o)), "tRNS")->data,
+            (Bytes{255, 255, 255, 0}));
 
   // Sum of absolute differences, not squared distance: to black, (10,10,10) sums 30 and
   // (25,0,0) sums 25, so entry 2 wins although its squared distance is larger.
   std::vector<TRGBQuad> pal = {{200, 200, 200, 0}, {10, 10, 10, 0}, {0, 0, 25, 0}, {0, 25, 0, 0}};
   EXPECT_EQ(PngNearestPaletteIndex(pal, RGB(0, 0, 0)), 2);
   // Ties go to the lower index; an exact match wins.
-  std::vector<TRGBQuad> tie = {{9, 9, 9, 0}, {0, 0, 2, 0}, {2, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}};
+  std::vector<TRGBQuad> tie = {
+      {9, 9, 9, 0}, {0, 0, 2, 0}, {2, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}};
   EXPECT_EQ(PngNearestPaletteIndex(tie, RGB(0, 1, 0)), 3);
   EXPECT_EQ(PngNearestPaletteIndex(tie, RGB(0, 0, 0)), 3);
   tie.resize(3);
@@ -217,7 +223,8 @@ TEST(PngWriter, FormatTable) {
   }
   // A mask of the wrong size or depth is not used.
   TBitmap wrong(4, 3, TPixelFormat::pf8bit), deep(5, 3, TPixelFormat::pf24bit);
-  EXPECT_EQ(FindChunk(ParseChunks(Encode(png_test::MakeRgb(5, 3), {}, &wrong)), "IHDR")->data[9], 2);
+  EXPECT_EQ(FindChunk(ParseChunks(Encode(png_test::MakeRgb(5, 3), {}, &wrong)), "IHDR")->data[9],
+            2);
   EXPECT_EQ(FindChunk(ParseChunks(Encode(png_test::MakeRgb(5, 3), {}, &deep)), "IHDR")->data[9], 2);
 }
 
@@ -259,7 +266,8 @@ TEST(PngWriter, PixelConversion) {
   TBitmap b4(2, 1, TPixelFormat::pf4bit);
   b4.SetPalette({{0, 0, 0, 0}, {255, 255, 255, 0}, {0, 0, 255, 0}});
   b4.ScanLine(0)[0] = 0x12;
-  EXPECT_EQ(png_test::InflateIdat(Encode(b4, grey)), (Bytes{0, static_cast<uint8_t>((15 << 4) | (255 * 77 / 4096))}));
+  EXPECT_EQ(png_test::InflateIdat(Encode(b4, grey)),
+            (Bytes{0, static_cast<uint8_t>((15 << 4) | (255 * 77 / 4096))}));
 
   // 1 bit: inverted when entry 1 is darker than entry 0.
   TBitmap b1(8, 1, TPixelFormat::pf1bit);
@@ -293,7 +301,8 @@ TEST(PngWriter, DeclaredValuesStayValid) {
   PngOptions o;
   o.significant_bits = 0x00090605;
   TBitmap mask(3, 2, TPixelFormat::pf8bit);
-  EXPECT_EQ(FindChunk(ParseChunks(Encode(png_test::MakeRgb(3, 2), o, &mask)), "sBIT")->data, (Bytes{5, 6, 8, 8}));
+  EXPECT_EQ(FindChunk(ParseChunks(Encode(png_test::MakeRgb(3, 2), o, &mask)), "sBIT")->data,
+            (Bytes{5, 6, 8, 8}));
   // 1-bit greyscale: a transparent colour marks the level its pixels are written with, also
   // when both palette entries are dark (entry 1 darker: written inverted).
   TBitmap dark(8, 1, TPixelFormat::pf1bit);
@@ -320,7 +329,8 @@ size_t Adam7Size(int w, int h, int bits) {
 TEST(PngWriter, Adam7SkipsEmptyPasses) {
   // Pass sizes as the writer defines them.
   const int widths[7] = {(9 + 7) / 8, (9 + 3) / 8, (9 + 3) / 4, (9 + 1) / 4, (9 + 1) / 2, 9 / 2, 9};
-  const int heights[7] = {(9 + 7) / 8, (9 + 7) / 8, (9 + 3) / 8, (9 + 3) / 4, (9 + 1) / 4, (9 + 1) / 2, 9 / 2};
+  const int heights[7] = {(9 + 7) / 8, (9 + 7) / 8, (9 + 3) / 8, (9 + 3) / 4,
+                          (9 + 1) / 4, (9 + 1) / 2, 9 / 2};
   for (int p = 0; p < 7; ++p) {
     EXPECT_EQ(PngPassSize(9, kAdam7[p].x0, kAdam7[p].dx), widths[p]);
     EXPECT_EQ(PngPassSize(9, kAdam7[p].y0, kAdam7[p].dy), heights[p]);
@@ -334,15 +344,16 @@ TEST(PngWriter, Adam7SkipsEmptyPasses) {
   EXPECT_EQ(png_test::InflateIdat(Encode(png_test::MakeRgb(7, 1), o)).size(), 4u + 4u + 7u + 10u);
   for (int w : {1, 2, 3, 5, 8, 13})
     for (int h : {1, 2, 4, 9}) {
-      EXPECT_EQ(png_test::InflateIdat(Encode(png_test::MakeIndexed(w, h, 1), o)).size(), Adam7Size(w, h, 1));
-      EXPECT_EQ(png_test::InflateIdat(Encode(png_test::MakeIndexed(w, h, 4), o)).size(), Adam7Size(w, h, 4));
+      EXPECT_EQ(png_test::InflateIdat(Encode(png_test::MakeIndexed(w, h, 1), o)).size(),
+                Adam7Size(w, h, 1));
+      EXPECT_EQ(png_test::InflateIdat(Encode(png_test::MakeIndexed(w, h, 4), o)).size(),
+                Adam7Size(w, h, 4));
     }
   // The first pass row of a 9 x 1 image holds pixels 0 and 8.
   TBitmap line(9, 1, TPixelFormat::pf8bit);
   line.SetPalette(std::vector<TRGBQuad>(256));
   for (int x = 0; x < 9; ++x) line.ScanLine(0)[x] = static_cast<uint8_t>(x + 1);
-  EXPECT_EQ(png_test::InflateIdat(Encode(line, o)),
-            (Bytes{0, 1, 9, 0, 5, 0, 3, 7, 0, 2, 4, 6, 8}));
+  EXPECT_EQ(png_test::InflateIdat(Encode(line, o)), (Bytes{0, 1, 9, 0, 5, 0, 3, 7, 0, 2, 4, 6, 8}));
 }
 
 TEST(PngWriter, FixedFilterModes) {
@@ -361,13 +372,16 @@ TEST(PngWriter, FixedFilterModes) {
   PngFilterRow(kFilterSub, row, prev, 4, 1, out);
   EXPECT_EQ(Bytes(out, out + 5), (Bytes{1, 10, 10, 10, 10}));
   PngFilterRow(kFilterUp, row, prev, 4, 1, out);
-  EXPECT_EQ(Bytes(out, out + 5), (Bytes{2, 5, static_cast<uint8_t>(20 - 100), 23, static_cast<uint8_t>(40 - 50)}));
+  EXPECT_EQ(Bytes(out, out + 5),
+            (Bytes{2, 5, static_cast<uint8_t>(20 - 100), 23, static_cast<uint8_t>(40 - 50)}));
   PngFilterRow(kFilterAverage, row, prev, 4, 1, out);
-  EXPECT_EQ(Bytes(out, out + 5), (Bytes{3, 8, static_cast<uint8_t>(20 - 55), static_cast<uint8_t>(30 - 13), 40 - 40}));
+  EXPECT_EQ(Bytes(out, out + 5),
+            (Bytes{3, 8, static_cast<uint8_t>(20 - 55), static_cast<uint8_t>(30 - 13), 40 - 40}));
   PngFilterRow(kFilterPaeth, row, prev, 4, 1, out);
   // Paeth predictors: a=0,b=5,c=0 -> 5; a=10,b=100,c=5 -> 100; a=20,b=7,c=100 -> 7 (p=-73);
   // a=30,b=50,c=7 -> 50 (p=73: pa=43, pb=23, pc=66).
-  EXPECT_EQ(Bytes(out, out + 5), (Bytes{4, 5, static_cast<uint8_t>(20 - 100), 23, static_cast<uint8_t>(40 - 50)}));
+  EXPECT_EQ(Bytes(out, out + 5),
+            (Bytes{4, 5, static_cast<uint8_t>(20 - 100), 23, static_cast<uint8_t>(40 - 50)}));
   for (uint8_t f = 0; f <= 4; ++f) {
     PngFilterRow(static_cast<PngFilterType>(f), row, prev, 4, 1, out);
     ASSERT_TRUE(PngUnfilterRow(out[0], out + 1, prev, 4, 1));
