@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <string_view>
 
-// The fuzz targets link the format libraries only; the settings code is small and compiled in.
-#include "app/enabling_rules.cc"
-#include "app/ini_file.cc"
-#include "app/ini_gt.cc"
-#include "app/settings_io.cc"
+#include "app/enabling_rules.h"
+#include "app/ini_file.h"
+#include "app/ini_gt.h"
+#include "app/settings_io.h"
+#include "raster/errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace pamirune;

@@ -8,9 +8,11 @@
 #include "app/settings_io.h"
 #include "formats/gif/gif.h"
 #include "formats/gif/gif_frames.h"
+#include "formats/ico/ico.h"
 #include "formats/jpeg/jpeg_image.h"
 #include "formats/mag/mag_image.h"
 #include "formats/png/png_image.h"
+#include "formats/tiff/tiff.h"
 #include "pdf/image_pdf_report.h"
 #include "raster/dib_image.h"
 #include "raster/errors.h"
@@ -81,9 +83,12 @@ struct Converter::ImageJob {
 };
 
 Converter::Converter(ConversionSettings& settings, ConverterUi& ui, Platform& platform)
-    : settings_(settings), ui_(ui), platform_(platform), batch_(std::make_unique<BatchOutputs>()) {}
+    : settings_(settings), ui_(ui), platform_(platform), batch_(std::make_unique<BatchOutputs>()) {
+  // The TIFF reader reports what it could not read and goes on: the user sees it.
+  SetTiffWarningHandler([this](const std::string& text, const std::string&) { ShowInfo(text); });
+}
 
-Converter::~Converter() = default;
+Converter::~Converter() { SetTiffWarningHandler(nullptr); }
 
 void Converter::ApplyTopmost() { ui_.SetTopmost(settings_.always_on_top); }
 
@@ -550,8 +555,25 @@ void Converter::WriteFormat(ImageJob& job, OutputFormat format, const std::strin
     case OutputFormat::kGif:
       (job.clipboard ? *job.clip_gif : *batch_->gif).SaveToFile(path);
       return;
-    default:
-      throw Exception(std::string(FormatToken(format)) + " の書き込みはまだ使えません");
+    case OutputFormat::kIco: {
+      // Only the width is compared: a 32 x 48 image stays 32 x 48 at icon size 32.
+      TBitmap icon;
+      if (job.dib_bitmap.Width() == job.icon_size) {
+        icon = job.dib_bitmap;
+      } else {
+        TBitmap copy = job.dib_bitmap;
+        icon = TBitmap(job.icon_size, job.icon_size, TPixelFormat::pf24bit);
+        ResampleBitmap(copy, icon, kResampleNearest);
+      }
+      if (settings_.transparency)
+        SaveTransparentIcon(icon, path, job.icon_size);
+      else
+        SaveOpaqueIcon(icon, path);
+      return;
+    }
+    case OutputFormat::kTif:
+      SaveTiffFile(job.dib_bitmap, path);
+      return;
   }
 }
 

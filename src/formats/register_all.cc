@@ -1,9 +1,11 @@
 #include "formats/register_all.h"
 
 #include "formats/gif/gif.h"
+#include "formats/ico/ico.h"
 #include "formats/jpeg/jpeg_image.h"
 #include "formats/mag/mag_image.h"
 #include "formats/png/png_image.h"
+#include "formats/tiff/tiff.h"
 #include "raster/dib_image.h"
 
 namespace pamirune {
@@ -18,6 +20,8 @@ void RegisterGraphicKinds() {
   RegisterJpegGraphic();
   RegisterMagGraphic();
   RegisterGifGraphic();
+  RegisterTiffGraphic();  // "tif", and "bmp" through the TIFF-capable bitmap
+  RegisterIconGraphic();  // reads ".ico" files (the built-in entry has no reader)
 }
 
 }  // namespace pamirune

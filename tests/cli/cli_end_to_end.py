@@ -64,9 +64,14 @@ class CliTest(unittest.TestCase):
         self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
         for n in made:
             ours = Image.open(self.path(n + "s.bmp")).convert("RGB")
-            theirs = Image.open(self.path(n + ".bmp")).convert("RGB")
-            self.assertEqual(ours.size, theirs.size, n)
-            self.assertEqual(ours.tobytes(), theirs.tobytes(), n)
+            if n == "d16":
+                # Decoders disagree on widening 5- and 6-bit channels; ImageMagick replicates
+                # the high bits, as we do.
+                theirs = subprocess.run([CONVERT, n + ".bmp", "-depth", "8", "rgb:-"],
+                                        cwd=self.dir, capture_output=True, check=True).stdout
+            else:
+                theirs = Image.open(self.path(n + ".bmp")).convert("RGB").tobytes()
+            self.assertEqual(ours.tobytes(), theirs, n)
 
     def test_unsupported_extension_stops_the_batch(self):
         photo().save(self.path("one.bmp"))
