@@ -1,0 +1,451 @@
+// The single-image pipeline end to end: real files in a temporary folder, the real codecs, and a
+// scripted UI standing in for the user.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/converter.h"
+#include "app/messages.h"
+#include "formats/ico/ico.h"
+#include "formats/jpeg/jpeg_image.h"
+#include "formats/png/png_image.h"
+#include "formats/register_all.h"
+#include "raster/registry.h"
+#include "support/fake_ui.h"
+#include "support/temp_dir.h"
+#include "support/test_platform.h"
+
+namespace pamirune {
+namespace {
+
+using testing::FakeUi;
+using testing::TempDir;
+using testing::TestPlatform;
+
+std::string Bytes(const TMemoryStream& s) { return std::string(s.Bytes().begin(), s.Bytes().end()); }
+
+// A w x h 24-bit image: a colour ramp, so that it holds many distinct colours.
+TBitmap Ramp(int w, int h) {
+  TBitmap b(w, h, TPixelFormat::pf24bit);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      b.SetPixel(x, y, RGB(static_cast<uint8_t>(x * 255 / (w > 1 ? w - 1 : 1)),
+                           static_cast<uint8_t>(y * 255 / (h > 1 ? h - 1 : 1)),
+                           static_cast<uint8_t>((x * 7 + y * 13) & 0xFF)));
+  return b;
+}
+
+TBitmap Solid(int w, int h, TColor c) {
+  TBitmap b(w, h, TPixelFormat::pf24bit);
+  b.Fill(c);
+  return b;
+}
+
+std::string BmpBytes(const TBitmap& b) {
+  TMemoryStream s;
+  b.SaveToStream(s);
+  return Bytes(s);
+}
+
+std::string PngBytes(const TBitmap& b) {
+  PngImage png;
+  png.Assign(b);
+  TMemoryStream s;
+  png.SaveToStream(s);
+  return Bytes(s);
+}
+
+std::string JpegBytes(const TBitmap& b) {
+  TJPEGImage jpeg;
+  jpeg.Assign(b);
+  TMemoryStream s;
+  jpeg.SaveToStream(s);
+  return Bytes(s);
+}
+
+uint32_t Le(const std::string& d, size_t at, int n) {
+  uint32_t v = 0;
+  for (int i = n - 1; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(d.at(at + i));
+  return v;
+}
+
+// Width, height and bits per pixel from a BMP file's header.
+struct BmpShape {
+  int width, height, bits;
+};
+BmpShape ShapeOfBmp(const std::string& d) {
+  return {static_cast<int>(Le(d, 18, 4)), static_cast<int>(Le(d, 22, 4)),
+          static_cast<int>(Le(d, 28, 2))};
+}
+
+TBitmap LoadAsBitmap(const std::string& path) {
+  TPicture pic;
+  pic.LoadFromFile(path);
+  TBitmap b;
+  b.Assign(*pic.Graphic());
+  return b;
+}
+
+// What a GIF file carries: its frames, the looping extensions and each control extension's delay.
+struct GifSummary {
+  int frames = 0;
+  std::vector<int> loop_counts;
+  std::vector<int> delays;
+};
+GifSummary ReadGif(const std::string& d) {
+  GifSummary g;
+  size_t p = 13;
+  auto skip_table = [&](uint8_t packed) {
+    if (packed & 0x80) p += 3u << ((packed & 7) + 1);
+  };
+  auto skip_blocks = [&] {
+    while (d.at(p) != 0) p += 1 + static_cast<uint8_t>(d.at(p));
+    ++p;
+  };
+  skip_table(static_cast<uint8_t>(d.at(10)));
+  while (p < d.size()) {
+    uint8_t tag = static_cast<uint8_t>(d.at(p++));
+    if (tag == 0x3B) break;
+    if (tag == 0x21) {
+      uint8_t label = static_cast<uint8_t>(d.at(p++));
+      if (label == 0xF9) g.delays.push_back(static_cast<int>(Le(d, p + 2, 2)));
+      if (label == 0xFF && d.compare(p + 1, 11, "NETSCAPE2.0") == 0)
+        g.loop_counts.push_back(static_cast<int>(Le(d, p + 14, 2)));
+      skip_blocks();
+    } else if (tag == 0x2C) {
+      ++g.frames;
+      p += 8;
+      skip_table(static_cast<uint8_t>(d.at(p++)));
+      ++p;  // LZW code size
+      skip_blocks();
+    } else {
+      ADD_FAILURE() << "unexpected GIF block " << int(tag);
+      break;
+    }
+  }
+  return g;
+}
+
+// "Page    1 size: 4 x 3 pts" lines of pdfinfo, as "4x3" per page; empty when the tool is absent.
+std::vector<std::string> PdfPageSizes(const std::string& path) {
+  std::vector<std::string> sizes;
+  std::string cmd = "pdfinfo -f 1 -l 99 '" + path + "' 2>/dev/null";
+  FILE* f = popen(cmd.c_str(), "r");
+  if (!f) return sizes;
+  char line[256];
+  while (fgets(line, sizeof line, f)) {
+    int page = 0;
+    double w = 0, h = 0;
+    if (std::sscanf(line, "Page %d size: %lf x %lf", &page, &w, &h) == 3)
+      sizes.push_back(std::to_string(static_cast<int>(w + 0.5)) + "x" +
+                      std::to_string(static_cast<int>(h + 0.5)));
+  }
+  pclose(f);
+  return sizes;
+}
+
+void SetMtime(const std::string& path, int64_t sec) {
+  struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(sec), 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+class PipelineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterGraphicKinds();
+    settings.suffix_s = true;  // outputs never collide with their sources
+    settings.disposal = Disposal::kKeep;
+  }
+  BatchResult Run(std::vector<std::string> names) {
+    files.clear();
+    for (auto& n : names) files.push_back(dir.File(n));
+    Converter converter(settings, ui, platform);
+    return converter.FileDrop1FileDrop(static_cast<int>(files.size()), files);
+  }
+  std::string Done(const std::string& file) { return dir.File(file) + msg::kSavedDone; }
+
+  TempDir dir;
+  FakeUi ui;
+  TestPlatform platform;
+  ConversionSettings settings;
+  std::vector<std::string> files;
+};
+
+TEST_F(PipelineTest, ScaleFactorsTruncateEachSide) {
+  dir.Write("p.bmp", BmpBytes(Ramp(100, 60)));
+  settings.write_bmp = true;
+  settings.overwrite = true;
+  settings.no_dialogs = true;
+  struct Case {
+    const char* text;
+    bool smooth;
+    int w, h;
+  } cases[] = {{"2/3", false, 66, 40}, {"3/4", false, 75, 45}, {"1/3", false, 33, 20},
+               {"2/3", true, 66, 40},  {"3/4", true, 75, 45},  {"1/3", true, 33, 20},
+               {"1/1", false, 100, 60}, {"2×", false, 200, 120}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.text) + (c.smooth ? " smooth" : " plain"));
+    settings.scale_text = c.text;
+    settings.smooth_resize = c.smooth;
+    ASSERT_EQ(Run({"p.bmp"}), BatchResult::kCompleted);
+    BmpShape shape = ShapeOfBmp(dir.Read("ps.bmp"));
+    EXPECT_EQ(shape.width, c.w);
+    EXPECT_EQ(shape.height, c.h);
+  }
+}
+
+TEST_F(PipelineTest, ColourModesShapeTheBmpAndMag) {
+  dir.Write("w.bmp", BmpBytes(Solid(8, 4, kClWhite)));
+  dir.Write("r.bmp", BmpBytes(Ramp(40, 30)));
+  settings.write_bmp = true;
+  settings.write_mag = true;
+  settings.no_dialogs = true;
+
+  // Black and white: pure white becomes grey 252, in an 8-bit file with a grey palette.
+  settings.colour_mode = ColourMode::kBlackWhite;
+  ASSERT_EQ(Run({"w.bmp"}), BatchResult::kCompleted);
+  std::string bmp = dir.Read("ws.bmp");
+  EXPECT_EQ(ShapeOfBmp(bmp).bits, 8);
+  int colours = static_cast<int>(Le(bmp, 46, 4));
+  if (colours == 0) colours = 256;
+  size_t palette = 14 + Le(bmp, 14, 4);
+  for (int i = 0; i < colours; ++i) {
+    size_t at = palette + 4 * i;
+    EXPECT_EQ(bmp[at], bmp[at + 1]) << "palette entry " << i;
+    EXPECT_EQ(bmp[at + 1], bmp[at + 2]) << "palette entry " << i;
+  }
+  EXPECT_EQ(LoadAsBitmap(dir.File("ws.bmp")).Pixel(3, 2), RGB(252, 252, 252));
+
+  // Full colour: the MAG file is reduced to 256 colours, the BMP keeps 24 bits.
+  settings.colour_mode = ColourMode::kFull;
+  ASSERT_EQ(Run({"r.bmp"}), BatchResult::kCompleted);
+  EXPECT_EQ(ShapeOfBmp(dir.Read("rs.bmp")).bits, 24);
+  EXPECT_EQ(LoadAsBitmap(dir.File("rs.bmp")).Pixel(39, 0), Ramp(40, 30).Pixel(39, 0));
+  TBitmap mag = LoadAsBitmap(dir.File("rs.mag"));
+  EXPECT_EQ(mag.PixelFormat(), TPixelFormat::pf8bit);
+  EXPECT_EQ(mag.Width(), 40);
+  EXPECT_EQ(mag.Height(), 30);
+}
+
+TEST_F(PipelineTest, LoadedIconIsDrawnOnAWhiteStandardSquare) {
+  // A 16 x 16 icon whose bottom-left colour (blue) is the transparent key.
+  TBitmap art = Solid(16, 16, RGB(255, 0, 0));
+  art.SetPixel(0, 15, RGB(0, 0, 255));
+  IconBuilder().MakeAndSave(art, dir.File("i.ico"), 16);
+  settings.write_bmp = true;
+  settings.colour_mode = ColourMode::kFull;
+  settings.no_dialogs = true;
+  ASSERT_EQ(Run({"i.ico"}), BatchResult::kCompleted);
+  TBitmap out = LoadAsBitmap(dir.File("is.bmp"));
+  EXPECT_EQ(out.Width(), 32);
+  EXPECT_EQ(out.Height(), 32);
+  EXPECT_EQ(out.Pixel(1, 1), RGB(255, 0, 0));
+  EXPECT_EQ(out.Pixel(0, 15), kClWhite);  // the icon's transparent pixel
+  EXPECT_EQ(out.Pixel(20, 20), kClWhite);  // outside the icon
+}
+
+TEST_F(PipelineTest, MisnamedFilesAreRenamedAndConvertedByTheirContent) {
+  settings.write_bmp = true;
+  settings.colour_mode = ColourMode::kFull;
+  settings.no_dialogs = true;
+
+  // A PNG named a.jpg: renamed to a.png after OK and read as PNG.
+  dir.Write("a.jpg", PngBytes(Solid(3, 2, RGB(10, 200, 30))));
+  ASSERT_EQ(Run({"a.jpg"}), BatchResult::kCompleted);
+  ASSERT_EQ(ui.confirms.size(), 1u);
+  EXPECT_EQ(ui.confirms[0], "PNG形式のファイルと思われます。\n\r[" + dir.File("a.png") +
+                                "]\n\rに名前変更し、続行しますか？");
+  EXPECT_EQ(files[0], dir.File("a.png"));
+  EXPECT_FALSE(dir.Exists("a.jpg"));
+  EXPECT_TRUE(dir.Exists("a.png"));
+  EXPECT_EQ(LoadAsBitmap(dir.File("as.bmp")).Pixel(2, 1), RGB(10, 200, 30));
+
+  // JPEG data named .jpeg needs no prompt.
+  ui.confirms.clear();
+  dir.Write("b.jpeg", JpegBytes(Solid(8, 8, RGB(128, 128, 128))));
+  ASSERT_EQ(Run({"b.jpeg"}), BatchResult::kCompleted);
+  EXPECT_TRUE(ui.confirms.empty());
+  EXPECT_EQ(ShapeOfBmp(dir.Read("bs.bmp")).width, 8);
+
+  // JPEG data named .bmp is offered .jpg; declining stops with nothing written.
+  dir.Write("c.bmp", JpegBytes(Solid(8, 8, RGB(128, 128, 128))));
+  ui.answers = {false};
+  EXPECT_EQ(Run({"c.bmp"}), BatchResult::kStopped);
+  ASSERT_EQ(ui.confirms.size(), 1u);
+  EXPECT_EQ(ui.confirms[0], "JPG形式のファイルと思われます。\n\r[" + dir.File("c.jpg") +
+                                "]\n\rに名前変更し、続行しますか？");
+  EXPECT_TRUE(dir.Exists("c.bmp"));
+  EXPECT_FALSE(dir.Exists("cs.bmp"));
+}
+
+TEST_F(PipelineTest, BatchStopsAtTheFirstUnacceptedExtension) {
+  dir.Write("one.bmp", BmpBytes(Solid(2, 2, kClWhite)));
+  dir.Write("two.txt", "text");
+  dir.Write("three.bmp", BmpBytes(Solid(2, 2, kClWhite)));
+  settings.write_bmp = true;
+  EXPECT_EQ(Run({"one.bmp", "two.txt", "three.bmp"}), BatchResult::kStopped);
+  EXPECT_EQ(ui.confirms, std::vector<std::string>{msg::kConfirmBatch});
+  EXPECT_TRUE(dir.Exists("ones.bmp"));
+  EXPECT_FALSE(dir.Exists("threes.bmp"));
+  EXPECT_EQ(ui.infos, std::vector<std::string>{msg::kUnsupportedExtension});  // no completion
+  EXPECT_EQ(ui.status, msg::kUnsupportedExtension);
+  EXPECT_FALSE(ui.progress_visible);
+}
+
+TEST_F(PipelineTest, CompletionNamesTheLastTickedFormatWithItsSize) {
+  // 64 x 64 at 24 bits: 54 + 12288 bytes = 12 KB.
+  dir.Write("cat.bmp", BmpBytes(Ramp(64, 64)));
+  settings.write_bmp = true;
+  settings.colour_mode = ColourMode::kFull;
+  ASSERT_EQ(Run({"cat.bmp"}), BatchResult::kCompleted);
+  EXPECT_EQ(ui.infos, std::vector<std::string>{Done("cats.bmp")});
+  EXPECT_EQ(ui.status, Done("cats.bmp") + "12 KB");
+
+  // PNG declined, BMP written: the text still names the PNG, sized as the old file is.
+  dir.Write("cats.png", std::string(2500, 'x'));
+  ui = FakeUi();
+  ui.answers = {true, false};  // overwrite cats.bmp, keep cats.png
+  settings.write_png = true;
+  ASSERT_EQ(Run({"cat.bmp"}), BatchResult::kCompleted);
+  ASSERT_EQ(ui.confirms.size(), 2u);
+  EXPECT_EQ(ui.confirms[1], "File : " + dir.File("cats.") + "pngがすでにあるよ♪上書きする？");
+  EXPECT_EQ(dir.Read("cats.png"), std::string(2500, 'x'));
+  EXPECT_EQ(ui.infos, std::vector<std::string>{Done("cats.png")});
+  EXPECT_EQ(ui.status, Done("cats.png") + "2 KB");
+}
+
+TEST_F(PipelineTest, EveryOverwriteDeclinedLeavesNoTrace) {
+  for (const char* n : {"a.bmp", "b.bmp"}) dir.Write(n, BmpBytes(Solid(2, 2, kClWhite)));
+  for (const char* n : {"as.bmp", "as.png", "bs.bmp", "bs.png"}) dir.Write(n, "old");
+  settings.write_bmp = true;
+  settings.write_png = true;
+  ui.answers = {true};  // the batch confirmation
+  ui.default_answer = false;
+  EXPECT_EQ(Run({"a.bmp", "b.bmp"}), BatchResult::kCompleted);
+  EXPECT_EQ(ui.confirms.size(), 5u);
+  EXPECT_TRUE(ui.infos.empty());
+  EXPECT_TRUE(ui.progress_visible);
+  EXPECT_EQ(ui.status, "");
+  EXPECT_EQ(dir.Read("bs.png"), "old");
+}
+
+TEST_F(PipelineTest, PdfBatchFollowsTheOrderDialogAndReplacesWithoutAPrompt) {
+  dir.Write("a.bmp", BmpBytes(Solid(2, 1, kClWhite)));
+  dir.Write("b.bmp", BmpBytes(Solid(3, 2, kClWhite)));
+  dir.Write("c.bmp", BmpBytes(Solid(4, 3, kClWhite)));
+  dir.Write("as.pdf", "an old file");
+  settings.write_pdf = true;
+  settings.pdf_batch = true;
+  settings.pdf_order_dialog = true;
+  settings.no_dialogs = true;
+  ui.on_order = [](OrderDialogModel& m) { std::swap(m.rows.front(), m.rows.back()); };
+  ASSERT_EQ(Run({"a.bmp", "b.bmp", "c.bmp"}), BatchResult::kCompleted);
+  EXPECT_EQ(ui.order_captions, std::vector<std::string>{msg::kPdfOrderCaption});
+  EXPECT_TRUE(ui.confirms.empty());  // the batch file replaces as.pdf unasked
+  EXPECT_FALSE(dir.Exists("cs.pdf"));
+  EXPECT_EQ(ui.status.rfind(Done("as.pdf"), 0), 0u) << ui.status;
+  std::string pdf = dir.Read("as.pdf");
+  ASSERT_EQ(pdf.rfind("%PDF", 0), 0u);
+  std::vector<std::string> pages = PdfPageSizes(dir.File("as.pdf"));
+  if (pages.empty()) GTEST_SKIP() << "pdfinfo not available";
+  EXPECT_EQ(pages, (std::vector<std::string>{"4x3", "3x2", "2x1"}));
+}
+
+TEST_F(PipelineTest, StoppedPdfBatchWritesNoDocument) {
+  dir.Write("a.bmp", BmpBytes(Solid(2, 1, kClWhite)));
+  dir.Write("b.txt", "text");
+  settings.write_pdf = true;
+  settings.pdf_batch = true;
+  settings.no_dialogs = true;
+  EXPECT_EQ(Run({"a.bmp", "b.txt"}), BatchResult::kStopped);
+  EXPECT_FALSE(dir.Exists("as.pdf"));
+  EXPECT_FALSE(dir.Exists("bs.pdf"));
+
+  // The next batch begins a fresh document: only its own page is in it.
+  ASSERT_EQ(Run({"a.bmp"}), BatchResult::kCompleted);
+  std::vector<std::string> pages = PdfPageSizes(dir.File("as.pdf"));
+  if (pages.empty()) GTEST_SKIP() << "pdfinfo not available";
+  EXPECT_EQ(pages, std::vector<std::string>{"2x1"});
+}
+
+TEST_F(PipelineTest, SingleGifsFollowTheGifOrderDialogAndCarryLoopAndDelay) {
+  dir.Write("a.bmp", BmpBytes(Solid(2, 1, kClWhite)));
+  dir.Write("b.bmp", BmpBytes(Solid(3, 2, RGB(0, 0, 0))));
+  settings.write_gif = true;
+  settings.gif_anime = false;
+  settings.gif_order_dialog = true;
+  settings.delay_text = "25";
+  settings.no_dialogs = true;
+  ui.on_order = [](OrderDialogModel& m) { std::swap(m.rows.front(), m.rows.back()); };
+  ASSERT_EQ(Run({"a.bmp", "b.bmp"}), BatchResult::kCompleted);
+  EXPECT_EQ(ui.order_captions, std::vector<std::string>{msg::kGifOrderCaption});
+  EXPECT_EQ(files, (std::vector<std::string>{dir.File("b.bmp"), dir.File("a.bmp")}));
+  EXPECT_EQ(ui.status.rfind(Done("as.gif"), 0), 0u) << ui.status;  // processed last
+  for (const char* name : {"as.gif", "bs.gif"}) {
+    SCOPED_TRACE(name);
+    GifSummary gif = ReadGif(dir.Read(name));
+    EXPECT_EQ(gif.frames, 1);
+    EXPECT_EQ(gif.loop_counts, std::vector<int>{0});
+    EXPECT_EQ(gif.delays, std::vector<int>{25});
+  }
+}
+
+TEST_F(PipelineTest, AnimationIsWrittenAtTheEndUnderTheOverwriteRule) {
+  dir.Write("a.bmp", BmpBytes(Solid(2, 2, kClWhite)));
+  dir.Write("b.bmp", BmpBytes(Solid(2, 2, RGB(0, 0, 0))));
+  dir.Write("bs.gif", "old");
+  settings.write_gif = true;
+  settings.gif_anime = true;
+  settings.delay_text = "1,200";  // the edit shows thousands separators
+
+  ui.answers = {true, false};  // batch confirmation, then keep bs.gif
+  ASSERT_EQ(Run({"a.bmp", "b.bmp"}), BatchResult::kCompleted);
+  ASSERT_EQ(ui.confirms.size(), 2u);
+  EXPECT_EQ(ui.confirms[1], "File : " + dir.File("bs.") + "gifがすでにあるよ♪上書きする？");
+  EXPECT_EQ(dir.Read("bs.gif"), "old");
+  EXPECT_FALSE(dir.Exists("as.gif"));
+  EXPECT_TRUE(ui.infos.empty());
+  EXPECT_TRUE(ui.progress_visible);
+
+  ui = FakeUi();
+  ASSERT_EQ(Run({"a.bmp", "b.bmp"}), BatchResult::kCompleted);
+  GifSummary gif = ReadGif(dir.Read("bs.gif"));
+  EXPECT_EQ(gif.frames, 2);
+  EXPECT_EQ(gif.loop_counts, std::vector<int>{0});
+  EXPECT_EQ(gif.delays, (std::vector<int>{1200, 1200}));
+  EXPECT_EQ(ui.infos, std::vector<std::string>{Done("bs.gif")});
+  EXPECT_FALSE(dir.Exists("as.gif"));
+}
+
+// Fails until: with GIF animation on, the per-image GIF row does not count as ticked for the
+// last written extension, so each image's own last output (here its BMP) is previewed and
+// stamped with its source's date; the converter sets the extension to "gif" for every image
+// and so previews and stamps none of them.
+TEST_F(PipelineTest, DISABLED_AnimationLeavesEachImagesOwnLastOutputPreviewedAndStamped) {
+  dir.Write("a.bmp", BmpBytes(Solid(2, 2, kClWhite)));
+  dir.Write("b.bmp", BmpBytes(Solid(2, 2, RGB(0, 0, 0))));
+  SetMtime(dir.File("a.bmp"), 1000000000);
+  SetMtime(dir.File("b.bmp"), 1100000000);
+  settings.write_bmp = true;
+  settings.write_gif = true;
+  settings.gif_anime = true;
+  settings.keep_date = true;
+  settings.preview = true;
+  settings.no_dialogs = true;
+  ASSERT_EQ(Run({"a.bmp", "b.bmp"}), BatchResult::kCompleted);
+  EXPECT_EQ(platform.FindFile(dir.File("as.bmp"))->mtime_sec, 1000000000);
+  EXPECT_EQ(platform.FindFile(dir.File("bs.bmp"))->mtime_sec, 1100000000);
+  ASSERT_GE(platform.opened.size(), 2u);
+  EXPECT_EQ(platform.opened[0], dir.File("as.bmp"));
+  EXPECT_EQ(platform.opened[1], dir.File("bs.bmp"));
+  EXPECT_EQ(ui.status.rfind(Done("bs.gif"), 0), 0u) << ui.status;  // the end still names the GIF
+}
+
+}  // namespace
+}  // namespace pamirune
