@@ -233,6 +233,35 @@ TEST_F(PipelineTest, ColourModesShapeTheBmpAndMag) {
   EXPECT_EQ(mag.Height(), 30);
 }
 
+// The one level drives both codecs: JPEG quality 10 x level, PNG compression 9 - level (0 for
+// levels 9 and 10), seen in the JPEG's first quantization table and the zlib header's level.
+TEST_F(PipelineTest, LevelSetsJpegQualityAndPngCompression) {
+  dir.Write("q.bmp", BmpBytes(Ramp(16, 16)));
+  settings.write_jpg = true;
+  settings.write_png = true;
+  settings.overwrite = true;
+  settings.no_dialogs = true;
+  struct Case {
+    int level;
+    int first_quant;  // luminance DC step of the standard table at that quality
+    uint8_t zlib_flags;
+  } cases[] = {{10, 1, 0x01}, {9, 3, 0x01}, {5, 16, 0x5E}, {0, 255, 0xDA}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE("level " + std::to_string(c.level));
+    settings.level = c.level;
+    ASSERT_EQ(Run({"q.bmp"}), BatchResult::kCompleted);
+    std::string jpg = dir.Read("qs.jpg");
+    size_t dqt = jpg.find("\xFF\xDB");
+    ASSERT_NE(dqt, std::string::npos);
+    EXPECT_EQ(static_cast<uint8_t>(jpg.at(dqt + 5)), c.first_quant);
+    std::string png = dir.Read("qs.png");
+    size_t idat = png.find("IDAT");
+    ASSERT_NE(idat, std::string::npos);
+    EXPECT_EQ(static_cast<uint8_t>(png.at(idat + 4)), 0x78);
+    EXPECT_EQ(static_cast<uint8_t>(png.at(idat + 5)), c.zlib_flags);
+  }
+}
+
 TEST_F(PipelineTest, LoadedIconIsDrawnOnAWhiteStandardSquare) {
   // A 16 x 16 icon whose bottom-left colour (blue) is the transparent key.
   TBitmap art = Solid(16, 16, RGB(255, 0, 0));
@@ -394,6 +423,16 @@ TEST_F(PipelineTest, SingleGifsFollowTheGifOrderDialogAndCarryLoopAndDelay) {
     EXPECT_EQ(gif.loop_counts, std::vector<int>{0});
     EXPECT_EQ(gif.delays, std::vector<int>{25});
   }
+}
+
+TEST_F(PipelineTest, EmptyDelayBecomesThirty) {
+  dir.Write("a.bmp", BmpBytes(Solid(2, 1, kClWhite)));
+  settings.write_gif = true;
+  settings.delay_text = "";
+  settings.no_dialogs = true;
+  ASSERT_EQ(Run({"a.bmp"}), BatchResult::kCompleted);
+  EXPECT_EQ(settings.delay_text, "30");  // the edit is set, as the user sees it
+  EXPECT_EQ(ReadGif(dir.Read("as.gif")).delays, std::vector<int>{30});
 }
 
 TEST_F(PipelineTest, AnimationIsWrittenAtTheEndUnderTheOverwriteRule) {
