@@ -8,8 +8,12 @@ std::vector<std::string> LongPathArguments(Platform& platform,
                                            const std::vector<std::string>& arguments) {
   std::vector<std::string> files;
   files.reserve(arguments.size());
-  for (const auto& a : arguments)
-    files.push_back(a.empty() ? std::string() : platform.LongPathName(a));
+  for (const auto& a : arguments) {
+    // As with the shell, only a name that exists resolves.
+    std::string path = a.empty() ? std::string() : platform.LongPathName(a);
+    if (!path.empty() && !platform.FindFile(path)) path.clear();
+    files.push_back(path);
+  }
   return files;
 }
 

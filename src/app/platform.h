@@ -51,7 +51,7 @@ class Platform {
   virtual std::string ProgramDir() = 0;
   // Where clipboard files go when no output folder is used (with a trailing "/").
   virtual std::string DefaultOutputDir() = 0;
-  // Absolute, normalised form of a command-line argument; empty when it cannot be resolved.
+  // Absolute, normalised form of a path (it need not exist); empty when it cannot be formed.
   virtual std::string LongPathName(const std::string& path) = 0;
 
   // Send To: the desktop entry that offers the program for image files.

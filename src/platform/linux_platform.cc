@@ -158,9 +158,6 @@ std::string LinuxPlatform::LongPathName(const std::string& path) {
   if (ec) return "";
   std::string normal = abs.lexically_normal().string();
   while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
-  // Like the shell, only a name that exists resolves.
-  struct stat st;
-  if (::stat(normal.c_str(), &st) != 0) return "";
   return normal;
 }
 
