@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/messages.h"
 #include "gui/gui_texts.h"
@@ -47,7 +48,8 @@ FormatDialog::FormatDialog(QWidget* parent) : QDialog(parent) {
   column->addStretch();
   connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
 
-  setFixedSize(kClientWidth, kClientHeight);
+  // The designed size; a desktop font wider than the one it was laid out for widens it.
+  setFixedSize(std::max(kClientWidth, column->sizeHint().width()), kClientHeight);
 }
 
 bool FormatDialog::KeepRunning() const { return keep_running_->isChecked(); }

@@ -46,12 +46,14 @@ CheckState FromQt(Qt::CheckState state) {
   return CheckState::kUnchecked;
 }
 
-QWidget* NewBar(int height, QHBoxLayout** layout) {
+QWidget* NewBar(int height, int spacing, QHBoxLayout** layout) {
   auto* bar = new QWidget;
   bar->setFixedHeight(height);
+  // A narrow gap between a box and its caption, as the bars were laid out for.
+  bar->setStyleSheet(QStringLiteral("QCheckBox { spacing: 2px; }"));
   auto* row = new QHBoxLayout(bar);
-  row->setContentsMargins(3, 0, 2, 0);
-  row->setSpacing(2);
+  row->setContentsMargins(2, 0, 1, 0);
+  row->setSpacing(spacing);
   *layout = row;
   return bar;
 }
@@ -73,7 +75,7 @@ void OptionControls::Build() {
   QHBoxLayout* row = nullptr;
 
   // Format bar: the eight output formats, in the bar's order.
-  format_bar_ = NewBar(kFormatBarHeight, &row);
+  format_bar_ = NewBar(kFormatBarHeight, 6, &row);
   for (FormatBox box : kFormatBoxes) {
     auto* check = new QCheckBox(Text(FormatBoxCaption(box)));
     check->setObjectName(QStringLiteral("format_") + Text(FormatBoxCaption(box)));
@@ -87,7 +89,7 @@ void OptionControls::Build() {
   row->addStretch();
 
   // Option bar 1: colour mode, transparency, the two batch files and the frame delay.
-  bar1_ = NewBar(kOptionBarHeight, &row);
+  bar1_ = NewBar(kOptionBarHeight, 4, &row);
   colour_ = new QCheckBox;
   colour_->setObjectName(QStringLiteral("colour"));
   colour_->setTristate(true);
@@ -132,7 +134,7 @@ void OptionControls::Build() {
   });
 
   // Option bar 2: quality / compression level, icon size and what becomes of the source.
-  bar2_ = NewBar(kOptionBarHeight, &row);
+  bar2_ = NewBar(kOptionBarHeight, 2, &row);
   high_label_ = new QLabel(Text(gui_text::kHigh));
   track_ = new QSlider(Qt::Horizontal);
   track_->setObjectName(QStringLiteral("track_bar"));
@@ -141,17 +143,17 @@ void OptionControls::Build() {
   track_->setPageStep(1);
   track_->setTickInterval(1);
   track_->setTickPosition(QSlider::TicksBelow);
-  track_->setFixedWidth(62);
+  track_->setFixedWidth(52);
   fine_label_ = new QLabel(Text(gui_text::kFine));
   spin_ = new QSpinBox;
   spin_->setObjectName(QStringLiteral("spin_edit"));
   spin_->setRange(0, 10);
-  spin_->setFixedWidth(38);
+  spin_->setFixedWidth(34);
   level_label_ = new QLabel(Text(gui_text::kCompression));
   icon_size_ = new QComboBox;
   icon_size_->setObjectName(QStringLiteral("icon_size"));
   for (const char* entry : kIconSizeTexts) icon_size_->addItem(Text(entry));
-  icon_size_->setFixedWidth(48);
+  icon_size_->setFixedWidth(46);
   icon_size_label_ = new QLabel(Text(gui_text::kIconSize));
   disposal_ = new QCheckBox;
   disposal_->setObjectName(QStringLiteral("disposal"));
@@ -184,7 +186,7 @@ void OptionControls::Build() {
   });
 
   // Option bar 3: the scale factor.
-  bar3_ = NewBar(kOptionBarHeight, &row);
+  bar3_ = NewBar(kOptionBarHeight, 4, &row);
   scale_ = new QComboBox;
   scale_->setObjectName(QStringLiteral("scale"));
   for (const char* entry : kScaleTexts) scale_->addItem(Text(entry));

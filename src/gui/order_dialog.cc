@@ -131,8 +131,10 @@ void OrderDialog::Show() {
   }
   QHeaderView* header = grid_->horizontalHeader();
   header->setSortIndicatorShown(sorted_);
+  // Qt's header draws its glyph pointing down for Qt::AscendingOrder; the grid's glyph points
+  // up for an ascending sort and down for a descending one.
   if (sorted_)
-    header->setSortIndicator(sort_column_, ascending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
+    header->setSortIndicator(sort_column_, ascending_ ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void OrderDialog::Select(int row) {
@@ -147,6 +149,12 @@ void OrderDialog::Run(OrderDialogModel& model) {
   rows_ = model.rows;
   view_->setText(Text(gui_text::kShowFullPath));  // names only when shown
   Show();
+  // The size and date columns widen when the desktop's font needs more than their width.
+  for (int c = 1; c < 3; ++c) {
+    int width = grid_->columnWidth(c);
+    grid_->resizeColumnToContents(c);
+    if (grid_->columnWidth(c) < width) grid_->setColumnWidth(c, width);
+  }
   Select(0);
   resize(kWidth, kHeight);
   CentreOnScreen(this);
