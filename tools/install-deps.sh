@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev libgl-dev
   python3 python3-pil imagemagick pngcheck libpng-tools libtiff-tools giflib-tools gifsicle
   poppler-utils qpdf fonts-urw-base35
-  xvfb x11-apps fonts-ipafont-gothic
+  xvfb x11-apps xclip fonts-ipafont-gothic
 )
 missing=()
 for p in "${packages[@]}"; do

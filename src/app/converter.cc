@@ -4,6 +4,7 @@
 #include <ctime>
 #include <exception>
 
+#include "app/format_dialog_model.h"
 #include "app/messages.h"
 #include "app/settings_io.h"
 #include "formats/gif/gif.h"
@@ -98,12 +99,7 @@ void Converter::ShowInfo(const std::string& text) {
   if (!settings_.always_on_top) ui_.SetTopmost(false);
 }
 
-void Converter::ShowFormatDialog() {
-  FormatDialogModel model;
-  model.values = settings_;
-  ui_.ShowFormatDialog(model);
-  settings_ = model.values;
-}
+void Converter::ShowFormatDialog() { RunFormatDialog(settings_, *format_dialog_, ui_); }
 
 int Converter::ParseIconSize() const {
   try {
@@ -145,7 +141,10 @@ BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
   ui_.SetProgressMax(num);
 
   if (!settings_.AnyFormat()) {
-    if (!started_with_arguments_) ShowFormatDialog();
+    if (!started_with_arguments_)
+      ShowFormatDialog();
+    else
+      FillFormatDialog(settings_, *format_dialog_);
     if (!settings_.AnyFormat()) return BatchResult::kNothing;
     if (settings_.write_ico) icon_size = ParseIconSize();
   }

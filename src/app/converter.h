@@ -59,8 +59,12 @@ class Converter {
 
   // True on a start with command-line files: the format dialog is then not shown by the batch.
   void SetStartedWithArguments(bool value) { started_with_arguments_ = value; }
-  // Fills the format dialog from the settings and shows it; copies the values back.
+  // Fills the format dialog from the settings and shows it; closing copies the values back.
   void ShowFormatDialog();
+  // The program's format dialog, which lives as long as the program (its "変換後終了させない"
+  // box keeps its state). Without one the converter uses its own.
+  void SetFormatDialog(FormatDialogModel* dialog) { format_dialog_ = dialog ? dialog : &own_dialog_; }
+  FormatDialogModel& FormatDialog() { return *format_dialog_; }
 
   // Result of the last batch: the output base and the last written extension.
   const std::string& OutputBase() const { return output_base_; }
@@ -110,6 +114,8 @@ class Converter {
   std::array<uint8_t, kHeaderBytes> header_{};
   FileDate remembered_date_;
   PickerResult picker_;
+  FormatDialogModel own_dialog_;
+  FormatDialogModel* format_dialog_ = &own_dialog_;
   int clip_counter_ = 0;
   int picked_width_ = 0;  // size of the image the picker showed (0: not shown)
   int picked_height_ = 0;

@@ -1,0 +1,19 @@
+// The console front end's platform: the Linux services, with the clipboard's image read through
+// the display's clipboard tools (xclip on X11, wl-paste on Wayland) when a display is there.
+#pragma once
+
+#include "platform/linux_platform.h"
+
+namespace pamirune {
+
+class CliPlatform : public LinuxPlatform {
+ public:
+  bool ClipboardHasBitmap() override;
+  std::unique_ptr<TBitmap> ClipboardBitmap() override;
+
+ private:
+  // The image bytes on the clipboard (PNG or BMP), empty when there is none.
+  std::vector<uint8_t> ClipboardImageBytes(std::string* type);
+};
+
+}  // namespace pamirune
