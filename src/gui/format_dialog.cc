@@ -6,9 +6,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/messages.h"
+#include "app/format_dialog_model.h"
 #include "gui/gui_texts.h"
-#include "gui/message_boxes.h"
 #include "gui/option_controls.h"
 #include "gui/window_util.h"
 
@@ -20,11 +19,11 @@ constexpr int kClientHeight = 130;
 }  // namespace
 
 FormatDialog::FormatDialog(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QString::fromUtf8(gui_text::kFormatDialogCaption));
+  setWindowTitle(QString::fromUtf8(kFormatDialogCaption));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
   setModal(true);
-  controls_ = new OptionControls(values_, states_, RuleSet::kFormatDialog, this);
+  controls_ = new OptionControls(idle_.values, idle_.states, RuleSet::kFormatDialog, this);
 
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
@@ -36,7 +35,7 @@ FormatDialog::FormatDialog(QWidget* parent) : QDialog(parent) {
 
   auto* bottom = new QHBoxLayout;
   bottom->setContentsMargins(4, 0, 4, 2);
-  keep_running_ = new QCheckBox(QString::fromUtf8(gui_text::kKeepRunning));
+  keep_running_ = new QCheckBox(QString::fromUtf8(kKeepRunningCaption));
   keep_running_->setObjectName(QStringLiteral("keep_running"));
   ok_ = new QPushButton(QString::fromUtf8(gui_text::kOk));
   ok_->setObjectName(QStringLiteral("ok"));
@@ -47,22 +46,24 @@ FormatDialog::FormatDialog(QWidget* parent) : QDialog(parent) {
   column->addLayout(bottom);
   column->addStretch();
   connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+  connect(keep_running_, &QCheckBox::clicked, this,
+          [this](bool checked) { model_->keep_running = checked; });
 
   // The designed size; a desktop font wider than the one it was laid out for widens it.
   setFixedSize(std::max(kClientWidth, column->sizeHint().width()), kClientHeight);
 }
 
-bool FormatDialog::KeepRunning() const { return keep_running_->isChecked(); }
-
-void FormatDialog::Run(FormatDialogModel& model, ControlStates& window_states) {
-  CopyIntoFormatDialog(model.values, values_, states_);
-  ActivateFormatDialog(values_, states_);
-  controls_->Refresh();
+void FormatDialog::Run(FormatDialogModel& model) {
+  model_ = &model;
+  model.Activate();
+  controls_->Bind(model.values, model.states);
+  keep_running_->setChecked(model.keep_running);
   CentreOnScreen(this);
-  exec();  // OK, the title bar and Escape all close it the same way
-  CopyBackFromFormatDialog(values_, model.values, window_states);
-  model.keep_running = KeepRunning();
-  if (!model.values.AnyFormat()) ShowInformation(parentWidget(), QString::fromUtf8(msg::kNoFormat));
+  exec();
+  // Nothing shown now: the controls go back to a record of their own.
+  idle_ = model;
+  model_ = &idle_;
+  controls_->Bind(idle_.values, idle_.states);
 }
 
 }  // namespace pamirune

@@ -1,12 +1,12 @@
 // TForm2, the format dialog "形式指定": a copy of the window's format bar and option bars with
-// "変換後終了させない" and "OK". It is shown before a Send To start's batch and whenever a
-// conversion starts with no output format ticked.
+// "変換後終了させない" and "OK", shown over a FormatDialogModel. Filling the model from the
+// settings and copying it back when the dialog closes are the model's (app/format_dialog_model.h);
+// this view shows the model and lets the user edit it.
 #pragma once
 
 #include <QDialog>
 
 #include "app/dialog_models.h"
-#include "app/enabling_rules.h"
 
 class QCheckBox;
 class QPushButton;
@@ -21,21 +21,18 @@ class FormatDialog : public QDialog {
  public:
   explicit FormatDialog(QWidget* parent = nullptr);
 
-  // Shows the dialog modally over model.values: the values are copied in one by one (the
-  // dialog's rules running as they arrive) and, however the dialog is closed, copied back into
-  // model.values with the main window's rules updating window_states. A closing with no format
-  // ticked says so. model.keep_running receives "変換後終了させない", which keeps its state
-  // between showings.
-  void Run(FormatDialogModel& model, ControlStates& window_states);
+  // Shows the dialog modally over the model: its activation rules run, the controls edit
+  // model.values and model.states, the box edits model.keep_running. OK, the title bar and
+  // Escape all close it the same way.
+  void Run(FormatDialogModel& model);
 
-  bool KeepRunning() const;
   OptionControls* Controls() const { return controls_; }
   QCheckBox* KeepRunningBox() const { return keep_running_; }
   QPushButton* OkButton() const { return ok_; }
 
  private:
-  ConversionSettings values_;
-  ControlStates states_;
+  FormatDialogModel idle_;  // shown while no model is
+  FormatDialogModel* model_ = &idle_;
   OptionControls* controls_ = nullptr;
   QCheckBox* keep_running_ = nullptr;
   QPushButton* ok_ = nullptr;

@@ -30,7 +30,6 @@ inline constexpr char kMenuExit[] = "終了(&X)";
 inline constexpr char kMenuClipboard[] = "ｸﾘｯﾌﾟﾎﾞｰﾄﾞ(&C)";
 inline constexpr char kMenuFromClipboard[] = "クリップボードよりファイル作成(&E)";
 inline constexpr char kMenuOption[] = "ｵﾌﾟｼｮﾝ(&O)";
-inline constexpr char kMenuSendTo[] = "[送る]に登録(&S)";
 inline constexpr char kMenuFormatOnSend[] = "送る利用時に変換形式指定(&I)";
 inline constexpr char kMenuNoDialogs[] = "ダイアログを表示させない(&D)";
 inline constexpr char kMenuStay[] = "常駐する(&N)";
@@ -78,17 +77,12 @@ inline constexpr OpenFilter kOpenFilters[] = {
     {"TIF Format (*.tif)", "*.tif;*.tiff"},
 };
 
-// Format dialog.
-inline constexpr char kFormatDialogCaption[] = "形式指定";
-inline constexpr char kKeepRunning[] = "変換後終了させない";
 inline constexpr char kOk[] = "OK";
 
 // Output-order dialog.
 inline constexpr char kUp[] = "↑";
 inline constexpr char kDown[] = "↓";
 inline constexpr char kDelete[] = "DEL";
-inline constexpr char kShowFullPath[] = "ﾌﾙﾊﾟｽ表示";
-inline constexpr char kShowNamesOnly[] = "ﾊﾟｽ省略表示";
 
 // Transparent-colour picker.
 inline constexpr char kPickerCaption[] = "透過色指定";

@@ -104,11 +104,17 @@ MainWindow::MainWindow(Platform& platform, MainWindowOptions options, QWidget* p
     : QMainWindow(parent),
       platform_(platform),
       options_(std::move(options)),
-      ui_(std::make_unique<WindowUi>(*this)) {
+      ui_(std::make_unique<WindowUi>(*this)),
+      command_line_(options_.arguments),
+      send_to_(platform) {
   ini_path_ = options_.ini_path.empty() ? SettingsFilePath(platform_.ProgramPath())
                                         : options_.ini_path;
   converter_ = std::make_unique<Converter>(settings_, *ui_, platform_);
-  converter_->SetStartedWithArguments(!options_.arguments.empty());
+  converter_->SetStartedWithArguments(command_line_.HasArguments());
+  capture_ = std::make_unique<ClipboardCapture>(settings_, *ui_, platform_, format_model_,
+                                                [this] { converter_->ConvertClipboard(); });
+  capture_->SetStartedWithArguments(command_line_.HasArguments());
+  capture_->SetWindowStates(&states_);
 
   setWindowTitle(Text(gui_text::kAppTitle));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -180,6 +186,10 @@ MainWindow::MainWindow(Platform& platform, MainWindowOptions options, QWidget* p
   PlaceProgress();
 
   BuildTray();
+  // The watcher takes its place among the clipboard's viewers as the window is created; Qt's
+  // change signal is its notice.
+  watcher_ = std::make_unique<ClipboardWatcher>(clipboard_chain_);
+  watcher_->SetOnClipChange([this] { capture_->OnClipChange(); });
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
           &MainWindow::ClipboardChanged);
 }
@@ -219,9 +229,9 @@ void MainWindow::BuildMenus() {
 
   // The option menu, in its order; no separators.
   QMenu* option = menuBar()->addMenu(Text(gui_text::kMenuOption));
-  send_to_action_ = option->addAction(Text(gui_text::kMenuSendTo));
+  send_to_action_ = option->addAction(Text(kSendToMenuCaption));
   send_to_action_->setCheckable(true);
-  send_to_action_->setData(Text(gui_text::kMenuSendTo));
+  send_to_action_->setData(Text(kSendToMenuCaption));
   connect(send_to_action_, &QAction::triggered, this, &MainWindow::ToggleSendTo);
   AddToggle(option, gui_text::kMenuFormatOnSend, &ConversionSettings::format_dialog_on_send);
   AddToggle(option, gui_text::kMenuNoDialogs, &ConversionSettings::no_dialogs);
@@ -389,7 +399,8 @@ void MainWindow::Activated() {
   RestorePlacement();
   if (tray_) tray_->setIcon(windowIcon());
   if (QWidget* bmp = controls_->FormatCheck(FormatBox::kBmp)) bmp->setFocus();
-  if (platform_.SendToRegistered()) send_to_action_->setChecked(true);
+  send_to_.CheckRegistration();
+  send_to_action_->setChecked(send_to_.Checked());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -481,15 +492,40 @@ void MainWindow::DropFiles(const QStringList& files) {
 
 void MainWindow::RunBatch(std::vector<std::string> files) {
   if (busy_ || files.empty()) return;
+  RunBatchList(static_cast<int>(files.size()), files);
+  AfterConversion();
+}
+
+void MainWindow::RunBatchList(int num, std::vector<std::string>& files) {
+  if (busy_) return;
   busy_ = true;
+  capture_->BeginBusy();  // clipboard changes wait for the batch
   try {
-    converter_->FileDrop1FileDrop(static_cast<int>(files.size()), files);
+    converter_->FileDrop1FileDrop(num, files);
   } catch (const std::exception& e) {
     ui_->ShowError(e.what());
     ui_->SetDropCaption(msg::kDropHere);
   }
+  // What the clipboard asked for meanwhile runs now.
+  try {
+    capture_->EndBusy();
+  } catch (const std::exception& e) {
+    ui_->ShowError(e.what());
+  }
   busy_ = false;
-  AfterConversion();
+}
+
+template <class Work>
+void MainWindow::RunClipboard(Work work) {
+  const bool was_busy = busy_;
+  busy_ = true;  // no drop starts while clipboard work waits in a box
+  try {
+    work();
+  } catch (const std::exception& e) {
+    ui_->ShowError(e.what());
+  }
+  busy_ = was_busy;
+  if (!was_busy) AfterConversion();
 }
 
 void MainWindow::AfterConversion() {
@@ -497,60 +533,33 @@ void MainWindow::AfterConversion() {
   if (close_after_batch_) {
     close_after_batch_ = false;
     QTimer::singleShot(0, this, &QWidget::close);
-    return;
-  }
-  if (clipboard_pending_) {
-    clipboard_pending_ = false;
-    QTimer::singleShot(0, this, &MainWindow::ClipboardChanged);
   }
 }
 
 void MainWindow::CreateFileFromClipboard() {
-  if (busy_) return;
-  busy_ = true;
-  try {
-    if (!platform_.ClipboardHasBitmap()) {
-      if (!settings_.no_dialogs) {
-        SetTopmost(true);
-        ui_->ShowInfo(msg::kNoClipboardBitmap);
-        SetTopmost(settings_.always_on_top);
-      }
-      ui_->SetProgressVisible(false);
-      ui_->SetStatusText(msg::kNoClipboardBitmap);
-    } else if (settings_.AnyFormat()) {
-      converter_->ConvertClipboard();
-    } else if (!options_.arguments.empty()) {
-      // A start with files on the command line shows no dialog here and converts nothing.
-    } else {
-      converter_->ShowFormatDialog();
-      if (settings_.AnyFormat()) converter_->ConvertClipboard();
-    }
-  } catch (const std::exception& e) {
-    ui_->ShowError(e.what());
-  }
-  busy_ = false;
-  AfterConversion();
+  RunClipboard([this] { capture_->CreateFileFromClipboard(); });
 }
 
 void MainWindow::ClipboardChanged() {
-  if (busy_) {
-    clipboard_pending_ = true;  // one conversion never runs inside another
-    return;
-  }
-  if (settings_.watch_clipboard && platform_.ClipboardHasBitmap()) CreateFileFromClipboard();
+  // While a conversion runs the capture remembers the change and converts afterwards.
+  RunClipboard([this] { watcher_->DrawClipboard(); });
 }
 
 void MainWindow::RunCommandLine() {
-  if (command_line_done_) return;
-  command_line_done_ = true;
-  if (options_.arguments.empty()) return;
-  std::vector<std::string> files;
-  for (const std::string& argument : options_.arguments)
-    files.push_back(platform_.LongPathName(argument));
-  if (settings_.format_dialog_on_send || !settings_.AnyFormat()) converter_->ShowFormatDialog();
-  RefreshControls();
-  RunBatch(std::move(files));
-  if (!format_dialog_->KeepRunning()) Quit();
+  bool end = false;
+  try {
+    end = command_line_.Run(
+        settings_, format_model_, *ui_, platform_,
+        [this](int num, std::vector<std::string>& files) {
+          RefreshControls();
+          RunBatchList(num, files);
+        },
+        &states_);
+  } catch (const std::exception& e) {
+    ui_->ShowError(e.what());
+  }
+  AfterConversion();
+  if (end) Quit();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -616,13 +625,9 @@ void MainWindow::ToggleOutputDir() {
 }
 
 void MainWindow::ToggleSendTo() {
-  if (send_to_action_->isChecked()) {
-    platform_.RegisterSendTo();
-  } else {
-    platform_.UnregisterSendTo();
-  }
   // The mark shows whether the entry is there, also when it could not be made or removed.
-  send_to_action_->setChecked(platform_.SendToRegistered());
+  send_to_.Toggle();
+  send_to_action_->setChecked(send_to_.Checked());
 }
 
 QString MainWindow::HelpFile() const {
@@ -716,15 +721,18 @@ void WindowUi::SetDropCaption(const std::string& text) {
 }
 
 void WindowUi::Repaint() {
+  window_.RefreshControls();
   window_.repaint();
   // Let the window paint (no input is taken while a conversion runs).
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void WindowUi::ShowFormatDialog(FormatDialogModel& model) {
-  window_.format_dialog_->Run(model, window_.states_);
-  window_.settings_ = model.values;
-  window_.RefreshControls();
+  window_.format_dialog_->Run(model);
+  // Closing copies the dialog back into the settings, the window's rules running as the values
+  // arrive; the window's control states follow the same way (a second pass changes nothing).
+  ConversionSettings arriving = window_.settings_;
+  CopyBackFromFormatDialog(model.values, arriving, window_.states_);
 }
 
 void WindowUi::ShowOrderDialog(OrderDialogModel& model) { window_.order_dialog_->Run(model); }

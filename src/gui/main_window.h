@@ -11,8 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "app/clipboard_watcher.h"
+#include "app/command_line.h"
 #include "app/converter.h"
+#include "app/dialog_models.h"
 #include "app/enabling_rules.h"
+#include "app/send_to.h"
 #include "app/settings.h"
 
 class QAction;
@@ -59,6 +63,8 @@ class MainWindow : public QMainWindow {
   // The clipboard changed: converts it when watching is on (after the running conversion when
   // one runs).
   void ClipboardChanged();
+  // The format dialog's model: it lives as long as the program.
+  FormatDialogModel& FormatModel() { return format_model_; }
   // The command-line step: runs once per start, after the window was first shown.
   void RunCommandLine();
   // The title bar's close: hides the window to the tray when stay resident is on.
@@ -127,6 +133,10 @@ class MainWindow : public QMainWindow {
   void ShowHelp();
   void ShowAbout();
   void RunBatch(std::vector<std::string> files);
+  void RunBatchList(int num, std::vector<std::string>& files);
+  // Runs clipboard work, showing what it raises.
+  template <class Work>
+  void RunClipboard(Work work);
   void AfterConversion();
   void PlaceProgress();
   void RestorePlacement();
@@ -139,6 +149,12 @@ class MainWindow : public QMainWindow {
   ControlStates states_;
   std::unique_ptr<WindowUi> ui_;
   std::unique_ptr<Converter> converter_;
+  FormatDialogModel format_model_;
+  SoloClipboardChain clipboard_chain_;
+  std::unique_ptr<ClipboardCapture> capture_;
+  std::unique_ptr<ClipboardWatcher> watcher_;
+  CommandLineStep command_line_;
+  SendToItem send_to_;
   // The open dialog's initial folder: [File] Open as loaded, then the last folder chosen. The
   // record's last_open_dir holds only a folder chosen in this run.
   std::string open_initial_dir_;
@@ -157,9 +173,7 @@ class MainWindow : public QMainWindow {
   PickerDialog* picker_ = nullptr;
 
   bool topmost_ = false;
-  bool busy_ = false;               // a conversion runs: no second one starts inside it
-  bool clipboard_pending_ = false;  // the clipboard changed while a conversion ran
-  bool command_line_done_ = false;
+  bool busy_ = false;  // a conversion runs: no second one starts inside it
   bool shown_once_ = false;
   bool quitting_ = false;
   bool closed_ = false;

@@ -66,8 +66,14 @@ void SelectText(QComboBox* list, const std::string& text) {
 
 OptionControls::OptionControls(ConversionSettings& settings, ControlStates& states, RuleSet rules,
                                QObject* parent)
-    : QObject(parent), settings_(settings), states_(states), rules_(rules) {
+    : QObject(parent), settings_(&settings), states_(&states), rules_(rules) {
   Build();
+  Refresh();
+}
+
+void OptionControls::Bind(ConversionSettings& settings, ControlStates& states) {
+  settings_ = &settings;
+  states_ = &states;
   Refresh();
 }
 
@@ -82,7 +88,7 @@ void OptionControls::Build() {
     format_[static_cast<int>(box)] = check;
     row->addWidget(check);
     connect(check, &QCheckBox::clicked, this, [this, box](bool checked) {
-      OnFormatToggled(settings_, states_, box, checked);
+      OnFormatToggled(*settings_, *states_, box, checked);
       Edited();
     });
   }
@@ -112,24 +118,24 @@ void OptionControls::Build() {
     row->addWidget(w);
   row->addStretch();
   connect(colour_, &QCheckBox::clicked, this, [this] {
-    settings_.colour_mode = ColourModeOf(FromQt(colour_->checkState()));
+    settings_->colour_mode = ColourModeOf(FromQt(colour_->checkState()));
     Edited();
   });
   connect(transparency_, &QCheckBox::clicked, this, [this](bool checked) {
-    settings_.transparency = checked;
+    settings_->transparency = checked;
     Edited();
   });
   connect(pdf_batch_, &QCheckBox::clicked, this, [this](bool checked) {
-    settings_.pdf_batch = checked;
+    settings_->pdf_batch = checked;
     Edited();
   });
   connect(gif_anime_, &QCheckBox::clicked, this, [this](bool checked) {
-    OnGifAnimeToggled(settings_, states_, checked, rules_);
+    OnGifAnimeToggled(*settings_, *states_, checked, rules_);
     Edited();
   });
   connect(delay_, &TNValEdit::ValueEdited, this, [this](double value) {
     // The record keeps the text as the edit shows it (an empty field for 0).
-    settings_.delay_text = FormatDelayText(static_cast<int>(std::trunc(value)));
+    settings_->delay_text = FormatDelayText(static_cast<int>(std::trunc(value)));
     emit Changed();  // the edit shows its own typing: no refresh under the caret
   });
 
@@ -167,21 +173,21 @@ void OptionControls::Build() {
   row->addStretch();
   connect(track_, &QSlider::valueChanged, this, [this](int value) {
     if (refreshing_) return;
-    OnLevelChanged(settings_, value);
+    OnLevelChanged(*settings_, value);
     Edited();
   });
   connect(spin_, &QSpinBox::valueChanged, this, [this](int value) {
     if (refreshing_) return;
-    OnLevelChanged(settings_, value);
+    OnLevelChanged(*settings_, value);
     Edited();
   });
   connect(icon_size_, &QComboBox::currentIndexChanged, this, [this] {
     if (refreshing_) return;
-    settings_.icon_size_text = icon_size_->currentText().toStdString();
+    settings_->icon_size_text = icon_size_->currentText().toStdString();
     Edited();
   });
   connect(disposal_, &QCheckBox::clicked, this, [this] {
-    settings_.disposal = DisposalOf(FromQt(disposal_->checkState()));
+    settings_->disposal = DisposalOf(FromQt(disposal_->checkState()));
     Edited();
   });
 
@@ -197,7 +203,7 @@ void OptionControls::Build() {
   row->addStretch();
   connect(scale_, &QComboBox::currentIndexChanged, this, [this] {
     if (refreshing_) return;
-    settings_.scale_text = scale_->currentText().toStdString();
+    settings_->scale_text = scale_->currentText().toStdString();
     Edited();
   });
 }
@@ -211,43 +217,43 @@ void OptionControls::Refresh() {
   refreshing_ = true;
   for (FormatBox box : kFormatBoxes) {
     QSignalBlocker block(FormatCheck(box));
-    FormatCheck(box)->setChecked(FormatBoxTicked(settings_, box));
+    FormatCheck(box)->setChecked(FormatBoxTicked(*settings_, box));
   }
   {
     QSignalBlocker block(colour_);
-    colour_->setCheckState(ToQt(ColourBoxState(settings_.colour_mode)));
-    colour_->setText(Text(ColourBoxCaption(settings_.colour_mode)));
+    colour_->setCheckState(ToQt(ColourBoxState(settings_->colour_mode)));
+    colour_->setText(Text(ColourBoxCaption(settings_->colour_mode)));
   }
   {
     QSignalBlocker block(disposal_);
-    disposal_->setCheckState(ToQt(DisposalBoxState(settings_.disposal)));
-    disposal_->setText(Text(DisposalBoxCaption(settings_.disposal)));
+    disposal_->setCheckState(ToQt(DisposalBoxState(settings_->disposal)));
+    disposal_->setText(Text(DisposalBoxCaption(settings_->disposal)));
   }
-  transparency_->setChecked(settings_.transparency);
-  transparency_->setEnabled(states_.transparency);
-  pdf_batch_->setChecked(settings_.pdf_batch);
-  pdf_batch_->setEnabled(states_.pdf_batch);
-  gif_anime_->setChecked(settings_.gif_anime);
-  gif_anime_->setEnabled(states_.gif_anime);
+  transparency_->setChecked(settings_->transparency);
+  transparency_->setEnabled(states_->transparency);
+  pdf_batch_->setChecked(settings_->pdf_batch);
+  pdf_batch_->setEnabled(states_->pdf_batch);
+  gif_anime_->setChecked(settings_->gif_anime);
+  gif_anime_->setEnabled(states_->gif_anime);
 
   double delay = 0;
-  if (!TNValEdit::ParseText(QString::fromStdString(settings_.delay_text), &delay)) delay = 0;
+  if (!TNValEdit::ParseText(QString::fromStdString(settings_->delay_text), &delay)) delay = 0;
   if (delay_->Value() != delay || delay_->text() != TNValEdit::FormatValue(delay))
     delay_->SetValue(delay);
-  delay_->setEnabled(states_.delay);
-  delay_label_->setEnabled(states_.delay);
+  delay_->setEnabled(states_->delay);
+  delay_label_->setEnabled(states_->delay);
 
-  track_->setValue(settings_.level);
-  spin_->setValue(settings_.level);
+  track_->setValue(settings_->level);
+  spin_->setValue(settings_->level);
   for (QWidget* w : {static_cast<QWidget*>(high_label_), static_cast<QWidget*>(track_),
                      static_cast<QWidget*>(fine_label_), static_cast<QWidget*>(spin_),
                      static_cast<QWidget*>(level_label_)})
-    w->setEnabled(states_.level);
+    w->setEnabled(states_->level);
 
-  SelectText(icon_size_, settings_.icon_size_text);
-  icon_size_->setEnabled(states_.icon_size);
-  icon_size_label_->setEnabled(states_.icon_size);
-  SelectText(scale_, settings_.scale_text);
+  SelectText(icon_size_, settings_->icon_size_text);
+  icon_size_->setEnabled(states_->icon_size);
+  icon_size_label_->setEnabled(states_->icon_size);
+  SelectText(scale_, settings_->scale_text);
   refreshing_ = false;
 }
 

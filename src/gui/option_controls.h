@@ -32,6 +32,10 @@ class OptionControls : public QObject {
   OptionControls(ConversionSettings& settings, ControlStates& states, RuleSet rules,
                  QObject* parent = nullptr);
 
+  // Shows and edits another record from now on (the format dialog shows each model it is
+  // given).
+  void Bind(ConversionSettings& settings, ControlStates& states);
+
   // The four bars (owned by whoever places them): the format bar and option bars 1 to 3.
   QWidget* FormatBar() const { return format_bar_; }
   QWidget* Bar1() const { return bar1_; }
@@ -62,8 +66,8 @@ class OptionControls : public QObject {
   void Build();
   void Edited();
 
-  ConversionSettings& settings_;
-  ControlStates& states_;
+  ConversionSettings* settings_;
+  ControlStates* states_;
   RuleSet rules_;
   bool refreshing_ = false;
 

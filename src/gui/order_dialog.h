@@ -1,13 +1,13 @@
 // TForm5, the output-order dialog: the files of a PDF batch or a GIF animation in a grid
 // (name, size, date) that the user sorts by a header click, reorders with "↑" and "↓" and
-// thins out with "DEL". Whatever rows it holds when it closes are the batch's order.
+// thins out with "DEL". The behaviour is OrderDialogLogic's (app/order_dialog_model.h); this
+// view paints its grid and hands it the user's clicks.
 #pragma once
 
 #include <QDialog>
-#include <string>
-#include <vector>
 
 #include "app/dialog_models.h"
+#include "app/order_dialog_model.h"
 
 class QPushButton;
 class QTableWidget;
@@ -20,44 +20,31 @@ class OrderDialog : public QDialog {
  public:
   explicit OrderDialog(QWidget* parent = nullptr);
 
-  // Shows the rows modally and leaves the rows the dialog holds at its closing in model.rows,
-  // with full paths, top to bottom. The sort column and direction are kept between showings.
+  // Shows the rows modally; however the dialog is closed, model.rows receives the rows it
+  // holds, with full paths, top to bottom. The sort column and direction are kept between
+  // showings.
   void Run(OrderDialogModel& model);
 
-  // The dialog's actions (the buttons and a header click).
-  void MoveUp();
-  void MoveDown();
-  void DeleteRow();
-  void ToggleFullPath();
-  void SortByColumn(int column);
-
-  const std::vector<OrderRow>& Rows() const { return rows_; }
+  const OrderDialogLogic& Logic() const { return logic_; }
   QTableWidget* Grid() const { return grid_; }
   QPushButton* ViewButton() const { return view_; }
-  bool Ascending() const { return ascending_; }
-  bool Sorted() const { return sorted_; }
-  int SortColumn() const { return sort_column_; }
 
-  // The grid's sort key of a cell text: "a".."z" as upper case, other bytes unchanged; keys
-  // compare byte by byte as unsigned values.
-  static std::string SortKey(const std::string& text);
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Runs a button's action on the row selected in the grid, then shows the result.
+  template <class Action>
+  void Act(Action action);
   void Show();
-  void Select(int row);
-  bool NamesOnly() const;
 
-  std::vector<OrderRow> rows_;  // the path list: full paths in their current order
+  OrderDialogLogic logic_;
   QTableWidget* grid_ = nullptr;
   QPushButton* ok_ = nullptr;
   QPushButton* up_ = nullptr;
   QPushButton* down_ = nullptr;
   QPushButton* delete_ = nullptr;
   QPushButton* view_ = nullptr;
-  // Sorting, kept between showings: each header click flips the direction.
-  int sort_column_ = 0;
-  bool sorted_ = false;
-  bool ascending_ = true;
 };
 
 }  // namespace pamirune

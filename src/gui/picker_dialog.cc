@@ -76,28 +76,20 @@ PickerDialog::PickerDialog(QWidget* parent) : QDialog(parent) {
 }
 
 void PickerDialog::ShowColour() {
+  const TColor colour = model_.Colour();
   QPalette palette = bar_->palette();
-  if (picked_) {
-    palette.setColor(QPalette::Window, QColor(GetRValue(color_), GetGValue(color_),
-                                              GetBValue(color_)));
-    // Captions stay readable on any colour.
-    int grey = (GetRValue(color_) * 299 + GetGValue(color_) * 587 + GetBValue(color_) * 114) / 1000;
-    palette.setColor(QPalette::WindowText, grey < 128 ? Qt::white : Qt::black);
-  } else {
-    palette = QPalette();  // the system's button face until the first pick
-  }
+  palette.setColor(QPalette::Window,
+                   QColor(GetRValue(colour), GetGValue(colour), GetBValue(colour)));
+  // Captions stay readable on any colour.
+  int grey = (GetRValue(colour) * 299 + GetGValue(colour) * 587 + GetBValue(colour) * 114) / 1000;
+  palette.setColor(QPalette::WindowText, grey < 128 ? Qt::white : Qt::black);
   bar_->setPalette(palette);
+  x_value_->setText(QString::fromStdString(model_.XText()));
+  y_value_->setText(QString::fromStdString(model_.YText()));
 }
 
 void PickerDialog::Pick(int x, int y) {
-  if (!image_ || x < 0 || y < 0 || x >= image_->Width() || y >= image_->Height()) return;
-  color_ = image_->Pixel(x, y);
-  picked_ = true;
-  x_ = x;
-  y_ = y;
-  x_value_->setText(QString::number(x));
-  y_value_->setText(QString::number(y));
-  ShowColour();
+  if (model_.MousePress(x, y)) ShowColour();
 }
 
 bool PickerDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -111,22 +103,21 @@ bool PickerDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void PickerDialog::Run(const TBitmap& image, PickerResult& result) {
-  image_ = &image;
   if (parentWidget()) setWindowIcon(parentWidget()->window()->windowIcon());
-  x_ = 0;
-  y_ = 0;
-  x_value_->setText(QStringLiteral("0"));
-  y_value_->setText(QStringLiteral("0"));
+  // Until the first pick the bar has the desktop's button face.
+  QColor face = QPalette().color(QPalette::Button);
+  model_.SetDefaultColour(RGB(static_cast<uint8_t>(face.red()), static_cast<uint8_t>(face.green()),
+                              static_cast<uint8_t>(face.blue())));
+  model_.Activate(image);
   QImage shown = QImageFromBitmap(image);
   image_label_->setPixmap(QPixmap::fromImage(shown));
   image_label_->resize(shown.size());
   ShowColour();
   exec();  // OK and the title bar close it the same way
-  if (!picked_ && !image.Empty()) color_ = image.Pixel(0, 0);
-  result.color = color_;
-  result.x = x_;
-  result.y = y_;
-  image_ = nullptr;
+  result = model_.Close();
+  // Closed without a pick: the top-left pixel's colour, as the GIF frame takes the index at the
+  // point (0, 0), rather than the colour of the bar's face.
+  if (!result.picked && !image.Empty()) result.color = image.Pixel(0, 0);
   image_label_->clear();
 }
 

@@ -9,6 +9,7 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "app/format_dialog_model.h"
 #include "app/messages.h"
 #include "gui/format_dialog.h"
 #include "gui/gui_test_support.h"
@@ -16,11 +17,11 @@
 #include "gui/option_controls.h"
 #include "gui/order_dialog.h"
 #include "gui/picker_dialog.h"
+#include "support/fake_ui.h"
 
 namespace pamirune {
 namespace {
 
-using testing::MessageRecorder;
 using testing::WhenModal;
 
 OrderDialogModel ThreeFiles() {
@@ -138,14 +139,14 @@ TEST(OrderDialogTest, HeaderClicksSortByTextFirstDescendingThenAscending) {
     QHeaderView* header = dialog.Grid()->horizontalHeader();
     EXPECT_FALSE(header->isSortIndicatorShown());
     ClickHeader(dialog, 1);  // the size column, compared as text
-    EXPECT_FALSE(dialog.Ascending());
+    EXPECT_FALSE(dialog.Logic().Grid().Ascending());
     EXPECT_TRUE(header->isSortIndicatorShown());
     EXPECT_EQ(header->sortIndicatorSection(), 1);
     EXPECT_EQ(Cell(dialog, 0, 1), "900 Byte");
     EXPECT_EQ(Cell(dialog, 1, 1), "1000 Byte");
     EXPECT_EQ(Cell(dialog, 2, 1), "");
     ClickHeader(dialog, 1);
-    EXPECT_TRUE(dialog.Ascending());
+    EXPECT_TRUE(dialog.Logic().Grid().Ascending());
     // "9" is greater than "1": 900 bytes sort after 1000 bytes.
     EXPECT_EQ(Cell(dialog, 0, 1), "");
     EXPECT_EQ(Cell(dialog, 1, 1), "1000 Byte");
@@ -174,18 +175,16 @@ TEST(OrderDialogTest, SortingByNameOrdersByFullPathAndShowsNamesAgain) {
   // The grid keeps its direction between showings: the next click flips it again.
   WhenModal([&](QWidget*) {
     ClickHeader(dialog, 0);
-    EXPECT_FALSE(dialog.Ascending());
+    EXPECT_FALSE(dialog.Logic().Grid().Ascending());
     EXPECT_EQ(Cell(dialog, 0, 0), "c.png");
     dialog.accept();
   });
   dialog.Run(model);
 }
 
-TEST(OrderDialogTest, SortKeyUpperCasesAsciiOnlyAndComparesBytes) {
-  EXPECT_EQ(OrderDialog::SortKey("abz-é"), "ABZ-é");
+TEST(OrderDialogTest, NonAsciiBytesSortAfterAsciiAndAPrefixFirst) {
   OrderDialog dialog;
   OrderDialogModel model;
-  // Bytes above 0x7F sort after ASCII; a prefix sorts first.
   model.rows = {{"/p/é.png", "", ""}, {"/p/ab", "", ""}, {"/p/a", "", ""}};
   WhenModal([&](QWidget*) {
     ClickHeader(dialog, 0);
@@ -194,6 +193,25 @@ TEST(OrderDialogTest, SortKeyUpperCasesAsciiOnlyAndComparesBytes) {
   });
   dialog.Run(model);
   EXPECT_EQ(Paths(model), (std::vector<std::string>{"/p/a", "/p/ab", "/p/é.png"}));
+}
+
+TEST(OrderDialogTest, ClickingACellShowsFullPathsOnlyWhileTheButtonIsDown) {
+  OrderDialog dialog;
+  OrderDialogModel model = ThreeFiles();
+  WhenModal([&](QWidget*) {
+    QWidget* cells = dialog.Grid()->viewport();
+    QRect second = dialog.Grid()->visualRect(dialog.Grid()->model()->index(1, 1));
+    QTest::mousePress(cells, Qt::LeftButton, {}, second.center());
+    EXPECT_EQ(Cell(dialog, 0, 0), "/pics/one.png");
+    QTest::mouseRelease(cells, Qt::LeftButton, {}, second.center());
+    EXPECT_EQ(Cell(dialog, 0, 0), "one.png");
+    EXPECT_EQ(dialog.Grid()->currentRow(), 1);
+    QTest::mouseClick(Button(&dialog, "up"), Qt::LeftButton);  // the clicked row moves
+    EXPECT_EQ(Cell(dialog, 0, 0), "two.png");
+    dialog.accept();
+  });
+  dialog.Run(model);
+  EXPECT_EQ(model.rows[0].path, "/pics/b/two.png");
 }
 
 // --- Picker -----------------------------------------------------------------------------------
@@ -254,22 +272,23 @@ TEST(PickerDialogTest, WithoutAnyPickTheTopLeftColourIsTaken) {
 
 // --- Format dialog ----------------------------------------------------------------------------
 
-TEST(FormatDialogTest, ShowsTheSettingsAndCopiesTheChoiceBack) {
-  MessageRecorder messages;
+TEST(FormatDialogTest, EditsTheModelUnderTheDialogsRules) {
   FormatDialog dialog;
   EXPECT_EQ(dialog.windowTitle().toStdString(), "形式指定");
   EXPECT_EQ(dialog.size(), QSize(347, 130));
   FormatDialogModel model;
-  model.values.write_gif = true;
-  model.values.gif_anime = true;
-  model.values.transparency = true;
-  model.values.delay_text = "45";
-  ControlStates window_states = ComputeEnabling(model.values);
+  ConversionSettings settings;
+  settings.write_gif = true;
+  settings.gif_anime = true;
+  settings.transparency = true;
+  settings.delay_text = "45";
+  FillFormatDialog(settings, model);
   WhenModal([&](QWidget*) {
     OptionControls* c = dialog.Controls();
     EXPECT_TRUE(c->FormatCheck(FormatBox::kGif)->isChecked());
     EXPECT_TRUE(c->TransparencyBox()->isEnabled());  // gif alone keeps it
     EXPECT_EQ(c->DelayEdit()->text().toStdString(), "45");
+    EXPECT_FALSE(c->PdfBatchBox()->isEnabled());
     QTest::mouseClick(c->FormatCheck(FormatBox::kPdf), Qt::LeftButton);
     EXPECT_TRUE(c->PdfBatchBox()->isChecked());
     QTest::mouseClick(c->FormatCheck(FormatBox::kGif), Qt::LeftButton);
@@ -277,40 +296,56 @@ TEST(FormatDialogTest, ShowsTheSettingsAndCopiesTheChoiceBack) {
     EXPECT_FALSE(c->TransparencyBox()->isChecked());
     QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
   });
-  dialog.Run(model, window_states);
+  dialog.Run(model);
   EXPECT_TRUE(model.values.write_pdf);
   EXPECT_TRUE(model.values.pdf_batch);
   EXPECT_FALSE(model.values.write_gif);
   EXPECT_FALSE(model.values.gif_anime);
   EXPECT_FALSE(model.values.transparency);
-  EXPECT_EQ(window_states, ComputeEnabling(model.values));
+  EXPECT_EQ(model.states, ComputeEnabling(model.values));
   EXPECT_FALSE(model.keep_running);
-  EXPECT_TRUE(messages.boxes.empty());
+}
+
+TEST(FormatDialogTest, ActivationAppliesTheRulesToAModelNotYetActivated) {
+  FormatDialog dialog;
+  FormatDialogModel model;  // the enabled states as constructed: everything on
+  model.values.write_png = true;
+  model.values.pdf_batch = true;
+  WhenModal([&](QWidget*) {
+    EXPECT_FALSE(dialog.Controls()->PdfBatchBox()->isEnabled());
+    EXPECT_TRUE(dialog.Controls()->PdfBatchBox()->isChecked());  // its tick stays
+    EXPECT_FALSE(dialog.Controls()->GifAnimeBox()->isEnabled());
+    dialog.accept();
+  });
+  dialog.Run(model);
 }
 
 TEST(FormatDialogTest, ClosingWithoutAFormatSaysSoAndKeepRunningStays) {
-  MessageRecorder messages;
+  testing::FakeUi ui;
   FormatDialog dialog;
-  FormatDialogModel model;
-  ControlStates states;
+  ui.on_format = [&](FormatDialogModel& m) { dialog.Run(m); };
+  FormatDialogModel model;  // lives as long as the program
+  ConversionSettings settings;
+  ControlStates states = ComputeEnabling(settings);
   WhenModal([&](QWidget*) {
     QTest::mouseClick(dialog.KeepRunningBox(), Qt::LeftButton);
     dialog.reject();  // the title bar closes it like OK
   });
-  dialog.Run(model, states);
+  EXPECT_FALSE(RunFormatDialog(settings, model, ui, &states));
   EXPECT_TRUE(model.keep_running);
-  ASSERT_EQ(messages.Texts(MessageKind::kInformation).size(), 1u);
-  EXPECT_EQ(messages.Texts(MessageKind::kInformation)[0], msg::kNoFormat);
-  // "変換後終了させない" keeps its state for the life of the program.
-  FormatDialogModel again;
-  again.values.write_bmp = true;
+  ASSERT_EQ(ui.infos.size(), 1u);
+  EXPECT_EQ(ui.infos[0], msg::kNoFormat);
+  // "変換後終了させない" keeps its state for the next showing; a ticked format comes back.
   WhenModal([&](QWidget*) {
     EXPECT_TRUE(dialog.KeepRunningBox()->isChecked());
+    QTest::mouseClick(dialog.Controls()->FormatCheck(FormatBox::kIco), Qt::LeftButton);
     dialog.accept();
   });
-  dialog.Run(again, states);
-  EXPECT_TRUE(again.keep_running);
-  EXPECT_EQ(messages.boxes.size(), 1u);
+  EXPECT_TRUE(RunFormatDialog(settings, model, ui, &states));
+  EXPECT_TRUE(settings.write_ico);
+  EXPECT_TRUE(states.icon_size);
+  EXPECT_TRUE(states.transparency);
+  EXPECT_EQ(ui.infos.size(), 1u);
 }
 
 }  // namespace

@@ -391,7 +391,7 @@ TEST_F(MainWindowTest, ChosenOutputFolderIsCheckedAndShownInTheCaption) {
 
 TEST_F(MainWindowTest, SendToMarkShowsWhetherTheEntryExists) {
   Make("[Format]\nbmp=1\n");
-  QAction* item = window->Action(gui_text::kMenuSendTo);
+  QAction* item = window->Action(kSendToMenuCaption);
   item->trigger();
   EXPECT_TRUE(platform.send_to);
   EXPECT_TRUE(item->isChecked());
