@@ -111,6 +111,7 @@ MainWindow::MainWindow(Platform& platform, MainWindowOptions options, QWidget* p
                                         : options_.ini_path;
   converter_ = std::make_unique<Converter>(settings_, *ui_, platform_);
   converter_->SetStartedWithArguments(command_line_.HasArguments());
+  converter_->SetFormatDialog(&format_model_);  // one format dialog for the whole program
   capture_ = std::make_unique<ClipboardCapture>(settings_, *ui_, platform_, format_model_,
                                                 [this] { converter_->ConvertClipboard(); });
   capture_->SetStartedWithArguments(command_line_.HasArguments());

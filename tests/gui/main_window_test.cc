@@ -285,9 +285,26 @@ TEST_F(MainWindowTest, DropWithoutAFormatShowsTheFormatDialog) {
   Drop({a});
   ASSERT_TRUE(WaitFor([&] { return dir.Exists("a.png"); }));
   EXPECT_TRUE(shown);
-  // The choice made in the dialog is the window's now.
+  // The choice made in the dialog is the window's now, with the rules it brings.
   EXPECT_TRUE(Box(FormatBox::kPng)->isChecked());
   EXPECT_TRUE(window->Settings().write_png);
+  EXPECT_TRUE(Controls()->TransparencyBox()->isEnabled());
+  EXPECT_TRUE(Controls()->TrackBar()->isEnabled());
+}
+
+TEST_F(MainWindowTest, FormatDialogClosedWithoutAFormatConvertsNothing) {
+  Make("[Format]\nbmp=0\n");
+  Show();
+  std::string a = WriteBmp("a.bmp");
+  WhenModal([&](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+  Drop({a});
+  ASSERT_TRUE(WaitFor([&] { return !messages.boxes.empty(); }));
+  EXPECT_EQ(messages.boxes[0].text, msg::kNoFormat);
+  QTest::qWait(20);
+  EXPECT_EQ(messages.boxes.size(), 1u);
+  EXPECT_FALSE(window->Busy());
+  for (const char* ext : {"jpg", "png", "gif", "tif", "mag", "ico", "pdf"})
+    EXPECT_FALSE(dir.Exists(std::string("a.") + ext)) << ext;
 }
 
 // --- Menus ------------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QIcon>
 #include <QTest>
 
 #include "gui/bitmap_convert.h"
@@ -124,6 +125,12 @@ TEST(SingleInstanceTest, LockOfAProcessThatIsGoneIsTakenOver) {
   }
   SingleInstanceLock lock(path);
   EXPECT_TRUE(lock.TryAcquire());
+}
+
+TEST(ProgramIconTest, IconIsBuiltIntoTheProgram) {
+  QIcon icon(QStringLiteral(":/pamirune/pamirune.png"));
+  ASSERT_FALSE(icon.isNull());
+  EXPECT_EQ(icon.availableSizes().value(0), QSize(256, 256));
 }
 
 TEST(SingleInstanceTest, DefaultLockLivesInTheRuntimeFolder) {
