@@ -268,11 +268,12 @@ void Converter::FinishBatchFiles(bool completed) {
       DisposeSource(platform_, settings_.disposal, p.source, p.outputs);
 }
 
-std::string Converter::MakeOutputBase(const std::string& source) const {
+std::string Converter::MakeOutputBase(const std::string& source) {
   std::string base;
   if (settings_.use_output_dir && !settings_.output_dir.empty()) {
-    std::string dir = settings_.output_dir;
-    if (dir.back() != '/') dir += '/';
+    // The stored folder keeps the separator added here.
+    if (settings_.output_dir.back() != '/') settings_.output_dir += '/';
+    const std::string& dir = settings_.output_dir;
     auto slash = source.find_last_of('/');
     base = dir + (slash == std::string::npos ? source : source.substr(slash + 1));
   } else {
@@ -421,10 +422,8 @@ void Converter::WriteFormats(ImageJob& job) {
   for (auto format : kOutputOrder) {
     if (!FormatTicked(settings_, format)) continue;
     // The GIF of an animation is written by the batch at its end.
-    if (format == OutputFormat::kGif && !job.clipboard && settings_.gif_anime) {
-      last_ext_ = FormatToken(format);
-      continue;
-    }
+    // Its row does not count for the image's own last output.
+    if (format == OutputFormat::kGif && !job.clipboard && settings_.gif_anime) continue;
     // On the clipboard path the icon's token counts only once the icon is written.
     if (!(job.clipboard && format == OutputFormat::kIco)) last_ext_ = FormatToken(format);
     std::string path = output_base_ + FormatToken(format);
@@ -458,9 +457,9 @@ void Converter::ConvertClipboard() {
       job.icon_size = icon_size;
       job.working = std::move(*bitmap);
       SharedSteps(job);
-      std::string dir = settings_.use_output_dir && !settings_.output_dir.empty()
-                            ? settings_.output_dir
-                            : platform_.DefaultOutputDir();
+      bool use_dir = settings_.use_output_dir && !settings_.output_dir.empty();
+      if (use_dir && settings_.output_dir.back() != '/') settings_.output_dir += '/';
+      std::string dir = use_dir ? settings_.output_dir : platform_.DefaultOutputDir();
       if (!dir.empty() && dir.back() != '/') dir += '/';
       output_base_ = dir + "Clip" + std::to_string(clip_counter_) + (settings_.suffix_s ? "s." : ".");
       WriteFormats(job);

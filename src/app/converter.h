@@ -87,7 +87,7 @@ class Converter {
   void ConvertFile(const std::string& file_name, int index, int icon_size);
   void LoadSource(const std::string& file_name, TBitmap& working);
   void SharedSteps(ImageJob& job);
-  std::string MakeOutputBase(const std::string& source) const;
+  std::string MakeOutputBase(const std::string& source);
   bool MayWrite(const std::string& path, OutputFormat format);
   void WriteFormats(ImageJob& job);
   void WriteFormat(ImageJob& job, OutputFormat format, const std::string& path);

@@ -39,11 +39,18 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
     // in the build tree's gui folder.
     namespace fs = std::filesystem;
     fs::path here = fs::path(linux_platform.ProgramPath()).parent_path();
+    bool gui_found = false;
     for (const fs::path& gui : {here / "pamirune", here.parent_path() / "gui" / "pamirune"})
       if (fs::exists(gui)) {
         linux_platform.SetProgramPath(gui.string());
+        gui_found = true;
         break;
       }
+    if (job.send_to == "register" && !gui_found) {
+      std::fprintf(err, "pamirune-cli: the window program \"pamirune\" was not found beside %s\n",
+                   here.string().c_str());
+      return 1;
+    }
     SendToItem item(os);
     item.CheckRegistration();
     bool ok = true;

@@ -130,10 +130,9 @@ TEST_F(ClipboardPathTest, FilesGoToTheOutputFolderOrTheDefaultOne) {
   EXPECT_EQ(b.Height(), 3);
 }
 
-// Fails until: completing the output folder with its separator keeps the separator in the stored
 // folder string, so the caption after the conversion shows the folder as completed; the
 // converter completes a local copy only.
-TEST_F(ClipboardPathTest, DISABLED_CompletedOutputFolderIsKept) {
+TEST_F(ClipboardPathTest, CompletedOutputFolderIsKept) {
   settings.no_dialogs = true;
   settings.use_output_dir = true;
   converter.ConvertClipboard();

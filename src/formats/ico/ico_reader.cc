@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "formats/ico/ico.h"
+#include "formats/png/png_image.h"
 #include "raster/registry.h"
 
 namespace pamirune {
@@ -85,16 +86,28 @@ void TIcon::LoadFromStream(TStream& stream) {
   std::vector<uint8_t> opacity;
   std::vector<uint8_t> invert;
   if (best.png) {
-    const TFileFormat* png = TFileFormatsList::Instance().Find("png");
-    if (!png || !png->create) Invalid();
-    std::unique_ptr<TGraphic> graphic = png->create();
+    PngImage png;
     TMemoryStream data(Bytes(file.begin() + best.offset, file.begin() + best.offset + best.size));
-    graphic->LoadFromStream(data);
-    graphic->ToBitmap(image);
+    png.LoadFromStream(data);
+    png.ToBitmap(image);
     if (image.Empty()) Invalid();
     image.SetPixelFormat(TPixelFormat::pf24bit);
     opacity.assign(static_cast<size_t>(image.Width()) * image.Height(), 255);
     invert.assign(opacity.size(), 0);
+    // The entry's own transparency: an alpha channel (kept as 255 - alpha) or one colour.
+    const TBitmap& mask = png.AlphaMask();
+    const bool has_alpha = png.Options().alpha_present && mask.Width() == image.Width() &&
+                           mask.Height() == image.Height();
+    const bool keyed = !has_alpha && png.Transparent();
+    const TColor key = keyed ? png.TransparentColor() : 0;
+    for (int y = 0; y < image.Height(); ++y)
+      for (int x = 0; x < image.Width(); ++x) {
+        size_t i = static_cast<size_t>(y) * image.Width() + x;
+        if (has_alpha)
+          opacity[i] = static_cast<uint8_t>(255 - GetRValue(mask.Pixel(x, y)));
+        else if (keyed && image.Pixel(x, y) == key)
+          opacity[i] = 0;
+      }
   } else {
     const size_t at = best.offset;
     const size_t end = best.offset + best.size;

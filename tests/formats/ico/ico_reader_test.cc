@@ -166,6 +166,12 @@ TEST(IconInterop, IconsMadeByPillowAndImageMagickLoad) {
   TIcon png_icon;
   png_icon.LoadFromFile(big);
   EXPECT_EQ(png_icon.Width(), 256);
+  // The PNG entry's alpha is its mask: its holes come out white as well.
+  TBitmap png_drawn;
+  png_icon.ToBitmap(png_drawn);
+  EXPECT_EQ(png_drawn.Pixel(0, 0), kClWhite);
+  EXPECT_EQ(png_drawn.Pixel(3, 2), kClWhite);
+  EXPECT_NE(png_drawn.Pixel(1, 0), kClWhite);
   // Drawn with its mask: pixels Pillow made fully transparent are white.
   std::string bmp = dir.File("bmp.ico");
   ASSERT_EQ(RunTool(std::string(kPython) + " " + ToolScript() + " bmpicon '" + bmp + "' 32", &out), 0) << out;
