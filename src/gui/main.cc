@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
   // The window decides when the program ends: it may hide in the tray.
   QApplication::setQuitOnLastWindowClosed(false);
   pamirune::ApplyProgramFont();
+  pamirune::InstallJapaneseQtTexts();
 
   pamirune::SingleInstanceLock lock;
   if (!lock.TryAcquire()) {

@@ -20,6 +20,8 @@ void CentreOnScreen(QWidget* window) {
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 namespace pamirune {
 
@@ -31,6 +33,20 @@ void ApplyProgramFont() {
                     QStringLiteral("VL PGothic"), QStringLiteral("TakaoPGothic")});
   font.setStyleHint(QFont::SansSerif);
   QApplication::setFont(font);
+}
+
+}  // namespace pamirune
+
+namespace pamirune {
+
+void InstallJapaneseQtTexts() {
+  auto* translator = new QTranslator(qApp);
+  if (translator->load(QStringLiteral("qtbase_ja"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(translator);
+  } else {
+    delete translator;
+  }
 }
 
 }  // namespace pamirune

@@ -16,4 +16,8 @@ namespace pamirune {
 // desktop has (IPA P Gothic, Noto Sans CJK JP, ...).
 void ApplyProgramFont();
 
+// Qt's own texts (the buttons of message boxes, the file and folder dialogs) in Japanese, like
+// the rest of the program, when the desktop has Qt's Japanese translations installed.
+void InstallJapaneseQtTexts();
+
 }  // namespace pamirune
