@@ -7,8 +7,8 @@ namespace pamirune {
 TBitmap BitmapFromQImage(const QImage& image) {
   if (image.isNull() || image.width() <= 0 || image.height() <= 0) return TBitmap();
   CheckedImageBytes(image.width(), image.height(), 24);  // refuses before anything is allocated
-  QImage source = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32
-                                                                : QImage::Format_RGB32);
+  QImage source =
+      image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
   TBitmap bitmap(source.width(), source.height(), TPixelFormat::pf24bit);
   const int width = source.width();
   for (int y = 0; y < source.height(); ++y) {

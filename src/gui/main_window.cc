@@ -1,17 +1,15 @@
 #include "gui/main_window.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -30,16 +28,15 @@
 
 #include "app/messages.h"
 #include "app/settings_io.h"
-#include "gui/bitmap_convert.h"
 #include "gui/format_dialog.h"
 #include "gui/gui_texts.h"
 #include "gui/message_boxes.h"
+#include "gui/open_dialog.h"
 #include "gui/option_controls.h"
 #include "gui/order_dialog.h"
 #include "gui/picker_dialog.h"
 #include "gui/window_ui.h"
 #include "gui/window_util.h"
-#include "raster/registry.h"
 
 #ifndef PAMIRUNE_INSTALL_DATADIR
 #define PAMIRUNE_INSTALL_DATADIR "/usr/local/share"
@@ -54,7 +51,6 @@ constexpr int kMinWidth = 365;
 constexpr int kMinHeight = 170;
 constexpr int kStatusBarHeight = 19;
 constexpr int kStatusPanelWidth = 50;
-constexpr qint64 kPreviewFileLimit = 64 * 1024 * 1024;  // larger files get no preview
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
@@ -69,35 +65,6 @@ std::string FolderOf(const QString& file) {
   return dir;
 }
 
-// The open dialog's preview: a small picture of the file under the cursor, read by the
-// converter's own readers so that every input format previews.
-class PreviewPane : public QLabel {
- public:
-  PreviewPane() {
-    setFixedSize(132, 132);
-    setAlignment(Qt::AlignCenter);
-    setFrameShape(QFrame::StyledPanel);
-  }
-  void ShowFile(const QString& path) {
-    clear();
-    QFileInfo info(path);
-    if (!info.isFile() || info.size() > kPreviewFileLimit) return;
-    try {
-      TPicture picture;
-      picture.LoadFromFile(path.toStdString());
-      if (!picture.Graphic()) return;
-      TBitmap bitmap;
-      picture.Graphic()->ToBitmap(bitmap);
-      QImage image = QImageFromBitmap(bitmap);
-      if (image.isNull()) return;
-      setPixmap(QPixmap::fromImage(
-          image.scaled(128, 128, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-    } catch (...) {
-      // Not a picture we can read: no preview.
-    }
-  }
-};
-
 }  // namespace
 
 MainWindow::MainWindow(Platform& platform, MainWindowOptions options, QWidget* parent)
@@ -107,8 +74,8 @@ MainWindow::MainWindow(Platform& platform, MainWindowOptions options, QWidget* p
       ui_(std::make_unique<WindowUi>(*this)),
       command_line_(options_.arguments),
       send_to_(platform) {
-  ini_path_ = options_.ini_path.empty() ? SettingsFilePath(platform_.ProgramPath())
-                                        : options_.ini_path;
+  ini_path_ =
+      options_.ini_path.empty() ? SettingsFilePath(platform_.ProgramPath()) : options_.ini_path;
   converter_ = std::make_unique<Converter>(settings_, *ui_, platform_);
   converter_->SetStartedWithArguments(command_line_.HasArguments());
   converter_->SetFormatDialog(&format_model_);  // one format dialog for the whole program
@@ -200,8 +167,7 @@ MainWindow::~MainWindow() = default;
 // ---------------------------------------------------------------------------------------------
 // Menus and tray.
 
-QAction* MainWindow::AddToggle(QMenu* menu, const char* caption,
-                               bool ConversionSettings::*field) {
+QAction* MainWindow::AddToggle(QMenu* menu, const char* caption, bool ConversionSettings::*field) {
   QAction* action = menu->addAction(Text(caption));
   action->setCheckable(true);
   action->setData(Text(caption));
@@ -566,40 +532,9 @@ void MainWindow::RunCommandLine() {
 // ---------------------------------------------------------------------------------------------
 // Menu actions.
 
-QStringList MainWindow::OpenDialogFilters() {
-  // Qt takes a filter's patterns from its last parenthesised group and, with the details
-  // hidden, shows the text before it: the display text, exactly.
-  QStringList filters;
-  for (const auto& filter : gui_text::kOpenFilters) {
-    QString patterns = Text(filter.patterns);
-    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-    filters << Text(filter.display) + QStringLiteral(" (") + patterns + QLatin1Char(')');
-  }
-  return filters;
-}
-
 void MainWindow::OpenFiles() {
   if (busy_) return;
-  QStringList files;
-  if (open_dialog) {
-    files = open_dialog();
-  } else {
-    QFileDialog dialog(this);
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
-    dialog.setOption(QFileDialog::ReadOnly, true);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilters(OpenDialogFilters());
-    if (!open_initial_dir_.empty() && QFileInfo(QString::fromStdString(open_initial_dir_)).isDir())
-      dialog.setDirectory(QString::fromStdString(open_initial_dir_));
-    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
-      auto* preview = new PreviewPane;
-      grid->addWidget(preview, 1, grid->columnCount(), 1, 1, Qt::AlignTop);
-      connect(&dialog, &QFileDialog::currentChanged, preview, &PreviewPane::ShowFile);
-    }
-    if (dialog.exec() == QDialog::Accepted) files = dialog.selectedFiles();
-  }
+  QStringList files = open_dialog ? open_dialog() : RunOpenDialog(this, open_initial_dir_);
   if (files.isEmpty()) return;
   settings_.last_open_dir = FolderOf(files.first());
   open_initial_dir_ = settings_.last_open_dir;
@@ -611,10 +546,9 @@ void MainWindow::ToggleOutputDir() {
     // The folder stays remembered (and saved) but is no longer used.
     settings_.use_output_dir = false;
   } else {
-    QString folder = folder_browser
-                         ? folder_browser()
-                         : QFileDialog::getExistingDirectory(this, QString(), QString(),
-                                                             QFileDialog::ShowDirsOnly);
+    QString folder = folder_browser ? folder_browser()
+                                    : QFileDialog::getExistingDirectory(this, QString(), QString(),
+                                                                        QFileDialog::ShowDirsOnly);
     if (!folder.isEmpty()) {
       std::string dir = folder.toStdString();
       if (dir.back() != '/') dir += '/';
@@ -642,7 +576,8 @@ QString MainWindow::HelpFile() const {
   };
   std::error_code ec;
   for (const std::string& c : candidates)
-    if (fs::is_regular_file(c, ec)) return QString::fromStdString(fs::path(c).lexically_normal().string());
+    if (fs::is_regular_file(c, ec))
+      return QString::fromStdString(fs::path(c).lexically_normal().string());
   return QString::fromStdString(candidates[0]);
 }
 
@@ -675,71 +610,6 @@ void MainWindow::Restore() {
   show();
   raise();
   activateWindow();
-}
-
-// ---------------------------------------------------------------------------------------------
-// ConverterUi over the widgets.
-
-void WindowUi::ShowInfo(const std::string& text) {
-  ShowInformation(&window_, QString::fromStdString(text));
-}
-
-bool WindowUi::Confirm(const std::string& text) {
-  return AskOkCancel(&window_, QString::fromStdString(text));
-}
-
-void WindowUi::ShowError(const std::string& text) {
-  ShowMessage(&window_, MessageKind::kError, QString::fromStdString(text));
-}
-
-void WindowUi::SetTopmost(bool topmost) { window_.SetTopmost(topmost); }
-
-void WindowUi::SetStatusText(const std::string& text) {
-  window_.status_->setText(DisplayText(QString::fromStdString(text)));
-  window_.status_->setProperty("program_text", QString::fromStdString(text));
-}
-
-std::string WindowUi::StatusText() const {
-  return window_.status_->property("program_text").toString().toStdString();
-}
-
-void WindowUi::SetProgressVisible(bool visible) { window_.progress_->setVisible(visible); }
-
-void WindowUi::SetProgressPosition(int position) { window_.progress_->setValue(position); }
-
-void WindowUi::SetProgressMax(int maximum) {
-  // A bar of range 0..0 would turn into a busy indicator.
-  window_.progress_->setRange(0, std::max(1, maximum));
-}
-
-void WindowUi::StepProgress() {
-  QProgressBar* bar = window_.progress_;
-  bar->setValue(std::min(bar->maximum(), bar->value() + 1));
-}
-
-void WindowUi::SetDropCaption(const std::string& text) {
-  window_.drop_zone_->setText(DisplayText(QString::fromStdString(text)));
-}
-
-void WindowUi::Repaint() {
-  window_.RefreshControls();
-  window_.repaint();
-  // Let the window paint (no input is taken while a conversion runs).
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
-void WindowUi::ShowFormatDialog(FormatDialogModel& model) {
-  window_.format_dialog_->Run(model);
-  // Closing copies the dialog back into the settings, the window's rules running as the values
-  // arrive; the window's control states follow the same way (a second pass changes nothing).
-  ConversionSettings arriving = window_.settings_;
-  CopyBackFromFormatDialog(model.values, arriving, window_.states_);
-}
-
-void WindowUi::ShowOrderDialog(OrderDialogModel& model) { window_.order_dialog_->Run(model); }
-
-void WindowUi::ShowTransparentPicker(const TBitmap& image, PickerResult& result) {
-  window_.picker_->Run(image, result);
 }
 
 }  // namespace pamirune

@@ -100,9 +100,6 @@ class MainWindow : public QMainWindow {
   QAction* Action(const char* caption) const;
   const std::string& IniPath() const { return ini_path_; }
 
-  // The open dialog's filters in Qt's form: each shows the display text exactly and filters by
-  // the patterns.
-  static QStringList OpenDialogFilters();
   // The help page: beside the program, or where the installation put it.
   QString HelpFile() const;
 

@@ -10,7 +10,7 @@ class QWidget;
 namespace pamirune {
 
 enum class MessageKind {
-  kInformation,  // OK
+  kInformation,   // OK
   kConfirmation,  // OK / Cancel
   kError,         // OK, the error handler's box
 };

@@ -109,8 +109,8 @@ void TNValEdit::OnTextEdited(const QString& text) {
   } else {
     QString grouped = whole;
     for (int i = grouped.size() - 3; i > 0; i -= 3) grouped.insert(i, QLatin1Char(','));
-    if (point >= 0) grouped = (grouped.isEmpty() ? QStringLiteral("0") : grouped) +
-                              QLatin1Char('.') + fraction;
+    if (point >= 0)
+      grouped = (grouped.isEmpty() ? QStringLiteral("0") : grouped) + QLatin1Char('.') + fraction;
     shown = (negative ? QStringLiteral("-") : QString()) + grouped;
   }
   // The caret keeps its distance from the right end, where a right-aligned edit grows.

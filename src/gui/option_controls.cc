@@ -164,11 +164,10 @@ void OptionControls::Build() {
   disposal_ = new QCheckBox;
   disposal_->setObjectName(QStringLiteral("disposal"));
   disposal_->setTristate(true);
-  for (QWidget* w :
-       {static_cast<QWidget*>(high_label_), static_cast<QWidget*>(track_),
-        static_cast<QWidget*>(fine_label_), static_cast<QWidget*>(spin_),
-        static_cast<QWidget*>(level_label_), static_cast<QWidget*>(icon_size_),
-        static_cast<QWidget*>(icon_size_label_), static_cast<QWidget*>(disposal_)})
+  for (QWidget* w : {static_cast<QWidget*>(high_label_), static_cast<QWidget*>(track_),
+                     static_cast<QWidget*>(fine_label_), static_cast<QWidget*>(spin_),
+                     static_cast<QWidget*>(level_label_), static_cast<QWidget*>(icon_size_),
+                     static_cast<QWidget*>(icon_size_label_), static_cast<QWidget*>(disposal_)})
     row->addWidget(w);
   row->addStretch();
   connect(track_, &QSlider::valueChanged, this, [this](int value) {

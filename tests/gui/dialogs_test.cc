@@ -65,7 +65,7 @@ TEST(OrderDialogTest, ShowsNamesAndGivesBackFullPathsInTheNewOrder) {
     EXPECT_EQ(Cell(dialog, 0, 1), "1000 Byte");
     EXPECT_EQ(dialog.ViewButton()->text().toStdString(), "ﾌﾙﾊﾟｽ表示");
     QTest::mouseClick(Button(&dialog, "down"), Qt::LeftButton);  // first row down
-    EXPECT_EQ(dialog.Grid()->currentRow(), 1);  // the selection follows the row
+    EXPECT_EQ(dialog.Grid()->currentRow(), 1);                   // the selection follows the row
     EXPECT_EQ(Cell(dialog, 0, 0), "two.png");
     EXPECT_EQ(Cell(dialog, 1, 0), "one.png");
     EXPECT_EQ(Cell(dialog, 1, 1), "1000 Byte");  // whole rows move
@@ -182,19 +182,6 @@ TEST(OrderDialogTest, SortingByNameOrdersByFullPathAndShowsNamesAgain) {
   dialog.Run(model);
 }
 
-TEST(OrderDialogTest, NonAsciiBytesSortAfterAsciiAndAPrefixFirst) {
-  OrderDialog dialog;
-  OrderDialogModel model;
-  model.rows = {{"/p/é.png", "", ""}, {"/p/ab", "", ""}, {"/p/a", "", ""}};
-  WhenModal([&](QWidget*) {
-    ClickHeader(dialog, 0);
-    ClickHeader(dialog, 0);
-    dialog.accept();
-  });
-  dialog.Run(model);
-  EXPECT_EQ(Paths(model), (std::vector<std::string>{"/p/a", "/p/ab", "/p/é.png"}));
-}
-
 TEST(OrderDialogTest, ClickingACellShowsFullPathsOnlyWhileTheButtonIsDown) {
   OrderDialog dialog;
   OrderDialogModel model = ThreeFiles();
@@ -304,20 +291,6 @@ TEST(FormatDialogTest, EditsTheModelUnderTheDialogsRules) {
   EXPECT_FALSE(model.values.transparency);
   EXPECT_EQ(model.states, ComputeEnabling(model.values));
   EXPECT_FALSE(model.keep_running);
-}
-
-TEST(FormatDialogTest, ActivationAppliesTheRulesToAModelNotYetActivated) {
-  FormatDialog dialog;
-  FormatDialogModel model;  // the enabled states as constructed: everything on
-  model.values.write_png = true;
-  model.values.pdf_batch = true;
-  WhenModal([&](QWidget*) {
-    EXPECT_FALSE(dialog.Controls()->PdfBatchBox()->isEnabled());
-    EXPECT_TRUE(dialog.Controls()->PdfBatchBox()->isChecked());  // its tick stays
-    EXPECT_FALSE(dialog.Controls()->GifAnimeBox()->isEnabled());
-    dialog.accept();
-  });
-  dialog.Run(model);
 }
 
 TEST(FormatDialogTest, ClosingWithoutAFormatSaysSoAndKeepRunningStays) {

@@ -92,17 +92,6 @@ TEST(BitmapConvertTest, TransparentPixelsLieOverWhite) {
   EXPECT_EQ(bitmap.Pixel(1, 0), RGB(127, 127, 127));
 }
 
-TEST(BitmapConvertTest, PaletteBitmapsAndEmptyImages) {
-  TBitmap palette(2, 2, TPixelFormat::pf8bit);
-  palette.SetPalette({QuadFromColor(RGB(9, 8, 7)), QuadFromColor(RGB(200, 10, 20))});
-  palette.SetRawPixel(1, 1, 1);
-  QImage image = QImageFromBitmap(palette);
-  EXPECT_EQ(image.pixel(1, 1), qRgb(200, 10, 20));
-  EXPECT_EQ(image.pixel(0, 0), qRgb(9, 8, 7));
-  EXPECT_TRUE(BitmapFromQImage(QImage()).Empty());
-  EXPECT_TRUE(QImageFromBitmap(TBitmap()).isNull());
-}
-
 TEST(SingleInstanceTest, SecondHolderIsRefusedUntilTheFirstEnds) {
   TempDir dir;
   const QString path = QString::fromStdString(dir.File("pamirune.lock"));
@@ -131,10 +120,6 @@ TEST(ProgramIconTest, IconIsBuiltIntoTheProgram) {
   QIcon icon(QStringLiteral(":/pamirune/pamirune.png"));
   ASSERT_FALSE(icon.isNull());
   EXPECT_EQ(icon.availableSizes().value(0), QSize(256, 256));
-}
-
-TEST(SingleInstanceTest, DefaultLockLivesInTheRuntimeFolder) {
-  EXPECT_TRUE(SingleInstanceLock::DefaultPath().startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR")));
 }
 
 }  // namespace
