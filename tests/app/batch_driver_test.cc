@@ -211,5 +211,25 @@ TEST_F(BatchDriverTest, DeclinedOverwriteDisposesOfNothing) {
   EXPECT_TRUE(platform.trashed.empty());
 }
 
+TEST_F(BatchDriverTest, StoppedPdfBatchDisposesOfNoSourceAndCompletedOneDoesAfterTheFile) {
+  dir.Write("a.bmp", Bmp());
+  dir.Write("b.bmp", Bmp());
+  dir.Write("c.txt", "not an image");
+  settings.write_bmp = false;
+  settings.write_pdf = true;
+  settings.pdf_batch = true;
+  settings.no_dialogs = true;
+  settings.disposal = Disposal::kDelete;
+  EXPECT_EQ(Run({"a.bmp", "b.bmp", "c.txt"}), BatchResult::kStopped);
+  EXPECT_TRUE(dir.Exists("a.bmp"));
+  EXPECT_TRUE(dir.Exists("b.bmp"));
+  EXPECT_FALSE(dir.Exists("b.pdf"));
+
+  EXPECT_EQ(Run({"a.bmp", "b.bmp"}), BatchResult::kCompleted);
+  EXPECT_TRUE(dir.Exists("b.pdf"));
+  EXPECT_FALSE(dir.Exists("a.bmp"));
+  EXPECT_FALSE(dir.Exists("b.bmp"));
+}
+
 }  // namespace
 }  // namespace pamirune
