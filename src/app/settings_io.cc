@@ -107,7 +107,7 @@ std::string SettingsFilePath(const std::string& program_path, const std::string&
   fs::path folder = fs::path(program_path).parent_path();
   std::string portable = PortableSettingsFile(folder, name);
   if (!portable.empty()) return portable;
-  // The base directory specification ignores relative paths.
+  // XDG base-directory rules ignore relative paths.
   fs::path config = xdg_config_home;
   if (config.empty() || !config.is_absolute()) {
     if (home.empty()) return (folder / name).string();
