@@ -188,8 +188,8 @@ BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
       }
       if (!platform_.RenameFile(files[i], proposed)) {
         // Going on would convert whatever the proposed name refers to: stop instead.
-        ShowInfo(std::string(msg::kRenameFailedPrefix) + files[i] + " → " + proposed);
-        ui_.SetStatusText(msg::kRenameFailedPrefix);
+        ShowInfo(std::string(msg::kRenameFailed) + "\n" + files[i] + " → " + proposed);
+        ui_.SetStatusText(msg::kRenameFailed);
         FinishBatchFiles(false);
         return BatchResult::kStopped;
       }

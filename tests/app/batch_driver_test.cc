@@ -106,7 +106,7 @@ TEST_F(BatchDriverTest, FailedRenameStopsWithAMessage) {
   EXPECT_EQ(Run({"pic.jpg"}), BatchResult::kStopped);
   EXPECT_EQ(dir.Read("pic.bmp"), "already here");
   ASSERT_FALSE(ui.infos.empty());
-  EXPECT_NE(ui.infos.back().find(msg::kRenameFailedPrefix), std::string::npos);
+  EXPECT_NE(ui.infos.back().find(msg::kRenameFailed), std::string::npos);
 }
 
 TEST_F(BatchDriverTest, NoFormatShowsTheFormatDialogUnlessStartedWithArguments) {
