@@ -214,7 +214,7 @@ BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
   return BatchResult::kCompleted;
 }
 
-bool Converter::RunOrderDialog(const std::string& caption, std::vector<std::string>& files,
+void Converter::RunOrderDialog(const std::string& caption, std::vector<std::string>& files,
                                int& num) {
   OrderDialogModel model;
   model.caption = caption;
@@ -236,7 +236,6 @@ bool Converter::RunOrderDialog(const std::string& caption, std::vector<std::stri
   files.clear();
   for (const auto& row : model.rows) files.push_back(row.path);
   num = static_cast<int>(files.size());
-  return true;
 }
 
 bool Converter::LastIsBatchFile() const {
@@ -253,13 +252,7 @@ void Converter::FinishBatchFiles(bool completed) {
   }
   bool batch_file_written = WriteBatchFiles();
   if (batch_file_written) {
-    std::string last_file = output_base_ + last_ext_;
-    if (LastIsBatchFile()) {
-      if (settings_.preview && platform_.FileExists(last_file))
-        platform_.OpenWithDefaultApp(last_file, platform_.ProgramDir());
-      if (settings_.keep_date && remembered_date_.valid && platform_.FileExists(last_file))
-        SetFileDate(platform_, last_file, remembered_date_);
-    }
+    if (LastIsBatchFile()) PreviewAndStamp(output_base_ + last_ext_);
   }
   auto pending = std::move(batch_->pending);
   batch_->pending.clear();
@@ -268,14 +261,24 @@ void Converter::FinishBatchFiles(bool completed) {
       DisposeSource(platform_, settings_.disposal, p.source, p.outputs);
 }
 
+void Converter::PreviewAndStamp(const std::string& file) {
+  if (!platform_.FileExists(file)) return;
+  if (settings_.preview) platform_.OpenWithDefaultApp(file, platform_.ProgramDir());
+  if (settings_.keep_date && remembered_date_.valid) SetFileDate(platform_, file, remembered_date_);
+}
+
+const std::string* Converter::UsedOutputDir() {
+  if (!settings_.use_output_dir || settings_.output_dir.empty()) return nullptr;
+  // The stored folder keeps the separator added here.
+  if (settings_.output_dir.back() != '/') settings_.output_dir += '/';
+  return &settings_.output_dir;
+}
+
 std::string Converter::MakeOutputBase(const std::string& source) {
   std::string base;
-  if (settings_.use_output_dir && !settings_.output_dir.empty()) {
-    // The stored folder keeps the separator added here.
-    if (settings_.output_dir.back() != '/') settings_.output_dir += '/';
-    const std::string& dir = settings_.output_dir;
+  if (const std::string* dir = UsedOutputDir()) {
     auto slash = source.find_last_of('/');
-    base = dir + (slash == std::string::npos ? source : source.substr(slash + 1));
+    base = *dir + (slash == std::string::npos ? source : source.substr(slash + 1));
   } else {
     base = source;
   }
@@ -323,12 +326,7 @@ void Converter::ConvertFile(const std::string& file_name, int index, int icon_si
   std::string last_file = output_base_ + last_ext_;
   // A file written only at the end of the batch does not exist yet (or is an old one): it is
   // previewed and stamped when it is written.
-  bool last_is_batch_file = LastIsBatchFile();
-  if (settings_.preview && !last_is_batch_file && platform_.FileExists(last_file))
-    platform_.OpenWithDefaultApp(last_file, platform_.ProgramDir());
-  if (settings_.keep_date && remembered_date_.valid && !last_is_batch_file &&
-      platform_.FileExists(last_file))
-    SetFileDate(platform_, last_file, remembered_date_);
+  if (!LastIsBatchFile()) PreviewAndStamp(last_file);
 
   std::vector<std::string> outputs;
   for (auto f : kOutputOrder)
@@ -457,9 +455,8 @@ void Converter::ConvertClipboard() {
       job.icon_size = icon_size;
       job.working = std::move(*bitmap);
       SharedSteps(job);
-      bool use_dir = settings_.use_output_dir && !settings_.output_dir.empty();
-      if (use_dir && settings_.output_dir.back() != '/') settings_.output_dir += '/';
-      std::string dir = use_dir ? settings_.output_dir : platform_.DefaultOutputDir();
+      const std::string* used = UsedOutputDir();
+      std::string dir = used ? *used : platform_.DefaultOutputDir();
       if (!dir.empty() && dir.back() != '/') dir += '/';
       output_base_ = dir + "Clip" + std::to_string(clip_counter_) + (settings_.suffix_s ? "s." : ".");
       WriteFormats(job);
@@ -479,10 +476,7 @@ void Converter::ClipboardEnding(ImageJob& job) {
   if (batch_->pdf.Active()) {
     if (batch_->pdf.PageCount() > 0) batch_->pdf.EndDoc(); else batch_->pdf.Abort();
   }
-  if (settings_.keep_date && remembered_date_.valid && platform_.FileExists(last_file))
-    SetFileDate(platform_, last_file, remembered_date_);
-  if (settings_.preview && platform_.FileExists(last_file))
-    platform_.OpenWithDefaultApp(last_file, platform_.ProgramDir());
+  PreviewAndStamp(last_file);
   std::string text = cancelled_ ? std::string(msg::kOverwriteCancelled)
                                 : output_base_ + last_ext_ + msg::kSaved;
   if (!settings_.no_dialogs) ShowInfo(text);

@@ -83,7 +83,11 @@ class Converter {
   BatchResult RunBatch(int num, std::vector<std::string>& files);
   void ShowInfo(const std::string& text);
   void ApplyTopmost();
-  bool RunOrderDialog(const std::string& caption, std::vector<std::string>& files, int& num);
+  void RunOrderDialog(const std::string& caption, std::vector<std::string>& files, int& num);
+  // Opens (preview) and stamps (keep source date) a written file, as the settings ask.
+  void PreviewAndStamp(const std::string& file);
+  // The output folder, completed with its separator, when it is used; nullptr otherwise.
+  const std::string* UsedOutputDir();
   void ConvertFile(const std::string& file_name, int index, int icon_size);
   void LoadSource(const std::string& file_name, TBitmap& working);
   void SharedSteps(ImageJob& job);

@@ -21,27 +21,9 @@ constexpr int kTypePalette = 3;
 constexpr int kTypeGreyAlpha = 4;
 constexpr int kTypeRgba = 6;
 
+// The depth the writer reads the source at: 15-bit pixels have their own layout.
 int SourceBits(TPixelFormat format) {
-  switch (format) {
-    case TPixelFormat::pf1bit:
-      return 1;
-    case TPixelFormat::pf4bit:
-      return 4;
-    case TPixelFormat::pf8bit:
-      return 8;
-    case TPixelFormat::pf15bit:
-      return 15;
-    case TPixelFormat::pf16bit:
-      return 16;
-    case TPixelFormat::pf32bit:
-      return 32;
-    case TPixelFormat::pfDevice:
-    case TPixelFormat::pf24bit:
-      return 24;
-    case TPixelFormat::pfCustom:
-      break;
-  }
-  return BitsPerPixel(format);  // raises the raster's invalid-format error
+  return format == TPixelFormat::pf15bit ? 15 : BitsPerPixel(format);
 }
 
 // One colour channel packed in a 16- or 32-bit pixel.
