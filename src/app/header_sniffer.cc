@@ -9,20 +9,45 @@ namespace {
 bool BytesAre(const std::array<uint8_t, kHeaderBytes>& h, size_t offset, const char* text) {
   return std::memcmp(h.data() + offset, text, std::strlen(text)) == 0;
 }
+uint32_t Le16(const std::array<uint8_t, kHeaderBytes>& h, size_t at) {
+  return h[at] | (uint32_t{h[at + 1]} << 8);
+}
+uint32_t Le32(const std::array<uint8_t, kHeaderBytes>& h, size_t at) {
+  return Le16(h, at) | (Le16(h, at + 2) << 16);
+}
+
+// An icon directory: reserved 0, type 1 (icon, not cursor), at least one entry, and a first
+// entry that can describe an image: 0 or 1 plane, a bit count an icon can have, a size, and
+// image data that starts after the directory.
+bool LooksLikeIcon(const std::array<uint8_t, kHeaderBytes>& h) {
+  if (Le16(h, 0) != 0 || Le16(h, 2) != 1) return false;
+  const uint32_t count = Le16(h, 4);
+  if (count == 0) return false;
+  if (Le16(h, 10) > 1) return false;
+  const uint32_t bits = Le16(h, 12);
+  if (bits != 0 && bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16 && bits != 24 &&
+      bits != 32)
+    return false;
+  return Le32(h, 14) != 0 && Le32(h, 18) >= 6 + 16 * count;
+}
+
 }  // namespace
 
 ImageKind SniffHeader(const std::array<uint8_t, kHeaderBytes>& h) {
   if (BytesAre(h, 0, "BM")) return ImageKind::kBmp;
   if (BytesAre(h, 1, "PNG")) return ImageKind::kPng;
-  if (BytesAre(h, 6, "JFIF") || BytesAre(h, 6, "Exif")) return ImageKind::kJpg;
+  // A start-of-image marker followed by any marker: JFIF, Exif, Adobe or none at all.
+  if ((h[0] == 0xFF && h[1] == 0xD8 && h[2] == 0xFF) || BytesAre(h, 6, "JFIF") ||
+      BytesAre(h, 6, "Exif"))
+    return ImageKind::kJpg;
   if (BytesAre(h, 0, "MAKI")) return ImageKind::kMag;
-  // The low half of the first icon entry's image size, for the usual icon sizes and depths.
-  static const uint8_t kIconSizes[][2] = {{0x28, 0x24}, {0xA8, 0x08}, {0x28, 0x01}, {0x28, 0x16},
-                                          {0x68, 0x05}, {0xE8, 0x02}, {0xA8, 0x0E}};
-  for (const auto& pair : kIconSizes)
-    if (h[14] == pair[0] && h[15] == pair[1]) return ImageKind::kIco;
+  if (LooksLikeIcon(h)) return ImageKind::kIco;
   if (BytesAre(h, 0, "GIF")) return ImageKind::kGif;
-  if (BytesAre(h, 0, "II*")) return ImageKind::kTif;
+  // Intel and Motorola byte order, classic (42) and 64-bit (43) directories.
+  static const uint8_t kTiff[][4] = {{'I', 'I', 42, 0}, {'M', 'M', 0, 42},
+                                     {'I', 'I', 43, 0}, {'M', 'M', 0, 43}};
+  for (const auto& magic : kTiff)
+    if (std::memcmp(h.data(), magic, 4) == 0) return ImageKind::kTif;
   return ImageKind::kNone;
 }
 
@@ -34,7 +59,7 @@ bool ExtensionFitsKind(ImageKind kind, const std::string& ext) {
     case ImageKind::kMag: return ext == ".mag";
     case ImageKind::kIco: return ext == ".ico";
     case ImageKind::kGif: return ext == ".gif";
-    case ImageKind::kTif: return ext == ".tif";
+    case ImageKind::kTif: return ext == ".tif" || ext == ".tiff";
     case ImageKind::kNone: break;
   }
   return false;

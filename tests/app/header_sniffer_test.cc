@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 namespace pamirune {
 namespace {
@@ -14,37 +15,52 @@ std::array<uint8_t, kHeaderBytes> Header(const std::string& bytes) {
 }
 
 TEST(HeaderSnifferTest, SignaturesInTableOrder) {
-  EXPECT_EQ(SniffHeader(Header("BM")), ImageKind::kBmp);
-  EXPECT_EQ(SniffHeader(Header("\x89PNG\r\n")), ImageKind::kPng);
-  EXPECT_EQ(SniffHeader(Header(std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10))), ImageKind::kJpg);
-  EXPECT_EQ(SniffHeader(Header(std::string("\xFF\xD8\xFF\xE1\x12\x34" "Exif", 10))), ImageKind::kJpg);
-  EXPECT_EQ(SniffHeader(Header("MAKI02  ")), ImageKind::kMag);
-  EXPECT_EQ(SniffHeader(Header("GIF89a")), ImageKind::kGif);
-  EXPECT_EQ(SniffHeader(Header("II*\0")), ImageKind::kTif);
-  // A big-endian TIFF and a JPEG without JFIF/Exif are not recognised.
-  EXPECT_EQ(SniffHeader(Header("MM\0*")), ImageKind::kNone);
-  EXPECT_EQ(SniffHeader(Header(std::string("\xFF\xD8\xFF\xDB\x00\x43XXXX", 10))), ImageKind::kNone);
-  // "BM" wins over anything later in the table.
-  EXPECT_EQ(SniffHeader(Header("BMPNG")), ImageKind::kBmp);
+  const std::pair<std::string, ImageKind> cases[] = {
+      {"BM", ImageKind::kBmp},
+      {"\x89PNG\r\n", ImageKind::kPng},
+      {std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10), ImageKind::kJpg},
+      {std::string("\xFF\xD8\xFF\xE1\x12\x34" "Exif", 10), ImageKind::kJpg},
+      // Adobe APP14 (CMYK files) and a bare stream starting with its tables.
+      {std::string("\xFF\xD8\xFF\xEE\x00\x0E" "Adobe", 11), ImageKind::kJpg},
+      {std::string("\xFF\xD8\xFF\xDB\x00\x43XXXX", 10), ImageKind::kJpg},
+      {"MAKI02  ", ImageKind::kMag},
+      {"GIF89a", ImageKind::kGif},
+      {std::string("II*\0", 4), ImageKind::kTif},
+      {std::string("MM\0*", 4), ImageKind::kTif},
+      {std::string("II+\0", 4), ImageKind::kTif},
+      {std::string("MM\0+", 4), ImageKind::kTif},
+      // Neither a JPEG start nor a TIFF with a wrong byte-order mark.
+      {std::string("\xFF\xD8\x00\xDB", 4), ImageKind::kNone},
+      {std::string("MI*\0", 4), ImageKind::kNone},
+      {"BMPNG", ImageKind::kBmp},  // "BM" wins over anything later in the table
+  };
+  for (const auto& [bytes, kind] : cases) EXPECT_EQ(SniffHeader(Header(bytes)), kind) << bytes;
 }
 
-TEST(HeaderSnifferTest, IconsByTheFirstEntrySize) {
-  const uint8_t pairs[][2] = {{0x28, 0x24}, {0xA8, 0x08}, {0x28, 0x01}, {0x28, 0x16},
-                              {0x68, 0x05}, {0xE8, 0x02}, {0xA8, 0x0E}};
-  for (const auto& p : pairs) {
-    auto h = Header(std::string("\0\0\1\0\1\0", 6));
-    h[14] = p[0];
-    h[15] = p[1];
-    EXPECT_EQ(SniffHeader(h), ImageKind::kIco);
-  }
-  auto other = Header(std::string("\0\0\1\0\1\0", 6));
-  other[14] = 0x12;
-  EXPECT_EQ(SniffHeader(other), ImageKind::kNone);
+TEST(HeaderSnifferTest, IconsByTheirDirectory) {
+  // reserved, type 1, count 1; entry: 64 x 64, no palette, 1 plane, 32 bits, size, offset 22.
+  const std::string good("\0\0\1\0\1\0" "\x40\x40\0\0" "\1\0\x20\0" "\x28\x40\0\0" "\x16\0\0\0",
+                         22);
+  EXPECT_EQ(SniffHeader(Header(good)), ImageKind::kIco);
+  auto changed = [&](size_t at, char value) {
+    std::string bytes = good;
+    bytes[at] = value;
+    return SniffHeader(Header(bytes));
+  };
+  EXPECT_EQ(changed(12, 0), ImageKind::kIco);    // bit count left 0, as PNG entries may
+  EXPECT_EQ(changed(10, 0), ImageKind::kIco);    // planes left 0
+  EXPECT_EQ(changed(2, 2), ImageKind::kNone);    // a cursor
+  EXPECT_EQ(changed(4, 0), ImageKind::kNone);    // no entry
+  EXPECT_EQ(changed(12, 7), ImageKind::kNone);   // no icon has 7 bits
+  EXPECT_EQ(changed(10, 3), ImageKind::kNone);   // three planes
+  EXPECT_EQ(changed(18, 0x10), ImageKind::kNone);  // image data inside the directory
+  EXPECT_EQ(SniffHeader(Header(std::string("\0\0\1\0\1\0", 6))), ImageKind::kNone);
 }
 
 TEST(HeaderSnifferTest, ExtensionsAndRenameTargets) {
   EXPECT_TRUE(ExtensionFitsKind(ImageKind::kJpg, ".jpeg"));
-  EXPECT_FALSE(ExtensionFitsKind(ImageKind::kTif, ".tiff"));
+  EXPECT_TRUE(ExtensionFitsKind(ImageKind::kTif, ".tiff"));
+  EXPECT_EQ(RenameTarget(ImageKind::kTif), ".tif");
   EXPECT_EQ(RenameTarget(ImageKind::kJpg), ".jpg");
   EXPECT_EQ(KindGuessText(ImageKind::kPng), "PNG形式のファイルと思われます。");
   EXPECT_TRUE(AcceptedExtension(".tiff"));

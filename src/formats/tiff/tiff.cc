@@ -81,6 +81,7 @@ void TTIFFBitMap::Warn(const std::string& message, const std::string& caption) c
 
 void TTIFFBitMap::LoadFromFile(const std::string& file_name) {
   std::string ext = LowerExtension(file_name);
+  if (ext == "tiff") ext = "tif";
   if (ext != "bmp" && ext != "tif") return;  // other names load nothing
   TMemoryStream stream(ReadWholeFile(file_name));
   if (ext == "bmp")
@@ -372,6 +373,7 @@ void SaveTiffFile(const TBitmap& bitmap, const std::string& file_name) {
 void RegisterTiffGraphic() {
   auto create = [] { return std::make_unique<TTIFFBitMap>(); };
   RegisterFileFormat("tif", "Tag Image Files", "TTIFFBitMap", create);
+  RegisterFileFormat("tiff", "Tag Image Files", "TTIFFBitMap", create);
   RegisterFileFormat("bmp", "Bitmaps at Tiff", "TTIFFBitMap", create);
 }
 

@@ -1,6 +1,7 @@
 // TIFF files (little-endian, one directory, strips, no compression or LZW with the horizontal
 // predictor): the raster image kind TTIFFBitMap, its directory TIFD and the small owner TTiff.
-// TTIFFBitMap is registered for "tif" ("Tag Image Files") and "bmp" ("Bitmaps at Tiff"); BMP
+// TTIFFBitMap is registered for "tif" and "tiff" ("Tag Image Files") and "bmp" ("Bitmaps at
+// Tiff"); BMP
 // files go through the Raster image's own BMP code.
 //
 // The reader reports damaged files as warnings (message, caption) and carries on with what it
@@ -95,7 +96,8 @@ class TTIFFBitMap : public TBitmap {
   std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TTIFFBitMap>(*this); }
   const char* ClassName() const override { return "TTIFFBitMap"; }
 
-  // "bmp": the BMP reader; "tif": by content (TIFF or BMP); any other extension loads nothing.
+  // "bmp": the BMP reader; "tif" and "tiff": by content (TIFF or BMP); any other extension
+  // loads nothing.
   void LoadFromFile(const std::string& file_name) override;
   // "bmp": a BMP file; any other name: a TIFF file. Written atomically.
   void SaveToFile(const std::string& file_name) const override;
@@ -147,7 +149,7 @@ class TTiff {
 // What the conversion writes: bitmap as a TIFF file with compression on and no options dialog.
 void SaveTiffFile(const TBitmap& bitmap, const std::string& file_name);
 
-// Registers TTIFFBitMap for "tif" ("Tag Image Files") and "bmp" ("Bitmaps at Tiff").
+// Registers TTIFFBitMap for "tif" and "tiff" ("Tag Image Files") and "bmp" ("Bitmaps at Tiff").
 void RegisterTiffGraphic();
 
 }  // namespace pamirune
