@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-  zlib1g-dev libjpeg62-turbo-dev libgtest-dev libgmock-dev libbenchmark-dev
+  zlib1g-dev libdeflate-dev libjpeg62-turbo-dev libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
   python3 python3-pil imagemagick pngcheck libpng-tools libtiff-tools giflib-tools gifsicle
   poppler-utils qpdf fonts-urw-base35

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "raster/palettes.h"
+#include "raster/zlib_writer.h"
 
 namespace pamirune {
 
@@ -36,54 +37,46 @@ std::unique_ptr<TPdfArray> IndexedColorSpace(const std::vector<TRGBQuad>& palett
   return space;
 }
 
-void IndexedRows(const TBitmap& bitmap, std::vector<uint8_t>& data) {
-  const int width = bitmap.Width();
-  const int bits = bitmap.BitCount();
-  uint8_t* out = data.data();
-  for (int y = 0; y < bitmap.Height(); ++y) {
-    const uint8_t* row = bitmap.ScanLine(y);
-    switch (bits) {
-      case 1:
-        for (int x = 0; x < width; ++x) out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
-        break;
-      case 4:
-        for (int x = 0; x < width; ++x)
-          out[x] = (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
-        break;
-      default:
-        std::memcpy(out, row, static_cast<size_t>(width));
-        break;
-    }
-    out += width;
+// One row of the image stream: palette indices, one byte each, or red, green, blue bytes.
+void IndexedRow(const uint8_t* row, int bits, int width, uint8_t* out) {
+  switch (bits) {
+    case 1:
+      for (int x = 0; x < width; ++x) out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+      break;
+    case 4:
+      for (int x = 0; x < width; ++x) out[x] = (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+      break;
+    default:
+      std::memcpy(out, row, static_cast<size_t>(width));
+      break;
   }
 }
 
-void RgbRows(const TBitmap& bitmap, std::vector<uint8_t>& data) {
+void RgbRow(const TBitmap& bitmap, int y, uint8_t* out) {
   const int width = bitmap.Width();
   const TPixelFormat format = bitmap.PixelFormat();
-  uint8_t* out = data.data();
-  for (int y = 0; y < bitmap.Height(); ++y) {
-    const uint8_t* row = bitmap.ScanLine(y);
-    if (format == TPixelFormat::pf24bit || format == TPixelFormat::pfDevice) {
-      for (int x = 0; x < width; ++x, row += 3, out += 3) {
-        out[0] = row[2];
-        out[1] = row[1];
-        out[2] = row[0];
-      }
-    } else if (format == TPixelFormat::pf32bit && !bitmap.HasMasks()) {
-      for (int x = 0; x < width; ++x, row += 4, out += 3) {
-        out[0] = row[2];
-        out[1] = row[1];
-        out[2] = row[0];
-      }
-    } else {
-      // 15 and 16 bits, and 32 bits with bit fields: the raster decodes the masks.
-      for (int x = 0; x < width; ++x, out += 3) {
-        TColor c = bitmap.Pixel(x, y);
-        out[0] = GetRValue(c);
-        out[1] = GetGValue(c);
-        out[2] = GetBValue(c);
-      }
+  const uint8_t* row = bitmap.ScanLine(y);
+  if (format == TPixelFormat::pf24bit || format == TPixelFormat::pfDevice) {
+    for (int x = 0; x < width; ++x, row += 3, out += 3) {
+      out[0] = row[2];
+      out[1] = row[1];
+      out[2] = row[0];
+    }
+  } else if (format == TPixelFormat::pf32bit && !bitmap.HasMasks()) {
+    for (int x = 0; x < width; ++x, row += 4, out += 3) {
+      out[0] = row[2];
+      out[1] = row[1];
+      out[2] = row[0];
+    }
+  } else {
+    // 15 and 16 bits, and 32 bits with bit fields: the raster decodes the masks.
+    TRowReader reader(bitmap);
+    std::vector<TColor> colors(static_cast<size_t>(width));
+    reader.Read(y, 0, width, colors.data());
+    for (int x = 0; x < width; ++x, out += 3) {
+      out[0] = GetRValue(colors[x]);
+      out[1] = GetGValue(colors[x]);
+      out[2] = GetBValue(colors[x]);
     }
   }
 }
@@ -91,8 +84,14 @@ void RgbRows(const TBitmap& bitmap, std::vector<uint8_t>& data) {
 }  // namespace
 
 std::unique_ptr<TPdfImage> TPdfBitmapImage::CreateImage(const TGraphic& image) {
-  TBitmap bitmap;
-  image.ToBitmap(bitmap);
+  // A Raster image is read where it is; other kinds are rendered first.
+  TBitmap rendered;
+  const TBitmap* source = dynamic_cast<const TBitmap*>(&image);
+  if (!source) {
+    image.ToBitmap(rendered);
+    source = &rendered;
+  }
+  const TBitmap& bitmap = *source;
   const int width = bitmap.Width();
   const int height = bitmap.Height();
   if (width <= 0 || height <= 0)
@@ -101,27 +100,39 @@ std::unique_ptr<TPdfImage> TPdfBitmapImage::CreateImage(const TGraphic& image) {
 
   auto result = std::make_unique<TPdfImage>();
   TPdfDictionary& attributes = result->Attributes();
-  std::vector<uint8_t>& data = result->Data();
   const int bits = bitmap.BitCount();
-  if (bits == 1 || bits == 4 || bits == 8) {
+  const bool indexed = bits == 1 || bits == 4 || bits == 8;
+  if (indexed) {
     std::vector<TRGBQuad> palette = bitmap.Palette();
     // A 1-bit image without a palette is drawn black and white by the raster.
     if (palette.empty() && bits == 1) palette = BlackWhitePalette();
     if (palette.empty()) throw EPdfInvalidImageFormat("failed to get Palette..");
-    data.resize(static_cast<size_t>(width) * height);
-    IndexedRows(bitmap, data);
     attributes.AddItem("ColorSpace", IndexedColorSpace(palette));
   } else {
-    data.resize(static_cast<size_t>(width) * height * 3);
-    RgbRows(bitmap, data);
     attributes.AddItem("ColorSpace", PdfName("DeviceRGB"));
   }
   attributes.AddItem("Width", PdfNumber(width));
   attributes.AddItem("Height", PdfNumber(height));
   attributes.AddItem("BitsPerComponent", PdfNumber(8));
   result->Filter().Add(PdfName("FlateDecode"));
-  // Image data are always deflated; doing it now keeps a batch's pages small in memory.
-  result->Precompress();
+  // Image data are always deflated, row by row as they are made, so the uncompressed data
+  // never wait in memory whole.
+  const size_t row_bytes = static_cast<size_t>(width) * (indexed ? 1 : 3);
+  std::vector<uint8_t> deflated;
+  deflated.reserve(row_bytes * static_cast<size_t>(height) / 4);
+  ZlibWriter zlib(
+      9, [&](const uint8_t* p, size_t n) { deflated.insert(deflated.end(), p, p + n); },
+      row_bytes * static_cast<size_t>(height));
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = zlib.Reserve(row_bytes);
+    if (indexed)
+      IndexedRow(bitmap.ScanLine(y), bits, width, row);
+    else
+      RgbRow(bitmap, y, row);
+    zlib.Commit(row_bytes);
+  }
+  zlib.Finish();
+  result->SetDeflated(std::move(deflated));
   return result;
 }
 

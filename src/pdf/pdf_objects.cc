@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "raster/zlib_writer.h"
+
 namespace pamirune {
 
 namespace {
@@ -362,41 +364,20 @@ void TPdfStream::Append(std::string_view bytes) {
 }
 
 std::vector<uint8_t> PdfDeflate(const uint8_t* data, size_t size, int level) {
-  z_stream z{};
-  if (deflateInit(&z, level) != Z_OK) throw EPdfError("deflate error");
-  std::vector<uint8_t> out;
-  out.resize(deflateBound(&z, static_cast<uLong>(std::min<size_t>(size, 1u << 30))) + 64);
-  size_t done_in = 0;
-  size_t done_out = 0;
-  int status = Z_OK;
-  while (status != Z_STREAM_END) {
-    // zlib counts in 32-bit units: feed big buffers in pieces.
-    size_t chunk_in = std::min<size_t>(size - done_in, 1u << 30);
-    z.next_in = const_cast<Bytef*>(data + done_in);
-    z.avail_in = static_cast<uInt>(chunk_in);
-    if (out.size() - done_out < 65536) out.resize(out.size() * 2 + 65536);
-    size_t chunk_out = std::min<size_t>(out.size() - done_out, 1u << 30);
-    z.next_out = out.data() + done_out;
-    z.avail_out = static_cast<uInt>(chunk_out);
-    bool last = done_in + chunk_in == size;
-    status = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
-    if (status == Z_STREAM_ERROR) {
-      deflateEnd(&z);
-      throw EPdfError("deflate error");
-    }
-    done_in += chunk_in - z.avail_in;
-    done_out += chunk_out - z.avail_out;
-  }
-  deflateEnd(&z);
-  out.resize(done_out);
-  return out;
+  return ZlibCompress(data, size, level);
 }
 
 void TPdfStream::Precompress() {
   if (encoded_) return;
   if (!Filter().HasName("FlateDecode"))
     throw EPdfInvalidOperation("TPdfStream --no filter to encode with.");
-  data_ = PdfDeflate(data_.data(), data_.size(), Z_BEST_COMPRESSION);
+  SetDeflated(PdfDeflate(data_.data(), data_.size(), Z_BEST_COMPRESSION));
+}
+
+void TPdfStream::SetDeflated(std::vector<uint8_t> deflated) {
+  if (!Filter().HasName("FlateDecode"))
+    throw EPdfInvalidOperation("TPdfStream --no filter to encode with.");
+  data_ = std::move(deflated);
   data_.shrink_to_fit();
   encoded_ = true;
   if (auto* length = dynamic_cast<TPdfNumber*>(attributes_.ValueByName("Length")))

@@ -256,6 +256,9 @@ class TPdfStream : public TPdfObject {
   // Deflates the data now instead of at writing time, so large data do not wait in memory
   // uncompressed; the written bytes are the same. Filter must hold FlateDecode.
   void Precompress();
+  // Takes data deflated by the caller (zlib format) as the encoded data. Filter must hold
+  // FlateDecode.
+  void SetDeflated(std::vector<uint8_t> deflated);
 
   void WriteValueToStream(TStream& stream) override;
 

@@ -1,15 +1,15 @@
 #include "formats/png/png_writer.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 
 #include "formats/png/png_filter.h"
 #include "formats/png/png_stream.h"
+#include "raster/zlib_writer.h"
 
 namespace pamirune {
 
@@ -74,15 +74,6 @@ bool ValidTime(const PngTime& t) {
          t.day <= 31 && t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 &&
          t.second >= 0 && t.second < 61;
 }
-
-// Owns the deflate state, released on every way out.
-struct Deflater {
-  z_stream z{};
-  bool ready = false;
-  ~Deflater() {
-    if (ready) deflateEnd(&z);
-  }
-};
 
 }  // namespace
 
@@ -377,11 +368,10 @@ void PngWriteStream::Write(const TBitmap& image) {
   std::vector<uint8_t> candidates(5 * (full_len + 1));
   std::vector<uint8_t> idat(static_cast<size_t>(options_.idat_size));
 
-  // Converts image row y into PNG byte order in full.
-  auto convert_row = [&](int y) {
+  // Converts image row y into PNG byte order in o (full_len bytes).
+  auto convert_row = [&](int y, uint8_t* o) {
     const uint8_t* src = image.ScanLine(y);
     const uint8_t* mask = L.alpha ? alpha_->ScanLine(y) : nullptr;
-    uint8_t* o = full.data();
     const int w = L.width;
     if (L.source_bits <= 8) {
       if (L.color_type == kTypePalette) {
@@ -400,6 +390,16 @@ void PngWriteStream::Write(const TBitmap& image) {
       } else {
         for (size_t i = 0; i < full_len; ++i)
           o[i] = L.invert ? static_cast<uint8_t>(~src[i]) : src[i];
+      }
+      return;
+    }
+    if (!L.masked && L.color_type == kTypeRgb && L.source_bits >= 24) {
+      // Blue-green-red (and an unused byte) to red-green-blue: the common case, kept tight.
+      const int step = L.source_bits / 8;
+      for (int x = 0; x < w; ++x, src += step, o += 3) {
+        o[0] = src[2];
+        o[1] = src[1];
+        o[2] = src[0];
       }
       return;
     }
@@ -464,39 +464,24 @@ void PngWriteStream::Write(const TBitmap& image) {
     }
   };
 
-  Deflater def;
-  int level = (options_.compression_level >= 0 && options_.compression_level <= 9)
-                  ? options_.compression_level
-                  : Z_DEFAULT_COMPRESSION;
-  if (deflateInit2(&def.z, level, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-    throw EPngError(png_text::kWriteError);
-  def.ready = true;
-  def.z.next_out = idat.data();
-  def.z.avail_out = static_cast<uInt>(idat.size());
-
-  auto compress = [&](const uint8_t* data, size_t n, int flush) {
-    def.z.next_in = const_cast<Bytef*>(data);
-    def.z.avail_in = static_cast<uInt>(n);
-    for (;;) {
-      int rc = deflate(&def.z, flush);
-      if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
-        throw EPngError(png_text::kWriteError);
-      if (def.z.avail_out == 0) {
+  // The zlib stream goes into IDAT chunks of idat_size bytes, the last one holding the rest.
+  size_t idat_used = 0;
+  auto to_idat = [&](const uint8_t* data, size_t n) {
+    while (n > 0) {
+      const size_t take = std::min(n, idat.size() - idat_used);
+      std::memcpy(idat.data() + idat_used, data, take);
+      idat_used += take;
+      data += take;
+      n -= take;
+      if (idat_used == idat.size()) {
         out.WriteChunk("IDAT", idat.data(), idat.size());
-        def.z.next_out = idat.data();
-        def.z.avail_out = static_cast<uInt>(idat.size());
-        continue;
-      }
-      if (flush == Z_FINISH) {
-        if (rc == Z_STREAM_END) break;
-        if (rc == Z_BUF_ERROR) throw EPngError(png_text::kWriteError);
-      } else if (def.z.avail_in == 0) {
-        break;
-      } else if (rc == Z_BUF_ERROR) {
-        throw EPngError(png_text::kWriteError);
+        idat_used = 0;
       }
     }
   };
+  auto zlib = std::make_unique<ZlibWriter>(options_.compression_level, to_idat,
+                                           (full_len + 1) * static_cast<size_t>(L.height));
+  auto compress = [&](const uint8_t* data, size_t n) { zlib->Write(data, n); };
 
   // Filters one row as the filter mode says and hands it to deflate.
   const int mode = options_.filter_mode;
@@ -530,8 +515,8 @@ void PngWriteStream::Write(const TBitmap& image) {
     } else {
       PngFilterRow(kFilterNone, row, prev.data(), len, distance, candidates.data());
     }
-    compress(chosen, n, Z_NO_FLUSH);
-    std::memcpy(prev.data(), row, len);
+    compress(chosen, n);
+    if (mode != 1) std::memcpy(prev.data(), row, len);
   };
 
   int total_rows = L.height;
@@ -557,22 +542,31 @@ void PngWriteStream::Write(const TBitmap& image) {
       size_t len = (static_cast<size_t>(pw) * L.pixel_bits + 7) / 8;
       std::fill(prev.begin(), prev.end(), 0);
       for (int j = 0; j < ph; ++j) {
-        convert_row(pass.y0 + j * pass.dy);
+        convert_row(pass.y0 + j * pass.dy, full.data());
         extract(pass, pw, pass_row.data());
         emit_row(pass_row.data(), len);
         row_done();
       }
     }
   } else {
+    const bool unfiltered = mode < 0 || mode > 5 || mode == 1;
     for (int y = 0; y < L.height; ++y) {
-      convert_row(y);
-      emit_row(full.data(), full_len);
+      if (unfiltered) {
+        // Filter None: the row is converted straight into the deflater's buffer.
+        uint8_t* at = zlib->Reserve(full_len + 1);
+        at[0] = kFilterNone;
+        convert_row(y, at + 1);
+        zlib->Commit(full_len + 1);
+      } else {
+        convert_row(y, full.data());
+        emit_row(full.data(), full_len);
+      }
       row_done();
     }
   }
-  compress(nullptr, 0, Z_FINISH);
-  size_t rest = idat.size() - def.z.avail_out;
-  if (rest > 0) out.WriteChunk("IDAT", idat.data(), rest);
+  zlib->Finish();
+  zlib.reset();
+  if (idat_used > 0) out.WriteChunk("IDAT", idat.data(), idat_used);
   out.WriteChunk("IEND", nullptr, 0);
   out.Flush();
   if (progress_) progress_(TProgressStage::psEnding, 100, "");

@@ -10,6 +10,7 @@
 #include "formats/png/png_filter.h"
 #include "formats/png/png_stream.h"
 #include "png_test_util.h"
+#include "raster/zlib_writer.h"
 
 namespace pamirune {
 namespace {
@@ -491,6 +492,29 @@ TEST(PngWriter, EmptyImageIsAnError) {
     FAIL();
   } catch (const EPngError& e) {
     EXPECT_STREQ(e.what(), "Write Image (PNG): Write Error");
+  }
+}
+
+TEST(PngWriter, TwoThreadsWriteTheSameFileAsOne) {
+  // Blocks of 64 KiB: this 300 x 200 image deflates as three blocks, rows straddling them.
+  ZlibWriter::SetBlockSize(64 * 1024);
+  TBitmap img = png_test::MakeRgb(300, 200);
+  Bytes files[2];
+  for (int threads : {1, 2}) {
+    ZlibWriter::SetThreads(threads);
+    files[threads - 1] = Encode(img);
+  }
+  ZlibWriter::SetThreads(0);
+  ZlibWriter::SetBlockSize(0);
+  EXPECT_EQ(files[0], files[1]);
+  Bytes raw = png_test::InflateIdat(files[0]);
+  ASSERT_EQ(raw.size(), 200u * 901u);
+  for (int y : {0, 77, 199}) {
+    const uint8_t* src = img.ScanLine(y);
+    const uint8_t* row = raw.data() + static_cast<size_t>(y) * 901;
+    EXPECT_EQ(row[0], 0);
+    for (int x = 0; x < 300; x += 37)
+      EXPECT_TRUE(row[1 + 3 * x] == src[3 * x + 2] && row[3 + 3 * x] == src[3 * x]) << x;
   }
 }
 
