@@ -200,6 +200,7 @@ BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
 
   if (settings_.gif_anime && settings_.write_gif) last_ext_ = "gif";
   FinishBatchFiles(true);
+  if (LastIsBatchFile()) output_base_ = BatchFileBase();
 
   if (saved_) {
     std::string done = output_base_ + last_ext_ + msg::kSavedDone;
@@ -252,7 +253,7 @@ void Converter::FinishBatchFiles(bool completed) {
   }
   bool batch_file_written = WriteBatchFiles();
   if (batch_file_written) {
-    if (LastIsBatchFile()) PreviewAndStamp(output_base_ + last_ext_);
+    if (LastIsBatchFile()) PreviewAndStamp(BatchFileBase() + last_ext_);
   }
   auto pending = std::move(batch_->pending);
   batch_->pending.clear();
@@ -290,8 +291,7 @@ std::string Converter::MakeOutputBase(const std::string& source) {
 bool Converter::MayWrite(const std::string& path, OutputFormat format) {
   if (!platform_.FileExists(path)) return true;
   if (settings_.overwrite) return true;
-  if (ui_.Confirm(std::string(msg::kFilePrefix) + output_base_ + FormatToken(format) +
-                  msg::kExistsOverwrite))
+  if (ui_.Confirm(std::string(msg::kFilePrefix) + path + msg::kExistsOverwrite))
     return true;
   cancelled_ = true;
   return false;
@@ -331,6 +331,10 @@ void Converter::ConvertFile(const std::string& file_name, int index, int icon_si
   std::vector<std::string> outputs;
   for (auto f : kOutputOrder)
     if (FormatTicked(settings_, f)) outputs.push_back(output_base_ + FormatToken(f));
+  if (!batch_file_base_.empty()) {
+    if (settings_.pdf_batch && settings_.write_pdf) outputs.push_back(batch_file_base_ + "pdf");
+    if (settings_.gif_anime && settings_.write_gif) outputs.push_back(batch_file_base_ + "gif");
+  }
   bool in_batch_file = (settings_.pdf_batch && settings_.write_pdf) ||
                        (settings_.gif_anime && settings_.write_gif);
   if (in_batch_file) {
@@ -501,7 +505,7 @@ void Converter::AbortBatchDocuments() {
 bool Converter::WriteBatchFiles() {
   bool written = false;
   if (settings_.gif_anime && settings_.write_gif && !batch_->gif->Empty()) {
-    std::string path = output_base_ + "gif";
+    std::string path = BatchFileBase() + "gif";
     if (MayWrite(path, OutputFormat::kGif)) {
       batch_->gif->SaveToFile(path);
       saved_ = true;
@@ -538,8 +542,10 @@ void Converter::WriteFormat(ImageJob& job, OutputFormat format, const std::strin
     case OutputFormat::kPdf: {
       std::string item = job.clipboard ? "PDFCLIP" : "PDF" + std::to_string(job.index);
       batch_->pdf.SetFileName(path);
-      if (settings_.pdf_batch && batch_->pdf.Active())
+      if (settings_.pdf_batch && batch_->pdf.Active()) {
+        if (!job.clipboard) batch_->pdf.SetFileName(BatchFileBase() + "pdf");
         batch_->pdf.AddImagePage(job.dib_bitmap, item);
+      }
       else
         batch_->pdf.WriteSingle(job.dib_bitmap, item, path);
       return;

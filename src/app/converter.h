@@ -74,6 +74,10 @@ class Converter {
   // The picker's last answer (kept between showings).
   PickerResult& Picker() { return picker_; }
 
+  // The batch PDF and the animated GIF are written as base + "pdf" / "gif" (base ends with its
+  // dot); empty, the default: under the last image's output base.
+  void SetBatchFileBase(std::string base) { batch_file_base_ = std::move(base); }
+
   // For tests: a fixed "now" for the documents written (seconds since the epoch; 0 = clock).
   void SetFixedTime(int64_t unix_time) { fixed_time_ = unix_time; }
 
@@ -97,6 +101,9 @@ class Converter {
   void WriteFormat(ImageJob& job, OutputFormat format, const std::string& path);
   void FinishBatchFiles(bool completed);
   bool LastIsBatchFile() const;
+  const std::string& BatchFileBase() const {
+    return batch_file_base_.empty() ? output_base_ : batch_file_base_;
+  }
   // The PDF document of a PDF batch and the GIF object of an animation.
   void BeginBatchDocuments();
   void AbortBatchDocuments();
@@ -110,6 +117,7 @@ class Converter {
   Platform& platform_;
   bool started_with_arguments_ = false;
   int64_t fixed_time_ = 0;
+  std::string batch_file_base_;
 
   // Batch state.
   bool saved_ = false;

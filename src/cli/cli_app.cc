@@ -14,6 +14,33 @@
 
 namespace pamirune {
 
+std::string SharedSettingsFile(const std::string& cli_program_path) {
+  // Named after the window program, which keeps the same name beside this one.
+  namespace fs = std::filesystem;
+  return SettingsFilePath((fs::path(cli_program_path).parent_path() / "pamirune").string());
+}
+
+namespace {
+
+// The output base ("name.") of the batch files for -o FILE, which ends in the extension of a
+// batch file this run writes; an error text otherwise.
+std::string BatchFileBaseFor(const std::string& file, const ConversionSettings& s,
+                             std::string* base) {
+  const bool pdf = s.pdf_batch && s.write_pdf, gif = s.gif_anime && s.write_gif;
+  if (!pdf && !gif) return "-o names the batch file: it needs --pdf-batch or --gif-anime";
+  std::string ext = file.size() > 4 ? file.substr(file.size() - 4) : "";
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  if ((ext == ".pdf" && pdf) || (ext == ".gif" && gif)) {
+    *base = file.substr(0, file.size() - 3);
+    return "";
+  }
+  return std::string("-o ") + file + ": the name must end in " +
+         (pdf && gif ? ".pdf or .gif" : pdf ? ".pdf" : ".gif");
+}
+
+}  // namespace
+
 int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, std::FILE* in,
            Platform* platform) {
   CliParseResult parsed = ParseCliArguments(args);
@@ -22,16 +49,29 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
     return 2;
   }
   const CliJob& job = parsed.job;
-  if (job.show_help) {
-    std::fputs(CliUsage().c_str(), out);
-    return 0;
-  }
   if (job.show_version) {
     std::fputs("pamirune-cli (ぱみるね♪ Ver 1.52)\n", out);
     return 0;
   }
   CliPlatform linux_platform;
   Platform& os = platform ? *platform : linux_platform;
+  if (job.show_help) {
+    std::fputs(CliUsage().c_str(), out);
+    // What a run without options would do, and where that comes from.
+    std::string ini_path =
+        job.ini_path.empty() ? SharedSettingsFile(os.ProgramPath()) : os.LongPathName(job.ini_path);
+    ConversionSettings settings;
+    bool existed = false;
+    try {
+      LoadSettings(ini_path, settings, &existed);
+    } catch (const std::exception& e) {
+      std::fprintf(err, "pamirune-cli: %s\n", e.what());
+    }
+    std::fprintf(out, "\nSettings file: %s%s\nIts values now (the options above change them for one run):\n%s",
+                 ini_path.c_str(), existed ? "" : " (not there yet: the defaults)",
+                 DescribeSettings(settings).c_str());
+    return 0;
+  }
   RegisterGraphicKinds();
 
   if (!job.send_to.empty()) {
@@ -67,7 +107,7 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
 
   ConversionSettings settings;
   std::string ini_path =
-      job.ini_path.empty() ? SettingsFilePath(os.ProgramPath()) : os.LongPathName(job.ini_path);
+      job.ini_path.empty() ? SharedSettingsFile(os.ProgramPath()) : os.LongPathName(job.ini_path);
   LoadSettings(ini_path, settings);
   std::string error = ApplyOverrides(job, settings);
   if (!error.empty()) {
@@ -87,6 +127,23 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
     }
     if (job.files.empty()) return 0;
   }
+  std::string batch_base;
+  if (!job.batch_output.empty()) {
+    error = BatchFileBaseFor(job.batch_output, settings, &batch_base);
+    if (!error.empty()) {
+      std::fprintf(err, "pamirune-cli: %s\n", error.c_str());
+      return 2;
+    }
+    batch_base = os.LongPathName(batch_base.substr(0, batch_base.size() - 1)) + ".";
+    // Refused before any file is converted rather than after the whole batch.
+    std::error_code ec;
+    std::filesystem::path folder = std::filesystem::path(batch_base).parent_path();
+    if (!std::filesystem::is_directory(folder, ec)) {
+      std::fprintf(err, "pamirune-cli: -o %s: there is no folder %s\n", job.batch_output.c_str(),
+                   folder.string().c_str());
+      return 2;
+    }
+  }
   if (job.files.empty() && !job.clipboard) {
     std::fprintf(err, "pamirune-cli: no files given\n%s", CliUsage().c_str());
     return 2;
@@ -96,15 +153,16 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
     return 2;
   }
 
-  ConsoleUi ui(job.answer, out, err, in);
+  ConsoleUi ui(job.answer, out, err, in, job.quiet);
   Converter converter(settings, ui, os);
   converter.SetStartedWithArguments(true);
+  converter.SetBatchFileBase(batch_base);
   if (job.clipboard) {
     ClipboardCapture capture(settings, ui, os, converter.FormatDialog(),
                              [&] { converter.ConvertClipboard(); });
     capture.SetStartedWithArguments(true);
     capture.CreateFileFromClipboard();
-    if (!ui.StatusText().empty() && settings.no_dialogs)
+    if (!ui.StatusText().empty() && settings.no_dialogs && !job.quiet)
       std::fprintf(out, "%s\n", ui.StatusText().c_str());
     bool failed = ui.had_error() || ui.StatusText() == msg::kNoClipboardBitmap;
     if (job.files.empty()) return failed ? 1 : 0;
@@ -112,7 +170,8 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
   std::vector<std::string> files;
   for (const auto& f : job.files) files.push_back(os.LongPathName(f));
   BatchResult result = converter.FileDrop1FileDrop(static_cast<int>(files.size()), files);
-  if (!ui.StatusText().empty() && settings.no_dialogs) std::fprintf(out, "%s\n", ui.StatusText().c_str());
+  if (!ui.StatusText().empty() && settings.no_dialogs && !job.quiet)
+    std::fprintf(out, "%s\n", ui.StatusText().c_str());
   return result == BatchResult::kCompleted ? 0 : 1;
 }
 

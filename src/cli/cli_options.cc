@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+#include "app/settings_io.h"
+
 namespace pamirune {
 
 namespace {
@@ -9,7 +11,7 @@ namespace {
 // Options that take a value, and flags.
 const char* const kValueOptions[] = {"--formats", "--colour", "--color", "--scale",
                                      "--level",   "--icon-size", "--delay", "--out-dir",
-                                     "--dispose", "--ini", "--send-to"};
+                                     "--dispose", "--ini", "--send-to", "--output"};
 const char* const kFlagOptions[] = {"--smooth",    "--transparent", "--pdf-batch",
                                     "--gif-anime", "--suffix-s",    "--keep-date",
                                     "--overwrite", "--no-dialogs",  "--pdf-order",
@@ -55,24 +57,32 @@ std::string CliUsage() {
          "  --transparent         transparent colour (top-left pixel)\n"
          "  --pdf-batch           all images into one PDF\n"
          "  --gif-anime           all images into one animated GIF\n"
-         "  --delay N             animation delay in 1/100 s\n"
+         "  --delay N             animation delay in 1/100 s, 1..65535 (the window's empty\n"
+         "                        field means 30)\n"
+         "  -o, --output FILE     name of the batch PDF or GIF (FILE.pdf / FILE.gif); without it\n"
+         "                        the batch file is named after the last image\n"
          "  --pdf-order, --gif-order  keep the given order for the PDF / GIF batch\n"
          "  --out-dir DIR         write into DIR instead of beside the source\n"
          "  --suffix-s            add an \"s\" to output names\n"
          "  --keep-date           give the output the source's modification time\n"
          "  --dispose MODE        keep | trash | delete the source after conversion\n"
          "  --overwrite           overwrite existing files without asking\n"
-         "  --no-dialogs          no confirmation before a batch, no information messages\n"
+         "  --no-dialogs          no information messages\n"
          "  --preview             open the written file with the default application\n"
          "  --ini FILE            use another settings file\n"
          "  --save                write the effective settings back to the settings file\n"
          "  --clipboard           convert the clipboard's image once\n"
          "  --send-to ACTION      register | unregister | status of the \"Open With\" entry\n"
-         "  --yes                 answer OK to every OK/Cancel question\n"
-         "  --no                  answer Cancel to every OK/Cancel question\n"
-         "  --help, --version\n"
-         "Without --yes/--no, questions are asked on the terminal (Cancel when not a terminal).\n"
-         "Exit status: 0 the batch ran to its end, 1 it stopped early, 2 usage error.\n";
+         "  --keep-going          convert the rest after a file that fails; list the failures\n"
+         "  -q, --quiet           print only errors and questions\n"
+         "  -y, --yes             answer OK to rename and overwrite questions\n"
+         "  --no                  answer Cancel to them\n"
+         "  -h, --help, --version\n"
+         "The command line is the confirmation: a batch is never asked about. Renaming a file\n"
+         "whose extension lies and replacing an output are asked on the terminal; without one\n"
+         "the answer is Cancel.\n"
+         "Exit status: 0 the batch ran to its end, 1 it stopped early or (--keep-going) a file\n"
+         "failed, 2 usage error.\n";
 }
 
 CliParseResult ParseCliArguments(const std::vector<std::string>& args) {
@@ -98,12 +108,25 @@ CliParseResult ParseCliArguments(const std::vector<std::string>& args) {
       r.job.save_settings = true;
     } else if (a == "--clipboard") {
       r.job.clipboard = true;
+    } else if (a == "--quiet" || a == "-q") {
+      r.job.quiet = true;
+    } else if (a == "--keep-going") {
+      r.job.keep_going = true;
     } else if (IsOneOf(a, kFlagOptions, std::size(kFlagOptions))) {
       r.job.overrides.emplace_back(a, "");
     } else {
       std::string name = a, value;
       auto eq = a.find('=');
-      if (eq != std::string::npos) {
+      if (a.rfind("-o", 0) == 0 && a.rfind("--", 0) != 0) {
+        // "-o FILE" and "-oFILE".
+        name = "--output";
+        if (a.size() > 2) {
+          value = a.substr(2);
+          eq = 0;
+        } else {
+          eq = std::string::npos;
+        }
+      } else if (eq != std::string::npos) {
         name = a.substr(0, eq);
         value = a.substr(eq + 1);
       }
@@ -119,6 +142,13 @@ CliParseResult ParseCliArguments(const std::vector<std::string>& args) {
         value = args[++i];
       }
       if (name == "--ini") r.job.ini_path = value;
+      else if (name == "--output") {
+        if (value.empty()) {
+          r.error = "-o needs a file name";
+          return r;
+        }
+        r.job.batch_output = value;
+      }
       else if (name == "--send-to") {
         if (value != "register" && value != "unregister" && value != "status") {
           r.error = "--send-to takes register, unregister or status";
@@ -173,8 +203,11 @@ std::string ApplyOverrides(const CliJob& job, ConversionSettings& s) {
       s.icon_size_text = value;
     } else if (name == "--delay") {
       int v;
-      if (!ParseInt(value, v) || v < 0 || v > 65535) return "--delay takes 0..65535";
-      s.delay_text = v == 0 ? "" : std::to_string(v);
+      // 0 is what the window's empty field stores, and an empty field means 30: refuse it
+      // rather than silently write 30.
+      if (!ParseInt(value, v) || v < 1 || v > 65535)
+        return "--delay takes 1..65535 (1/100 s); 0 is not a delay (the default is 30)";
+      s.delay_text = FormatDelayText(v);
     } else if (name == "--out-dir") {
       s.use_output_dir = true;
       s.output_dir = value;
@@ -209,6 +242,44 @@ std::string ApplyOverrides(const CliJob& job, ConversionSettings& s) {
     }
   }
   return "";
+}
+
+namespace {
+const char* OnOff(bool value) { return value ? "on" : "off"; }
+}  // namespace
+
+std::string DescribeSettings(const ConversionSettings& s) {
+  std::string formats;
+  const std::pair<bool, const char*> kFormats[] = {
+      {s.write_bmp, "bmp"}, {s.write_jpg, "jpg"}, {s.write_png, "png"}, {s.write_mag, "mag"},
+      {s.write_ico, "ico"}, {s.write_pdf, "pdf"}, {s.write_gif, "gif"}, {s.write_tif, "tif"}};
+  for (const auto& [ticked, token] : kFormats)
+    if (ticked) formats += std::string(formats.empty() ? "" : ",") + token;
+  const char* colour = s.colour_mode == ColourMode::kFull         ? "full"
+                       : s.colour_mode == ColourMode::kBlackWhite ? "bw"
+                                                                  : "256";
+  const char* dispose = s.disposal == Disposal::kKeep    ? "keep"
+                        : s.disposal == Disposal::kTrash ? "trash"
+                                                         : "delete";
+  std::string scale = s.scale_text;
+  for (auto [from, to] : {std::pair{"2×", "2x"}, std::pair{"3×", "3x"}})
+    if (scale == from) scale = to;
+  int delay = 30;
+  if (!s.delay_text.empty()) ParseDelayText(s.delay_text, &delay);
+  std::ostringstream out;
+  out << "  --formats " << (formats.empty() ? "(none)" : formats) << "  --colour " << colour
+      << "  --scale " << scale << "  --level " << s.level << "  --icon-size "
+      << (s.icon_size_text.empty() ? "(none)" : s.icon_size_text) << "\n"
+      << "  --delay " << delay << "  --dispose " << dispose << "  --out-dir "
+      << (s.use_output_dir && !s.output_dir.empty() ? s.output_dir : "(beside the source)")
+      << "\n"
+      << "  transparent " << OnOff(s.transparency) << ", pdf-batch " << OnOff(s.pdf_batch)
+      << ", gif-anime " << OnOff(s.gif_anime) << ", smooth " << OnOff(s.smooth_resize)
+      << ", suffix-s " << OnOff(s.suffix_s) << ", keep-date " << OnOff(s.keep_date)
+      << ", overwrite " << OnOff(s.overwrite) << ",\n  no-dialogs " << OnOff(s.no_dialogs)
+      << ", pdf-order " << OnOff(s.pdf_order_dialog) << ", gif-order "
+      << OnOff(s.gif_order_dialog) << ", preview " << OnOff(s.preview) << "\n";
+  return out.str();
 }
 
 }  // namespace pamirune

@@ -49,6 +49,11 @@ std::vector<uint8_t> CliPlatform::ClipboardImageBytes(std::string* type) {
   return {};
 }
 
+std::string CliPlatform::DefaultOutputDir() {
+  if (!ProgramPath().empty() && FileExists(ProgramDir() + "Pamirune.ini")) return ProgramDir();
+  return LinuxPlatform::DefaultOutputDir();
+}
+
 bool CliPlatform::ClipboardHasBitmap() {
   std::string type;
   return !ClipboardImageBytes(&type).empty();

@@ -10,6 +10,9 @@ class CliPlatform : public LinuxPlatform {
  public:
   bool ClipboardHasBitmap() override;
   std::unique_ptr<TBitmap> ClipboardBitmap() override;
+  // The program's folder in a portable install (the shared Pamirune.ini beside the program),
+  // else the Pictures folder, as for the window program.
+  std::string DefaultOutputDir() override;
 
  private:
   // The image bytes on the clipboard (PNG or BMP), empty when there is none.

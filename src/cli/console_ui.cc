@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "app/dialog_models.h"
+#include "app/messages.h"
 #include "raster/bitmap.h"
 
 namespace pamirune {
@@ -21,23 +22,37 @@ bool EndsWith(const std::string& s, const std::string& suffix) {
 }
 }  // namespace
 
-ConsoleUi::ConsoleUi(Answer answer, std::FILE* out, std::FILE* err, std::FILE* in)
+ConsoleUi::ConsoleUi(Answer answer, std::FILE* out, std::FILE* err, std::FILE* in, bool quiet)
     : answer_(answer), out_(out), err_(err), in_(in),
-      interactive_(in && ::isatty(::fileno(in))) {}
+      interactive_(in && ::isatty(::fileno(in))), quiet_(quiet) {}
 
 void ConsoleUi::ShowInfo(const std::string& text) {
+  if (quiet_) return;
   std::fprintf(out_, "%s\n", TerminalText(text).c_str());
   std::fflush(out_);
 }
 
 bool ConsoleUi::Confirm(const std::string& text) {
-  std::fprintf(out_, "%s\n", TerminalText(text).c_str());
+  // The command line already names the files: a batch is never asked about. Questions that
+  // protect files (rename, overwrite) are.
+  if (text == msg::kConfirmBatch) return true;
+  const bool asked = answer_ == Answer::kAsk && interactive_;
+  if (!quiet_ || asked) std::fprintf(out_, "%s\n", TerminalText(text).c_str());
   if (answer_ == Answer::kYes) {
-    std::fprintf(out_, "  -> OK\n");
+    if (!quiet_) std::fprintf(out_, "  -> OK\n");
     return true;
   }
-  if (answer_ == Answer::kNo || !interactive_) {
-    std::fprintf(out_, "  -> Cancel\n");
+  if (!asked) {
+    if (!quiet_) std::fprintf(out_, "  -> Cancel\n");
+    std::fflush(out_);
+    if (answer_ != Answer::kNo) {
+      std::string question = quiet_ ? " \"" + TerminalText(text) + "\"" : "";
+      std::fprintf(err_, "pamirune-cli: no terminal to answer%s on: Cancel (--yes answers OK%s)\n",
+                   question.c_str(),
+                   text.find(msg::kExistsOverwrite) != std::string::npos ? ", --overwrite replaces"
+                                                                        : "");
+      std::fflush(err_);
+    }
     return false;
   }
   std::fprintf(out_, "OK? [y/N] ");
@@ -55,7 +70,7 @@ void ConsoleUi::ShowError(const std::string& text) {
 
 void ConsoleUi::SetDropCaption(const std::string& text) {
   // The "…を処理中～" caption names each image as it is converted: show it as progress.
-  if (EndsWith(text, "を処理中～")) {
+  if (!quiet_ && EndsWith(text, "を処理中～")) {
     std::fprintf(err_, "[%d/%d] %s\n", position_ + 1, maximum_, text.c_str());
     std::fflush(err_);
   }

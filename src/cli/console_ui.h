@@ -11,7 +11,8 @@ namespace pamirune {
 
 class ConsoleUi : public ConverterUi {
  public:
-  ConsoleUi(Answer answer, std::FILE* out, std::FILE* err, std::FILE* in);
+  // quiet: no information messages and no progress; errors and questions still show.
+  ConsoleUi(Answer answer, std::FILE* out, std::FILE* err, std::FILE* in, bool quiet = false);
 
   void ShowInfo(const std::string& text) override;
   bool Confirm(const std::string& text) override;
@@ -37,6 +38,7 @@ class ConsoleUi : public ConverterUi {
   std::FILE* err_;
   std::FILE* in_;
   bool interactive_;
+  bool quiet_;
   std::string status_;
   int position_ = 0;
   int maximum_ = 0;

@@ -172,6 +172,65 @@ class CliTest(unittest.TestCase):
         self.assertEqual(gif.info.get("duration"), 300)
         self.assertFalse(os.path.exists(self.path("f0.gif")))
 
+    def test_script_without_a_terminal(self):
+        # No batch question; protective questions answer Cancel and say so; one settings file.
+        for n in ("a.bmp", "b.bmp"):
+            photo(20, 10).save(self.path(n))
+        r = self.run_cli("--formats", "png", "a.bmp", "b.bmp")
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        self.assertNotIn("一括変換", r.stdout)
+        self.assertTrue(os.path.exists(self.path("b.png")))
+        r = self.run_cli("--formats", "png", "a.bmp")
+        self.assertEqual(r.returncode, 0)
+        self.assertIn("がすでにあるよ♪上書きする？", r.stdout)
+        self.assertIn("no terminal", r.stderr)
+        self.assertIn("--overwrite", r.stderr)
+        r = self.run_cli("--save", "--formats", "jpg")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        cfg = os.path.join(self.dir, "cfg", "pamirune")
+        self.assertEqual(os.listdir(cfg), ["Pamirune.ini"])
+
+    def test_batch_file_name_quiet_and_help(self):
+        for i in range(3):
+            photo(20 + i, 10).save(self.path("q%d.bmp" % i))
+        names = ["q0.bmp", "q1.bmp", "q2.bmp"]
+        r = self.run_cli("-q", "--formats", "gif,pdf", "--gif-anime", "--pdf-batch",
+                         "-o", "out/album.gif", *names)
+        self.assertEqual(r.returncode, 2)  # no folder "out": refused before anything is written
+        os.mkdir(self.path("out"))
+        r = self.run_cli("-q", "--formats", "gif,pdf", "--gif-anime", "--pdf-batch",
+                         "-o", "out/album.gif", *names)
+        self.assertEqual((r.returncode, r.stdout, r.stderr), (0, "", ""))
+        self.assertEqual(sorted(os.listdir(self.path("out"))), ["album.gif", "album.pdf"])
+        self.assertEqual(Image.open(self.path("out/album.gif")).n_frames, 3)
+        self.assertFalse(os.path.exists(self.path("q2.gif")))
+        for bad in (["--formats", "png", "-o", "x.pdf"],
+                    ["--formats", "pdf", "--pdf-batch", "-o", "x.png"],
+                    ["--formats", "gif", "--gif-anime", "--delay", "0"]):
+            r = self.run_cli(*bad, "q0.bmp")
+            self.assertEqual(r.returncode, 2, bad)
+            self.assertTrue(r.stderr.startswith("pamirune-cli: "), r.stderr)
+        self.run_cli("--save", "--formats", "jpg,tif", "--level", "8")
+        r = self.run_cli("--help")
+        self.assertEqual(r.returncode, 0)
+        self.assertIn("Settings file: " + os.path.join(self.dir, "cfg/pamirune/Pamirune.ini"),
+                      r.stdout)
+        self.assertIn("--formats jpg,tif  --colour 256  --scale 1/1  --level 8", r.stdout)
+
+    def test_readme_scale_out_with_xargs(self):
+        # Two processes over one folder, as the README shows: every file converted once.
+        os.mkdir(self.path("photos"))
+        for i in range(8):
+            photo(16 + i, 9).save(self.path("photos/p%d.bmp" % i))
+        cmd = ("find photos -name '*.bmp' -print0 | xargs -0 -n 2 -P 2 '%s' --formats png"
+               % CLI)
+        r = subprocess.run(["/bin/sh", "-c", cmd], cwd=self.dir, env=self.env,
+                           capture_output=True, text=True, stdin=subprocess.DEVNULL, timeout=300)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        for i in range(8):
+            out = Image.open(self.path("photos/p%d.png" % i))
+            self.assertEqual(out.size, (16 + i, 9))
+
     def test_save_writes_every_key(self):
         ini = self.path("my.ini")
         r = self.run_cli("--ini", ini, "--save", "--formats", "png")
