@@ -11,6 +11,8 @@ inline constexpr char kAboutSecondLine[] =
 inline constexpr char kAboutCaption[] = "バージョン情報";
 inline constexpr char kAlreadyRunning[] = "すでに起動されています。複数の起動はできません。";
 inline constexpr char kHelpMissing[] = "ヘルプファイルが見つかりません。\n";
+inline constexpr char kHelpNotOpened[] =
+    "ヘルプを開くプログラムが見つかりません。次のファイルをブラウザーで開いてください。\n";
 
 // Format bar and option bars.
 inline constexpr char kTransparency[] = "透過";

@@ -9,6 +9,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
@@ -57,6 +58,13 @@ QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 // Menu captions treat "&" as a mnemonic: a folder name shows its own "&" doubled.
 QString MenuEscaped(const std::string& text) {
   return QString::fromStdString(text).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+// A file URL's path as the file system has it: percent escapes decoded to bytes, so names that
+// are not UTF-8 (Shift-JIS names from old archives) stay what they are.
+std::string LocalFileBytes(const QUrl& url) {
+  const QByteArray encoded = url.path(QUrl::FullyEncoded).toLatin1();
+  return QByteArray::fromPercentEncoding(encoded).toStdString();
 }
 
 std::string FolderOf(const QString& file) {
@@ -254,8 +262,12 @@ bool MainWindow::HasTray() const {
 
 void MainWindow::BuildTray() {
   if (options_.tray == MainWindowOptions::Tray::kNone) return;
-  if (options_.tray == MainWindowOptions::Tray::kAuto && !QSystemTrayIcon::isSystemTrayAvailable())
-    return;  // no tray: closing with stay resident minimises instead
+  if (options_.tray == MainWindowOptions::Tray::kAuto &&
+      !QSystemTrayIcon::isSystemTrayAvailable()) {
+    // No tray yet: closing with stay resident minimises instead, until a tray host appears.
+    WatchForTray();
+    return;
+  }
   tray_ = new QSystemTrayIcon(this);
   tray_->setIcon(windowIcon());
   tray_->setToolTip(Text(gui_text::kTrayTip));
@@ -271,6 +283,20 @@ void MainWindow::BuildTray() {
     if (why == QSystemTrayIcon::DoubleClick) Restore();
   });
   if (QSystemTrayIcon::isSystemTrayAvailable()) tray_->show();
+}
+
+void MainWindow::WatchForTray() {
+  if (tray_poll_) return;
+  tray_poll_ = new QTimer(this);
+  tray_poll_->setInterval(2000);
+  connect(tray_poll_, &QTimer::timeout, this, [this] {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    tray_poll_->stop();
+    tray_poll_->deleteLater();
+    tray_poll_ = nullptr;
+    BuildTray();
+  });
+  tray_poll_->start();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -336,16 +362,29 @@ void MainWindow::RestorePlacement() {
   QSize size(std::max(settings_.window_width, minimumWidth()),
              std::max(settings_.window_height, minimumHeight()));
   QPoint at(settings_.window_left, settings_.window_top);
-  // A placement on a screen that is no longer there would hide the window: centre it instead.
-  bool on_a_screen = false;
-  for (QScreen* screen : QGuiApplication::screens())
-    if (screen->availableGeometry().intersects(QRect(at, size))) on_a_screen = true;
-  if (size != this->size()) resize(size);
-  if (on_a_screen) {
-    if (at != pos()) move(at);
-  } else {
-    CentreOnScreen(this);
+  // The screen that shows most of the saved placement, else the primary one; a placement saved
+  // on a larger or another screen is brought wholly onto it.
+  QScreen* best = nullptr;
+  qint64 best_area = 0;
+  for (QScreen* screen : QGuiApplication::screens()) {
+    QRect common = screen->availableGeometry().intersected(QRect(at, size));
+    qint64 area = qint64{common.width()} * common.height();
+    if (common.isValid() && area > best_area) {
+      best = screen;
+      best_area = area;
+    }
   }
+  if (!best) best = QGuiApplication::primaryScreen();
+  if (best) {
+    // The position is the frame's, the size the window's own: the frame counts on the screen.
+    const QSize frame = isVisible() ? frameGeometry().size() - this->size() : QSize(0, 0);
+    const QRect area = best->availableGeometry();
+    size = size.boundedTo(area.size() - frame).expandedTo(minimumSize());
+    at.setX(std::max(area.left(), std::min(at.x(), area.right() + 1 - size.width() - frame.width())));
+    at.setY(std::max(area.top(), std::min(at.y(), area.bottom() + 1 - size.height() - frame.height())));
+  }
+  if (size != this->size()) resize(size);
+  if (at != pos()) move(at);
   RememberPlacement();
 }
 
@@ -438,13 +477,13 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
 
 void MainWindow::dropEvent(QDropEvent* event) {
   if (busy_) return;
-  QStringList files;
+  std::vector<std::string> files;
   for (const QUrl& url : event->mimeData()->urls())
-    if (url.isLocalFile()) files << url.toLocalFile();
-  if (files.isEmpty()) return;
+    if (url.isLocalFile()) files.push_back(LocalFileBytes(url));
+  if (files.empty()) return;
   event->acceptProposedAction();
   // The drop is finished first; the batch runs right after, outside the drag's event.
-  QTimer::singleShot(0, this, [this, files] { DropFiles(files); });
+  QTimer::singleShot(0, this, [this, files] { DropFileNames(files); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -453,8 +492,18 @@ void MainWindow::dropEvent(QDropEvent* event) {
 void MainWindow::DropFiles(const QStringList& files) {
   std::vector<std::string> list;
   list.reserve(files.size());
-  for (const QString& f : files) list.push_back(f.toStdString());
+  for (const QString& f : files) list.push_back(QFile::encodeName(f).toStdString());
   RunBatch(std::move(list));
+}
+
+void MainWindow::DropFileNames(std::vector<std::string> files) { RunBatch(std::move(files)); }
+
+void MainWindow::HandOver(const std::vector<std::string>& files) {
+  Restore();
+  if (files.empty()) return;
+  handed_over_.push_back(files);
+  // Converted outside the socket's event, and after the conversion that runs now.
+  if (!busy_) QTimer::singleShot(0, this, &MainWindow::AfterConversion);
 }
 
 void MainWindow::RunBatch(std::vector<std::string> files) {
@@ -497,6 +546,17 @@ void MainWindow::RunClipboard(Work work) {
 
 void MainWindow::AfterConversion() {
   RefreshControls();
+  if (!handed_over_.empty() && !busy_ && !closed_) {
+    std::vector<std::string> files = std::move(handed_over_.front());
+    handed_over_.erase(handed_over_.begin());
+    QTimer::singleShot(0, this, [this, files] {
+      if (busy_) {
+        handed_over_.insert(handed_over_.begin(), files);
+        return;
+      }
+      DropFileNames(files);
+    });
+  }
   if (close_after_batch_) {
     close_after_batch_ = false;
     QTimer::singleShot(0, this, &QWidget::close);
@@ -587,7 +647,10 @@ void MainWindow::ShowHelp() {
     ShowInformation(this, Text(gui_text::kHelpMissing) + file);
     return;
   }
-  QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+  const QUrl url = QUrl::fromLocalFile(file);
+  const bool opened = url_opener ? url_opener(url) : QDesktopServices::openUrl(url);
+  // Without a program that opens web pages nothing would happen: say where the page is.
+  if (!opened) ShowInformation(this, Text(gui_text::kHelpNotOpened) + file);
 }
 
 void MainWindow::ShowAbout() {
@@ -597,6 +660,9 @@ void MainWindow::ShowAbout() {
   box.setInformativeText(Text(gui_text::kAboutSecondLine));
   box.setIconPixmap(windowIcon().pixmap(48, 48));
   box.setStandardButtons(QMessageBox::Ok);
+  box.setObjectName(QStringLiteral("about"));
+  // Each text keeps to its one line; the box grows to fit it.
+  for (QLabel* label : box.findChildren<QLabel*>()) label->setWordWrap(false);
   box.exec();
 }
 

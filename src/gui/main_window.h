@@ -24,6 +24,7 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class QSystemTrayIcon;
+class QUrl;
 
 namespace pamirune {
 
@@ -55,9 +56,16 @@ class MainWindow : public QMainWindow {
   // folder (empty when cancelled), the open dialog the chosen files in its order.
   std::function<QString()> folder_browser;
   std::function<QStringList()> open_dialog;
+  // Opens the help page's URL; false when nothing could open it. Tests replace it.
+  std::function<bool(const QUrl&)> url_opener;
 
   // Converts a list of files as a drop does (ignored while a batch runs).
   void DropFiles(const QStringList& files);
+  // The same with the names as the file system has them (bytes, not necessarily UTF-8).
+  void DropFileNames(std::vector<std::string> files);
+  // Files handed over by a second start: the window comes forward and converts them as a
+  // drop, after the running conversion when one runs. An empty list only brings it forward.
+  void HandOver(const std::vector<std::string>& files);
   // "クリップボードよりファイル作成(&E)".
   void CreateFileFromClipboard();
   // The clipboard changed: converts it when watching is on (after the running conversion when
@@ -120,6 +128,8 @@ class MainWindow : public QMainWindow {
 
   void BuildMenus();
   void BuildTray();
+  // Builds the tray icon once a tray host is there (it may appear after the program started).
+  void WatchForTray();
   QAction* AddToggle(QMenu* menu, const char* caption, bool ConversionSettings::*field);
   void Activated();
   void ApplyBars();
@@ -176,6 +186,8 @@ class MainWindow : public QMainWindow {
   bool closed_ = false;
   bool save_error_shown_ = false;
   bool close_after_batch_ = false;  // a close request arrived while a conversion ran
+  std::vector<std::vector<std::string>> handed_over_;  // lists waiting for the running batch
+  class QTimer* tray_poll_ = nullptr;
 };
 
 }  // namespace pamirune

@@ -35,8 +35,10 @@ bool ShowRealBox(QWidget* parent, MessageKind kind, const QString& text) {
       box.setStandardButtons(QMessageBox::Ok);
       break;
   }
-  // The box takes the window's stacking: over a topmost window it must stay visible.
-  if (parent && (parent->window()->windowFlags() & Qt::WindowStaysOnTopHint))
+  // The box takes the window's stacking: over a topmost window it must stay visible. A box
+  // without a window (before the window exists, or a second start's) stands above every window,
+  // a topmost one of the running program included.
+  if (!parent || (parent->window()->windowFlags() & Qt::WindowStaysOnTopHint))
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
   return box.exec() == QMessageBox::Ok;
 }

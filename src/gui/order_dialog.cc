@@ -74,7 +74,7 @@ OrderDialog::OrderDialog(QWidget* parent) : QDialog(parent) {
   connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
   connect(up_, &QPushButton::clicked, this, [this] { Act([this] { logic_.MoveUp(); }); });
   connect(down_, &QPushButton::clicked, this, [this] { Act([this] { logic_.MoveDown(); }); });
-  connect(delete_, &QPushButton::clicked, this, [this] { Act([this] { logic_.DeleteRow(); }); });
+  connect(delete_, &QPushButton::clicked, this, &OrderDialog::DeleteSelected);
   connect(view_, &QPushButton::clicked, this, [this] { Act([this] { logic_.ToggleView(); }); });
 
   auto* buttons = new QHBoxLayout;
@@ -95,6 +95,18 @@ void OrderDialog::Act(Action action) {
   if (grid_->currentRow() >= 0) logic_.Select(grid_->currentRow() + 1);
   action();
   Show();
+}
+
+void OrderDialog::DeleteSelected() {
+  // DEL acts on a selected row only. Once the last row is deleted nothing is selected, so a
+  // second DEL does not take the row that became the last one.
+  if (grid_->currentRow() < 0 || grid_->selectionModel()->selectedRows().isEmpty()) return;
+  const int row = grid_->currentRow();
+  Act([this] { logic_.DeleteRow(); });
+  if (row >= grid_->rowCount()) {
+    grid_->clearSelection();
+    grid_->setCurrentItem(nullptr);
+  }
 }
 
 void OrderDialog::Show() {

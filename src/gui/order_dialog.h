@@ -37,6 +37,7 @@ class OrderDialog : public QDialog {
   template <class Action>
   void Act(Action action);
   void Show();
+  void DeleteSelected();
 
   OrderDialogLogic logic_;
   QTableWidget* grid_ = nullptr;

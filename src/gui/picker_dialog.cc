@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "gui/bitmap_convert.h"
 #include "gui/gui_texts.h"
@@ -95,8 +96,10 @@ void PickerDialog::Pick(int x, int y) {
 bool PickerDialog::eventFilter(QObject* watched, QEvent* event) {
   if (watched == image_label_ && event->type() == QEvent::MouseButtonPress) {
     auto* mouse = static_cast<QMouseEvent*>(event);
-    QPoint p = mouse->position().toPoint();
-    Pick(p.x(), p.y());
+    // The pixel under the pointer: with a fractional scale factor the position falls inside a
+    // pixel, and rounding would take its neighbour.
+    const QPointF p = mouse->position();
+    Pick(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));
     return true;
   }
   return QDialog::eventFilter(watched, event);

@@ -1,10 +1,16 @@
-// The single-instance guard: a per-user lock file held for the life of the program. A second
-// start finds it taken and ends without touching the running one.
+// The single-instance guard: a per-user lock file held for the life of the program, and a local
+// socket beside it through which a second start hands its files to the running window (or asks
+// it to come forward) before it ends.
 #pragma once
 
 #include <QLockFile>
+#include <QObject>
 #include <QString>
 #include <memory>
+#include <string>
+#include <vector>
+
+class QLocalServer;
 
 namespace pamirune {
 
@@ -23,6 +29,33 @@ class SingleInstanceLock {
  private:
   std::unique_ptr<QLockFile> lock_;
   bool held_ = false;
+};
+
+// The socket the running window listens on: beside the lock, "<lock>.sock".
+QString HandOverSocketPath(const QString& lock_path = SingleInstanceLock::DefaultPath());
+
+// The second start's side: hands the files (absolute paths, any bytes) to the running window;
+// an empty list asks it to come forward. True once the window has taken them.
+bool HandOverToRunningInstance(const std::vector<std::string>& files,
+                               const QString& socket_path = HandOverSocketPath(),
+                               int timeout_ms = 5000);
+
+// The running window's side. Listen() is called by the holder of the lock only.
+class HandOverServer : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit HandOverServer(QObject* parent = nullptr);
+  ~HandOverServer() override;
+  bool Listen(const QString& socket_path = HandOverSocketPath());
+
+ signals:
+  // Files from a second start (empty: just come forward).
+  void Received(const std::vector<std::string>& files);
+
+ private:
+  void Accept();
+  QLocalServer* server_;
 };
 
 }  // namespace pamirune

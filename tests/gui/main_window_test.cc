@@ -521,6 +521,70 @@ TEST_F(MainWindowTest, StayResidentWithoutATrayMinimisesInstead) {
   EXPECT_TRUE(window->ClosedForGood());
 }
 
+// --- Desktop conventions ----------------------------------------------------------------------
+
+TEST_F(MainWindowTest, NamesThatAreNotUtf8ConvertWhenDroppedOrHandedOver) {
+  Make("[Format]\njpg=1\n[Flag]\nDialog=1\n");
+  Show();
+  // "あ.bmp" and "い.bmp" in Shift-JIS, as names from old archives are.
+  const std::string a = WriteBmp("\x82\xa0.bmp"), i = WriteBmp("\x82\xa2.bmp");
+  QByteArray url = "file://" + QByteArray::fromStdString(a).toPercentEncoding("/");
+  QMimeData mime;
+  mime.setUrls({QUrl::fromEncoded(url)});
+  QDragEnterEvent enter(QPoint(20, 60), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window.get(), &enter);
+  QDropEvent drop(QPointF(20, 60), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window.get(), &drop);
+  ASSERT_TRUE(WaitFor([&] { return dir.Exists("\x82\xa0.jpg"); }))
+      << (messages.boxes.empty() ? "" : messages.boxes[0].text);
+  window->HandOver({i});
+  ASSERT_TRUE(WaitFor([&] { return dir.Exists("\x82\xa2.jpg"); }));
+  EXPECT_TRUE(messages.boxes.empty());
+}
+
+TEST_F(MainWindowTest, PlacementSavedOnALargerScreenIsBroughtOntoThisOne) {
+  Make("[Format]\nbmp=1\n[Window]\nPos.X=3000\nPos.Y=-400\nSize.XSize=5000\nSize.YSize=300\n");
+  Show();
+  const QRect area = window->screen()->availableGeometry();
+  EXPECT_TRUE(area.contains(window->frameGeometry()));
+  EXPECT_EQ(window->height(), 300);
+}
+
+TEST_F(MainWindowTest, HelpThatNothingOpensSaysWhereThePageIs) {
+  Make("[Format]\nbmp=1\n");
+  std::filesystem::create_directories(dir.File("help"));
+  dir.Write("help/pamirune.htm", "<html></html>");
+  platform.SetProgramPath(dir.File("pamirune"));
+  QUrl asked;
+  window->url_opener = [&](const QUrl& url) {
+    asked = url;
+    return false;
+  };
+  window->Action(gui_text::kMenuContents)->trigger();
+  EXPECT_EQ(asked.toLocalFile().toStdString(), dir.File("help/pamirune.htm"));
+  ASSERT_EQ(messages.Texts(MessageKind::kInformation).size(), 1u);
+  EXPECT_EQ(messages.Texts(MessageKind::kInformation)[0],
+            std::string(gui_text::kHelpNotOpened) + dir.File("help/pamirune.htm"));
+}
+
+TEST_F(MainWindowTest, AboutBoxKeepsEachTextOnOneLine) {
+  Make("[Format]\nbmp=1\n");
+  Show();
+  bool seen = false;
+  WhenModal([&](QWidget* box) {
+    seen = true;
+    for (QLabel* label : box->findChildren<QLabel*>()) {
+      if (label->text().isEmpty()) continue;
+      EXPECT_FALSE(label->wordWrap()) << label->text().toStdString();
+      EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()))
+          << label->text().toStdString();
+    }
+    static_cast<QDialog*>(box)->accept();
+  });
+  window->Action(gui_text::kMenuAbout)->trigger();
+  EXPECT_TRUE(seen);
+}
+
 // --- Clipboard --------------------------------------------------------------------------------
 
 class ClipboardTest : public MainWindowTest {
