@@ -160,6 +160,7 @@ BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
   for (int i = 0; i < num; ++i) {
     std::string ext = LowerAscii(ExtractFileExt(files[i]));
     if (!AcceptedExtension(ext)) {
+      if (SkipFailedFile(files[i], msg::kUnsupportedExtension)) continue;
       if (!settings_.no_dialogs) ShowInfo(msg::kUnsupportedExtension);
       ui_.SetProgressVisible(false);
       ui_.SetStatusText(msg::kUnsupportedExtension);
@@ -170,10 +171,17 @@ BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
     // The header buffer is cleared for every file, so a short file is never judged by the
     // bytes of the one before.
     header_.fill(0);
-    std::vector<uint8_t> head = platform_.ReadFileHead(files[i], kHeaderBytes);
+    std::vector<uint8_t> head;
+    try {
+      head = platform_.ReadFileHead(files[i], kHeaderBytes);
+    } catch (const std::exception& e) {
+      if (SkipFailedFile(files[i], e.what())) continue;
+      throw;
+    }
     std::copy(head.begin(), head.end(), header_.begin());
     ImageKind kind = SniffHeader(header_);
     if (kind == ImageKind::kNone) {
+      if (SkipFailedFile(files[i], msg::kUnsupportedContent)) continue;
       ShowInfo(msg::kUnsupportedContent);
       FinishBatchFiles(false);
       return BatchResult::kStopped;
@@ -183,10 +191,13 @@ BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
       std::string prompt =
           KindGuessText(kind) + "\n\r[" + proposed + "]\n\r" + msg::kRenameQuestion;
       if (!ui_.Confirm(prompt)) {
+        if (SkipFailedFile(files[i], "not renamed to " + proposed + ": " + KindGuessText(kind)))
+          continue;
         FinishBatchFiles(false);
         return BatchResult::kStopped;
       }
       if (!platform_.RenameFile(files[i], proposed)) {
+        if (SkipFailedFile(files[i], std::string(msg::kRenameFailed) + " → " + proposed)) continue;
         // Going on would convert whatever the proposed name refers to: stop instead.
         ShowInfo(std::string(msg::kRenameFailed) + "\n" + files[i] + " → " + proposed);
         ui_.SetStatusText(msg::kRenameFailed);
@@ -195,7 +206,15 @@ BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
       }
       files[i] = proposed;
     }
-    ConvertFile(files[i], i, icon_size);
+    if (!on_file_failed_) {
+      ConvertFile(files[i], i, icon_size);
+      continue;
+    }
+    try {
+      ConvertFile(files[i], i, icon_size);
+    } catch (const std::exception& e) {
+      SkipFailedFile(files[i], e.what());
+    }
   }
 
   if (settings_.gif_anime && settings_.write_gif) last_ext_ = "gif";
@@ -213,6 +232,13 @@ BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
   }
   ui_.SetDropCaption(msg::kDropHere);
   return BatchResult::kCompleted;
+}
+
+bool Converter::SkipFailedFile(const std::string& file, const std::string& reason) {
+  if (!on_file_failed_) return false;
+  on_file_failed_(file, reason);
+  ui_.SetDropCaption(msg::kDropHere);
+  return true;
 }
 
 void Converter::RunOrderDialog(const std::string& caption, std::vector<std::string>& files,

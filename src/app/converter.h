@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -78,6 +79,12 @@ class Converter {
   // dot); empty, the default: under the last image's output base.
   void SetBatchFileBase(std::string base) { batch_file_base_ = std::move(base); }
 
+  // Going on after a failed file (the console's --keep-going): a file that cannot be read,
+  // renamed or converted is handed to on_failed with the reason and the batch goes on with the
+  // next one; the batch files gather the others. Unset (the window): the batch stops there.
+  using FileFailed = std::function<void(const std::string& file, const std::string& reason)>;
+  void SetKeepGoing(FileFailed on_failed) { on_file_failed_ = std::move(on_failed); }
+
   // For tests: a fixed "now" for the documents written (seconds since the epoch; 0 = clock).
   void SetFixedTime(int64_t unix_time) { fixed_time_ = unix_time; }
 
@@ -101,6 +108,8 @@ class Converter {
   void WriteFormat(ImageJob& job, OutputFormat format, const std::string& path);
   void FinishBatchFiles(bool completed);
   bool LastIsBatchFile() const;
+  // With keep-going set: reports the file and returns true (go on); otherwise false.
+  bool SkipFailedFile(const std::string& file, const std::string& reason);
   const std::string& BatchFileBase() const {
     return batch_file_base_.empty() ? output_base_ : batch_file_base_;
   }
@@ -118,6 +127,7 @@ class Converter {
   bool started_with_arguments_ = false;
   int64_t fixed_time_ = 0;
   std::string batch_file_base_;
+  FileFailed on_file_failed_;
 
   // Batch state.
   bool saved_ = false;

@@ -167,12 +167,27 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
     bool failed = ui.had_error() || ui.StatusText() == msg::kNoClipboardBitmap;
     if (job.files.empty()) return failed ? 1 : 0;
   }
+  std::vector<std::pair<std::string, std::string>> failures;
+  if (job.keep_going) {
+    converter.SetKeepGoing([&](const std::string& file, const std::string& reason) {
+      std::string text;
+      for (char c : reason) text += c == '\r' ? ' ' : c;
+      failures.emplace_back(file, text);
+      std::fprintf(err, "pamirune-cli: %s: %s\n", file.c_str(), text.c_str());
+      std::fflush(err);
+    });
+  }
   std::vector<std::string> files;
   for (const auto& f : job.files) files.push_back(os.LongPathName(f));
   BatchResult result = converter.FileDrop1FileDrop(static_cast<int>(files.size()), files);
+  if (!failures.empty()) {
+    std::fprintf(err, "pamirune-cli: %zu of %zu files failed:\n", failures.size(), files.size());
+    for (const auto& [file, reason] : failures)
+      std::fprintf(err, "  %s: %s\n", file.c_str(), reason.c_str());
+  }
   if (!ui.StatusText().empty() && settings.no_dialogs && !job.quiet)
     std::fprintf(out, "%s\n", ui.StatusText().c_str());
-  return result == BatchResult::kCompleted ? 0 : 1;
+  return result == BatchResult::kCompleted && failures.empty() ? 0 : 1;
 }
 
 }  // namespace pamirune

@@ -83,6 +83,20 @@ class CliTest(unittest.TestCase):
         self.assertTrue(os.path.exists(self.path("one.png")))
         self.assertFalse(os.path.exists(self.path("three.png")))
 
+    def test_keep_going_converts_the_rest_and_lists_the_failures(self):
+        photo().save(self.path("one.bmp"))
+        open(self.path("two.txt"), "w").write("text")
+        open(self.path("bad.png"), "wb").write(b"\x89PNG\r\n\x1a\n" + bytes(30))
+        photo().save(self.path("x.bmp"), format="PNG")  # extension lies, rename declined
+        photo().save(self.path("three.bmp"))
+        r = self.run_cli("--keep-going", "--formats", "gif", "--gif-anime", "-o", "all.gif",
+                         "one.bmp", "two.txt", "bad.png", "x.bmp", "three.bmp")
+        self.assertEqual(r.returncode, 1, r.stderr)
+        self.assertIn("pamirune-cli: 3 of 5 files failed:", r.stderr)
+        for name in ("two.txt", "bad.png", "x.bmp"):
+            self.assertIn("  " + self.path(name) + ": ", r.stderr)
+        self.assertEqual(Image.open(self.path("all.gif")).n_frames, 2)
+
     def test_png_named_bmp_is_offered_the_rename(self):
         photo().save(self.path("x.bmp"), format="PNG")
         r = self.run_cli("--no", "--formats", "bmp", "x.bmp")
@@ -222,7 +236,7 @@ class CliTest(unittest.TestCase):
         os.mkdir(self.path("photos"))
         for i in range(8):
             photo(16 + i, 9).save(self.path("photos/p%d.bmp" % i))
-        cmd = ("find photos -name '*.bmp' -print0 | xargs -0 -n 2 -P 2 '%s' --formats png"
+        cmd = ("find photos -name '*.bmp' -print0 | xargs -0 -n 2 -P 2 '%s' -q --formats png"
                % CLI)
         r = subprocess.run(["/bin/sh", "-c", cmd], cwd=self.dir, env=self.env,
                            capture_output=True, text=True, stdin=subprocess.DEVNULL, timeout=300)
