@@ -4,12 +4,14 @@
 #include <cstdint>
 
 #include "formats/gif/gif.h"
+#include "fuzz_limits.h"
+
+static const fuzz::PixelLimit kLimit;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace pamirune;
   TBufferStream input(data, size);
   TGIFImage gif;
-  gif.SetPixelLimit(int64_t{1} << 22);  // keeps each run small; the limit path is covered too
   gif.OnWarning = [](TGIFSeverity, const std::string&) {};
   try {
     gif.LoadFromStream(input);

@@ -1,9 +1,12 @@
-// Fuzz target of the icon reader: load, draw onto the 32 x 32 image, and write the drawing
+// Fuzz target of the icon reader: load, draw at the chosen entry's size, and write the drawing
 // again with either writer (chosen by the last input byte).
 #include <cstddef>
 #include <cstdint>
 
 #include "formats/ico/ico.h"
+#include "fuzz_limits.h"
+
+static const fuzz::PixelLimit kLimit;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace pamirune;

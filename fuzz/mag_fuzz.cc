@@ -5,6 +5,9 @@
 #include <vector>
 
 #include "formats/mag/mag_image.h"
+#include "fuzz_limits.h"
+
+static const fuzz::PixelLimit kLimit;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace pamirune;

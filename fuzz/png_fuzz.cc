@@ -6,6 +6,9 @@
 #include "formats/png/png_reader.h"
 #include "formats/png/png_writer.h"
 #include "raster/errors.h"
+#include "fuzz_limits.h"
+
+static const fuzz::PixelLimit kLimit;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace pamirune;

@@ -188,9 +188,16 @@ int64_t RowBytes(int width, int bits_per_pixel) {
   return ((static_cast<int64_t>(width) * bits_per_pixel + 31) / 32) * 4;
 }
 
+namespace {
+int64_t pixel_limit = kMaxPixels;
+}  // namespace
+
+int64_t PixelLimit() { return pixel_limit; }
+void SetPixelLimit(int64_t pixels) { pixel_limit = std::max<int64_t>(pixels, 1); }
+
 int64_t CheckedImageBytes(int width, int height, int bits_per_pixel) {
   if (width < 0 || height < 0) throw EInvalidGraphic(kBadBitmap);
-  if (static_cast<int64_t>(width) * height > kMaxPixels)
+  if (static_cast<int64_t>(width) * height > pixel_limit)
     throw EImageTooLarge("画像が大きすぎます (" + std::to_string(width) + " x " +
                          std::to_string(height) + ")");
   return RowBytes(width, bits_per_pixel) * height;

@@ -36,8 +36,14 @@ enum class TPixelFormat {
 };
 enum class TTransparentMode { tmAuto, tmFixed };
 
-// Images whose pixel count passes this limit are refused before anything is allocated.
-constexpr int64_t kMaxPixels = int64_t{1} << 28;
+// Images whose pixel count passes the pixel limit are refused before anything is allocated.
+// Writing one image in every format in full colour holds about 25 bytes per pixel at its peak,
+// so the default of 2^26 pixels (8192 x 8192, more than any camera's photo up to 64 megapixels)
+// keeps a conversion under about 1.7 GB.
+constexpr int64_t kMaxPixels = int64_t{1} << 26;
+// The limit in force, one for the whole process (fuzzing runs lower it to stay fast).
+int64_t PixelLimit();
+void SetPixelLimit(int64_t pixels);
 
 // Bits per pixel of a format; the device format is kept as 24 bits.
 int BitsPerPixel(TPixelFormat format);

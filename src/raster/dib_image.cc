@@ -201,12 +201,12 @@ void DibImage::AssignFromBitmap(const TBitmap& bitmap) {
   }
   DibData data = MakeDib(bitmap.Width(), bitmap.Height(), out_bits, std::move(colors),
                          bitmap.XPelsPerMeter(), bitmap.YPelsPerMeter());
-  if (data.Empty()) {
+  if (data.Empty() || data.bits.empty()) {
     // Nothing to copy.
   } else if (bits == out_bits) {
     // Same layout: rows bottom-up, padded to 4 bytes.
-    std::memcpy(data.bits.data(), bitmap.Bits().data(),
-                std::min(data.bits.size(), bitmap.Bits().size()));
+    if (size_t n = std::min(data.bits.size(), bitmap.Bits().size()); n > 0)
+      std::memcpy(data.bits.data(), bitmap.Bits().data(), n);
   } else {
     std::array<uint32_t, 3> masks;
     if (bitmap.HasMasks() && pf != TPixelFormat::pf15bit) {
@@ -268,7 +268,9 @@ void DibImage::ToBitmap(TBitmap& dest) const {
   }
   TBitmap made(d->Width(), d->Height(), pf);
   if (pf != TPixelFormat::pf24bit) made.SetPalette(d->colors);
-  std::memcpy(made.Bits().data(), d->bits.data(), std::min(made.Bits().size(), d->bits.size()));
+  // An empty picture has no bytes to copy (and no buffers to copy between).
+  if (size_t n = std::min(made.Bits().size(), d->bits.size()); n > 0)
+    std::memcpy(made.Bits().data(), d->bits.data(), n);
   made.SetResolution(d->header.x_pels_per_meter, d->header.y_pels_per_meter);
   // The target keeps its own notifications and takes this image's transparent flag.
   TNotifyEvent on_change = dest.OnChange;

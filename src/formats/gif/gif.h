@@ -548,7 +548,7 @@ class TGIFImage : public TGraphic {
   void SetDitherMode(DiffusionMethod value) { dither_mode_ = value; }
   TGIFCompression Compression() const { return compression_; }
   void SetCompression(TGIFCompression value) { compression_ = value; }
-  // The most pixels the frames of one image may hold together (default kMaxPixels).
+  // The most pixels the frames of one image may hold together (default: the pixel limit in force).
   int64_t PixelLimit() const { return pixel_limit_; }
   void SetPixelLimit(int64_t value) { pixel_limit_ = value; }
 
@@ -572,7 +572,7 @@ class TGIFImage : public TGraphic {
   int reduction_bits_ = 8;
   DiffusionMethod dither_mode_ = DiffusionMethod::NearestOnly;
   TGIFCompression compression_ = TGIFCompression::gcLZW;
-  int64_t pixel_limit_ = kMaxPixels;
+  int64_t pixel_limit_ = pamirune::PixelLimit();
   int64_t pixels_held_ = 0;  // pixels of all frames together
 };
 

@@ -362,7 +362,7 @@ void TGIFSubImage::ReadImage(TStream& stream) {
     Warning(TGIFSeverity::gsWarning, gif_msg::kExceedsScreen);
   }
   const int64_t pixels = static_cast<int64_t>(width) * height;
-  if (pixels > kMaxPixels ||
+  if (pixels > pamirune::PixelLimit() ||
       (image_ && !image_->ReservePixels(static_cast<int64_t>(width_) * height_, pixels)))
     TooLarge(width, height);
   left_ = left;

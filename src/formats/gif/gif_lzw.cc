@@ -279,11 +279,17 @@ void TRLEEncoder::Compress(TStream& stream, const uint8_t* pixels, int width, in
   if (pixels && width > 0 && height > 0)
     linear = PixelsInStorageOrder(pixels, width, height, interlaced);
   size_t i = 0;
+  // The end of the run of equal indices that holds position i: each pixel is looked at once,
+  // however short the codes that cover a long run are.
+  size_t run_end = 0;
   while (i < linear.size()) {
     const int v = linear[i];
     if (v >= colors) throw EGIFError(gif_msg::kColorNotInTable);
-    size_t run = 1;
-    while (i + run < linear.size() && linear[i + run] == v && run < 4096) ++run;
+    if (run_end <= i) {
+      run_end = i + 1;
+      while (run_end < linear.size() && linear[run_end] == v) ++run_end;
+    }
+    const size_t run = std::min<size_t>(run_end - i, 4096);
     // Reading a code after the first adds an entry; keep the table below the widening point.
     if (!fresh && next + 1 >= limit) reset();
     int code = v, length = 1;

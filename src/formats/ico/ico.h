@@ -48,16 +48,16 @@ class IconBuilder {
 void SaveTransparentIcon(const TBitmap& bitmap, const std::string& file_name, int icon_size);
 
 // The icon graphic kind: reads an icon file and keeps its bytes. Of several images it takes
-// the one closest to 32 x 32, then the deepest. Images stored as PNG are decoded through the
-// registry's "png" kind when there is one. Draws with its mask onto a white 32 x 32 image, as
-// the conversion wants a loaded icon.
+// the one closest to 32 x 32, then the deepest; an image over the pixel limit is never taken
+// (EImageTooLarge when no other is left). Images stored as PNG are decoded by the PNG reader.
+// Draws with its mask onto white at the chosen image's own size.
 class TIcon : public TGraphic {
  public:
   static constexpr int kStandardSize = 32;
 
   std::unique_ptr<TGraphic> NewOfSameKind() const override { return std::make_unique<TIcon>(); }
   const char* ClassName() const override { return "TIcon"; }
-  // A white 32 x 32 24-bit image with the icon drawn at its own size at the top-left corner.
+  // A 24-bit image of the chosen entry's size: the icon drawn with its mask onto white.
   void ToBitmap(TBitmap& dest) const override;
   bool Empty() const override { return image_.Empty(); }
   int Width() const override { return image_.Width(); }

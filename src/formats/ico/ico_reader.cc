@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <optional>
+#include <string>
 
 #include "formats/ico/ico.h"
 #include "formats/png/png_image.h"
@@ -56,6 +58,8 @@ bool Inspect(const Bytes& file, size_t entry, Candidate& c) {
   return c.width > 0 && c.height > 0;
 }
 
+bool OverPixelLimit(const Candidate& c) { return int64_t{c.width} * c.height > PixelLimit(); }
+
 }  // namespace
 
 void TIcon::LoadFromStream(TStream& stream) {
@@ -70,9 +74,15 @@ void TIcon::LoadFromStream(TStream& stream) {
   Candidate best;
   bool found = false;
   int64_t best_distance = 0;
+  std::optional<Candidate> too_large;
   for (int i = 0; i < count; ++i) {
     Candidate c;
     if (!Inspect(file, 6 + 16 * size_t(i), c)) continue;
+    // An entry over the pixel limit is never chosen: its pixels are not decoded at all.
+    if (OverPixelLimit(c)) {
+      too_large = c;
+      continue;
+    }
     int64_t distance = std::abs(int64_t{c.width} - kStandardSize) + std::abs(int64_t{c.height} - kStandardSize);
     if (!found || distance < best_distance || (distance == best_distance && c.depth > best.depth)) {
       best = c;
@@ -80,6 +90,9 @@ void TIcon::LoadFromStream(TStream& stream) {
       found = true;
     }
   }
+  if (!found && too_large)
+    throw EImageTooLarge("画像が大きすぎます (" + std::to_string(too_large->width) + " x " +
+                         std::to_string(too_large->height) + ")");
   if (!found) Invalid();
 
   TBitmap image;
@@ -87,7 +100,7 @@ void TIcon::LoadFromStream(TStream& stream) {
   std::vector<uint8_t> invert;
   if (best.png) {
     PngImage png;
-    TMemoryStream data(Bytes(file.begin() + best.offset, file.begin() + best.offset + best.size));
+    TBufferStream data(file.data() + best.offset, best.size);
     png.LoadFromStream(data);
     png.ToBitmap(image);
     if (image.Empty()) Invalid();
@@ -194,10 +207,9 @@ void TIcon::SaveToStream(TStream& stream) const {
 }
 
 void TIcon::ToBitmap(TBitmap& dest) const {
-  TBitmap out(kStandardSize, kStandardSize, TPixelFormat::pf24bit);
-  out.Fill(kClWhite);
-  const int w = std::min(image_.Width(), kStandardSize);
-  const int h = std::min(image_.Height(), kStandardSize);
+  const int w = image_.Width();
+  const int h = image_.Height();
+  TBitmap out(w, h, TPixelFormat::pf24bit);
   for (int y = 0; y < h; ++y) {
     const uint8_t* src = image_.ScanLine(y);
     uint8_t* dst = out.ScanLine(y);

@@ -40,7 +40,7 @@ class PngReadStream {
   bool check_signature_ = true;
   bool decode_15_16_ = false;
   bool palette_as_grey_ = false;
-  int64_t max_pixels_ = kMaxPixels;
+  int64_t max_pixels_ = PixelLimit();
   TProgressEvent progress_;
   int color_type_ = -1;
   int bit_depth_ = 0;

@@ -28,7 +28,7 @@ void ExpectInvalid(const Bytes& bytes) {
   }
 }
 
-TEST(IconReader, TransparentIconDrawsOntoWhite32x32) {
+TEST(IconReader, TransparentIconDrawsOntoWhiteAtItsOwnSize) {
   TBitmap image(16, 16, TPixelFormat::pf24bit);
   image.Fill(RGB(10, 200, 30));
   image.SetPixel(0, 15, kClBlack);
@@ -38,12 +38,11 @@ TEST(IconReader, TransparentIconDrawsOntoWhite32x32) {
   EXPECT_EQ(icon.Width(), 16);
   TBitmap drawn;
   icon.ToBitmap(drawn);
-  ASSERT_EQ(drawn.Width(), 32);
-  ASSERT_EQ(drawn.Height(), 32);
+  ASSERT_EQ(drawn.Width(), 16);
+  ASSERT_EQ(drawn.Height(), 16);
   EXPECT_EQ(drawn.PixelFormat(), TPixelFormat::pf24bit);
   EXPECT_EQ(drawn.Pixel(7, 7), kClWhite);
   EXPECT_EQ(drawn.Pixel(0, 15), kClWhite);
-  EXPECT_EQ(drawn.Pixel(20, 20), kClWhite);  // outside the icon
   // The fixed palette's nearest colour.
   TColor c = drawn.Pixel(3, 3);
   EXPECT_LE(std::abs(GetGValue(c) - 200), 26);
@@ -106,11 +105,18 @@ TEST(IconReader, ChoosesClosestTo32ThenDeepest) {
   EXPECT_EQ(drawn.Pixel(5, 5), RGB(255, 0, 0));
   TIcon b = LoadIcon(MultiIcon({{16, 16, 8}, {48, 48, 4}}));
   EXPECT_EQ(b.Width(), 16);
-  // 32-bit alpha (here 40 of 255) is blended onto white; larger icons are cut at 32 x 32.
+  // 32-bit alpha (here 40 of 255) is blended onto white; the picture keeps its own size.
   TIcon c = LoadIcon(MultiIcon({{40, 40, 32}}));
   c.ToBitmap(drawn);
-  EXPECT_EQ(drawn.Width(), 32);
-  EXPECT_EQ(drawn.Pixel(31, 31), RGB(255, 215, 215));
+  EXPECT_EQ(drawn.Width(), 40);
+  EXPECT_EQ(drawn.Height(), 40);
+  EXPECT_EQ(drawn.Pixel(39, 39), RGB(255, 215, 215));
+  // An entry over the pixel limit is passed over, and refused when nothing else is left.
+  const int64_t limit = PixelLimit();
+  SetPixelLimit(1000);
+  EXPECT_EQ(LoadIcon(MultiIcon({{16, 16, 8}, {40, 40, 32}})).Width(), 16);
+  EXPECT_THROW(LoadIcon(MultiIcon({{40, 40, 32}})), EImageTooLarge);
+  SetPixelLimit(limit);
 }
 
 TEST(IconReader, CursorsAndDamagedFilesAreRefused) {
