@@ -157,6 +157,13 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
   Converter converter(settings, ui, os);
   converter.SetStartedWithArguments(true);
   converter.SetBatchFileBase(batch_base);
+  if (job.clipboard && !platform) {
+    std::string problem;
+    if (linux_platform.ClipboardTool(&problem).empty()) {
+      std::fprintf(err, "pamirune-cli: --clipboard: %s\n", problem.c_str());
+      return 1;
+    }
+  }
   if (job.clipboard) {
     ClipboardCapture capture(settings, ui, os, converter.FormatDialog(),
                              [&] { converter.ConvertClipboard(); });

@@ -245,6 +245,31 @@ class CliTest(unittest.TestCase):
             out = Image.open(self.path("photos/p%d.png" % i))
             self.assertEqual(out.size, (16 + i, 9))
 
+    def test_clipboard_jpeg_through_xclip_and_the_missing_tool_named(self):
+        bin_dir = self.path("bin")
+        os.mkdir(bin_dir)
+        env = dict(self.env, DISPLAY=":77", PATH=bin_dir)
+        env.pop("WAYLAND_DISPLAY", None)
+        r = subprocess.run([CLI, "--clipboard", "--formats", "png"], cwd=self.dir, env=env,
+                           capture_output=True, text=True, stdin=subprocess.DEVNULL)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("xclip", r.stderr)
+        self.assertNotIn("クリップボードにBMPが入っていません。", r.stdout)
+        # A clipboard that offers only JPEG, as browsers and viewers copy photos.
+        im = photo(24, 16)
+        im.save(self.path("clip.jpg"), quality=95)
+        with open(os.path.join(bin_dir, "xclip"), "w") as f:
+            f.write("#!/bin/sh\ncase \"$*\" in\n*TARGETS*) printf 'TARGETS\\nimage/jpeg\\n';;\n"
+                    "*image/jpeg*) cat '%s';;\nesac\n" % self.path("clip.jpg"))
+        os.chmod(os.path.join(bin_dir, "xclip"), 0o755)
+        env["PATH"] = bin_dir + ":/usr/bin:/bin"
+        r = subprocess.run([CLI, "--clipboard", "--formats", "png", "--colour", "full",
+                            "--out-dir", self.dir], cwd=self.dir, env=env, capture_output=True,
+                           text=True, stdin=subprocess.DEVNULL)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        out = Image.open(self.path("Clip1.png")).convert("RGB")
+        self.assertEqual(out.tobytes(), Image.open(self.path("clip.jpg")).convert("RGB").tobytes())
+
     def test_save_writes_every_key(self):
         ini = self.path("my.ini")
         r = self.run_cli("--ini", ini, "--save", "--formats", "png")
