@@ -550,8 +550,10 @@ void MainWindow::AfterConversion() {
     std::vector<std::string> files = std::move(handed_over_.front());
     handed_over_.erase(handed_over_.begin());
     QTimer::singleShot(0, this, [this, files] {
-      if (busy_) {
+      if (busy_ || QApplication::activeModalWidget()) {
+        // A dialog is open (no drop reaches the window now either): try again once it closed.
         handed_over_.insert(handed_over_.begin(), files);
+        if (!busy_) QTimer::singleShot(200, this, &MainWindow::AfterConversion);
         return;
       }
       DropFileNames(files);
