@@ -18,6 +18,7 @@
 #include "raster/dib_image.h"
 #include "raster/errors.h"
 #include "raster/gray_bitmap.h"
+#include "raster/orientation.h"
 #include "raster/resample.h"
 
 namespace pamirune {
@@ -326,7 +327,9 @@ bool Converter::MayWrite(const std::string& path, OutputFormat format) {
 void Converter::LoadSource(const std::string& file_name, TBitmap& working) {
   picture_.LoadFromFile(file_name);
   TGraphic* graphic = picture_.Graphic();
-  if (graphic) working.Assign(*graphic);
+  if (!graphic) return;
+  working.Assign(*graphic);
+  if (settings_.auto_orient) ApplyOrientation(working, graphic->Orientation());
 }
 
 void Converter::ConvertFile(const std::string& file_name, int index, int icon_size) {

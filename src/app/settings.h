@@ -44,6 +44,8 @@ struct ConversionSettings {
   bool gif_order_dialog = false;
   bool watch_clipboard = false;
   bool keep_date = false;
+  // Pictures are turned as their file says (JPEG EXIF, TIFF Orientation) when loaded.
+  bool auto_orient = true;
   Disposal disposal = Disposal::kTrash;
   // The animation delay as the numeric edit shows it ("30"; empty for 0).
   std::string delay_text = "30";

@@ -227,6 +227,7 @@ void LoadSettings(const TIniGT& ini, bool file_exists, ConversionSettings& s) {
       {"GifW", &ConversionSettings::gif_order_dialog},
       {"ClipW", &ConversionSettings::watch_clipboard},
       {"FDate", &ConversionSettings::keep_date},
+      {"AutoOrient", &ConversionSettings::auto_orient},
   };
   for (const Flag& flag : kFlags) s.*flag.field = ini.ReadBool(kFlag, flag.key, s.*flag.field);
 
@@ -290,6 +291,7 @@ void SaveSettings(TIniGT& ini, const ConversionSettings& s) {
   ini.WriteBool(kFlag, "GifW", s.gif_order_dialog);
   ini.WriteBool(kFlag, "ClipW", s.watch_clipboard);
   ini.WriteBool(kFlag, "FDate", s.keep_date);
+  ini.WriteBool(kFlag, "AutoOrient", s.auto_orient);
   ini.WriteInteger(kFlag, "Del", StoredState(DisposalBoxState(s.disposal)));
   // Plain digits, so that a delay of 1000 or more reads back; a text that is no number (the
   // empty field of a zero delay) is written as it stands.

@@ -15,7 +15,7 @@ const char* const kValueOptions[] = {"--formats", "--colour", "--color", "--scal
 const char* const kFlagOptions[] = {"--smooth",    "--transparent", "--pdf-batch",
                                     "--gif-anime", "--suffix-s",    "--keep-date",
                                     "--overwrite", "--no-dialogs",  "--pdf-order",
-                                    "--gif-order", "--preview"};
+                                    "--gif-order", "--preview",     "--no-auto-orient"};
 
 bool IsOneOf(const std::string& s, const char* const* list, size_t n) {
   for (size_t i = 0; i < n; ++i)
@@ -69,6 +69,7 @@ std::string CliUsage() {
          "  --overwrite           overwrite existing files without asking\n"
          "  --no-dialogs          no information messages\n"
          "  --preview             open the written file with the default application\n"
+         "  --no-auto-orient      keep pictures as stored, ignoring their orientation mark\n"
          "  --ini FILE            use another settings file\n"
          "  --save                write the effective settings back to the settings file\n"
          "  --clipboard           convert the clipboard's image once\n"
@@ -239,6 +240,8 @@ std::string ApplyOverrides(const CliJob& job, ConversionSettings& s) {
       s.gif_order_dialog = true;
     } else if (name == "--preview") {
       s.preview = true;
+    } else if (name == "--no-auto-orient") {
+      s.auto_orient = false;
     }
   }
   return "";

@@ -79,6 +79,9 @@ class TGraphic {
   virtual int Height() const = 0;
   virtual void SetWidth(int width);
   virtual void SetHeight(int height);
+  // The orientation (1 to 8, raster/orientation.h) in which the file says the stored picture is
+  // meant to be shown; 1: as stored. Readers only report it; the conversion applies it.
+  virtual int Orientation() const { return 1; }
   virtual bool Transparent() const { return transparent_; }
   virtual void SetTransparent(bool value) { transparent_ = value; }
 

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 
@@ -288,17 +289,73 @@ std::vector<uint8_t> BgrRows(const TBitmap& raster) {
   return out;
 }
 
+// CMYK as the library delivers it to RGB in the raster's blue-green-red order. Adobe files
+// store every ink inverted (0 = full ink); others store the ink itself.
+void CmykRowToBgr(const uint8_t* cmyk, int width, bool inverted, uint8_t* bgr) {
+  for (int x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+    const int k = inverted ? cmyk[3] : 255 - cmyk[3];  // what the black ink leaves of the light
+    for (int i = 0; i < 3; ++i) {
+      const int ink = inverted ? 255 - cmyk[i] : cmyk[i];
+      const int t = ink * k + 128;
+      bgr[2 - i] = static_cast<uint8_t>(k - (((t >> 8) + t) >> 8));  // k * (255 - ink) / 255
+    }
+  }
+}
+
 }  // namespace
+
+int ExifOrientation(const uint8_t* data, size_t size) {
+  static const uint8_t kExif[6] = {'E', 'x', 'i', 'f', 0, 0};
+  if (size < 6 + 8 || std::memcmp(data, kExif, 6) != 0) return 1;
+  const uint8_t* tiff = data + 6;
+  const size_t n = size - 6;
+  bool little;
+  if (tiff[0] == 'I' && tiff[1] == 'I')
+    little = true;
+  else if (tiff[0] == 'M' && tiff[1] == 'M')
+    little = false;
+  else
+    return 1;
+  auto u16 = [&](size_t at) -> uint32_t {
+    return little ? tiff[at] | (tiff[at + 1] << 8) : (tiff[at] << 8) | tiff[at + 1];
+  };
+  auto u32 = [&](size_t at) -> uint32_t { 
+    return little ? u16(at) | (u16(at + 2) << 16) : (u16(at) << 16) | u16(at + 2);
+  };
+  if (u16(2) != 42) return 1;
+  const uint32_t ifd = u32(4);
+  if (ifd > n || n - ifd < 2) return 1;
+  const uint32_t count = u16(ifd);
+  for (uint32_t i = 0; i < count; ++i) {
+    const size_t entry = ifd + 2 + size_t{12} * i;
+    if (entry + 12 > n) return 1;
+    if (u16(entry) != 0x0112) continue;
+    // SHORT, one value, held in the entry itself.
+    if (u16(entry + 2) != 3 || u32(entry + 4) != 1) return 1;
+    const uint32_t value = u16(entry + 8);
+    return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
+  }
+  return 1;
+}
 
 HeaderInfo ReadHeader(const uint8_t* data, size_t size) {
   Decompression session(nullptr);
   j_decompress_ptr c = session.Open(data, size);
   bool progressive = false;
   session.Run([c, &progressive] {
+    jpeg_save_markers(c, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(c, TRUE);
     progressive = jpeg_has_multiple_scans(c);
   });
   HeaderInfo info;
+  for (jpeg_saved_marker_ptr m = c->marker_list; m; m = m->next) {
+    if (m->marker != JPEG_APP0 + 1) continue;
+    const int orientation = ExifOrientation(m->data, m->data_length);
+    if (orientation != 1 || (m->data_length >= 4 && std::memcmp(m->data, "Exif", 4) == 0)) {
+      info.orientation = orientation;
+      break;  // the first Exif segment speaks
+    }
+  }
   info.width = static_cast<int>(c->image_width);
   info.height = static_cast<int>(c->image_height);
   info.grayscale = c->jpeg_color_space == JCS_GRAYSCALE;
@@ -350,6 +407,42 @@ std::vector<uint8_t> Compress(const TBitmap& raster, const CompressOptions& opti
   return out;
 }
 
+namespace {
+
+// Four-component files: the library turns YCCK into CMYK, the inks become RGB here. Always a
+// full-colour raster, decoded in one pass.
+void DecompressCmyk(Session& session, j_decompress_ptr c, const DecompressOptions& options,
+                    TBitmap& out) {
+  c->scale_num = 1;
+  c->scale_denom = 1u << std::clamp(options.scale, 0, 3);
+  c->do_block_smoothing = options.smoothing ? TRUE : FALSE;
+  c->out_color_space = JCS_CMYK;
+  if (options.best_speed) c->dct_method = JDCT_IFAST;
+  session.Run([c] { jpeg_calc_output_dimensions(c); });
+  const int width = static_cast<int>(c->output_width), height = static_cast<int>(c->output_height);
+  CheckedImageBytes(width, height, 32);
+  session.Report(TProgressStage::psStarting, 0);
+  session.Run([c] { jpeg_start_decompress(c); });
+  std::vector<uint8_t> inks(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+  std::vector<JSAMPROW> rows(static_cast<size_t>(height));
+  for (int y = 0; y < height; ++y)
+    rows[static_cast<size_t>(y)] = inks.data() + static_cast<size_t>(y) * width * 4;
+  JSAMPARRAY row_table = rows.data();
+  session.Run([c, row_table] {
+    while (c->output_scanline < c->output_height)
+      jpeg_read_scanlines(c, row_table + c->output_scanline, 1);
+    jpeg_finish_decompress(c);
+  });
+  TBitmap image(width, height, TPixelFormat::pf24bit);
+  const bool inverted = c->saw_Adobe_marker;
+  for (int y = 0; y < height; ++y)
+    CmykRowToBgr(rows[static_cast<size_t>(y)], width, inverted, image.ScanLine(y));
+  out = std::move(image);
+  session.Report(TProgressStage::psEnding, 100);
+}
+
+}  // namespace
+
 void Decompress(const uint8_t* data, size_t size, const DecompressOptions& options, TBitmap& out,
                 const TProgressEvent& progress, const std::function<void()>& scan_done) {
   Decompression session(&progress);
@@ -361,6 +454,10 @@ void Decompress(const uint8_t* data, size_t size, const DecompressOptions& optio
   });
   // The library's own buffers follow the full size: refuse before any of them is made.
   CheckedImageBytes(static_cast<int>(c->image_width), static_cast<int>(c->image_height), 24);
+  if (c->jpeg_color_space == JCS_CMYK || c->jpeg_color_space == JCS_YCCK) {
+    DecompressCmyk(session, c, options, out);
+    return;
+  }
 
   c->scale_num = 1;
   c->scale_denom = 1u << std::clamp(options.scale, 0, 3);

@@ -16,7 +16,12 @@ struct HeaderInfo {
   int height = 0;
   bool grayscale = false;    // one component, greyscale colour space
   bool progressive = false;  // several scans
+  int orientation = 1;       // EXIF orientation (1 to 8); 1 without a valid one
 };
+
+// The orientation tag of IFD0 in an APP1 "Exif" segment's data (from "Exif\0\0" on); 1 when
+// the data holds none or is damaged.
+int ExifOrientation(const uint8_t* data, size_t size);
 
 // Reads the header only. Raises EJPEG, and EImageTooLarge past the pixel limit.
 HeaderInfo ReadHeader(const uint8_t* data, size_t size);
@@ -43,7 +48,9 @@ struct DecompressOptions {
 };
 
 // Decodes into out: 8 bits per pixel for greyscale output (a 256-step grey palette, the
-// levels as they are) or with eight_bit (quantized colours), otherwise 24 bits. For a
+// levels as they are) or with eight_bit (quantized colours), otherwise 24 bits. CMYK and YCCK
+// files always decode to 24-bit RGB (inverted, as Adobe writes them, when they carry an Adobe
+// segment). For a
 // progressive file with progressive_display, out holds each scan's picture in turn and
 // scan_done is called after each but the last.
 void Decompress(const uint8_t* data, size_t size, const DecompressOptions& options, TBitmap& out,

@@ -99,6 +99,7 @@ void TJPEGImage::LoadFromStream(TStream& stream) {
     data->width = info.width;
     data->height = info.height;
     data->grayscale = info.grayscale;
+    data->orientation = info.orientation;
     progressive_encoding_ = info.progressive;
   }
   data_ = std::move(data);

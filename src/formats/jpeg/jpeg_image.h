@@ -26,6 +26,7 @@ struct TJPEGData {
   int height = 0;
   int width = 0;
   bool grayscale = false;
+  int orientation = 1;  // as the file's EXIF data says
 };
 
 enum class TJPEGPixelFormat { jf24Bit, jf8Bit };
@@ -46,6 +47,8 @@ class TJPEGImage : public TGraphic {
   // Decodes first when needed.
   void ToBitmap(TBitmap& dest) const override;
   const char* ClassName() const override { return "TJPEGImage"; }
+  // The EXIF orientation of the loaded file; the decoded raster stays as stored.
+  int Orientation() const override { return data_->orientation; }
 
   bool Empty() const override;
   int Width() const override;

@@ -4,6 +4,7 @@
 #include <regex>
 
 #include "jpeg_test_util.h"
+#include "formats/jpeg/jpeg_codec.h"
 #include "raster/registry.h"
 
 namespace pamirune::testing {
@@ -294,3 +295,50 @@ TEST(JpegImage, Registry) {
 
 }  // namespace
 }  // namespace pamirune::testing
+
+namespace pamirune::jpeg {
+namespace {
+
+// EXIF data as it follows the APP1 length: "Exif\0\0", a TIFF header, IFD0 with one entry.
+std::vector<uint8_t> Exif(bool little, uint16_t type, uint32_t count, uint16_t value) {
+  std::vector<uint8_t> b = {'E', 'x', 'i', 'f', 0, 0};
+  auto put16 = [&](uint32_t v) {
+    if (little) b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)});
+    else b.insert(b.end(), {uint8_t(v >> 8), uint8_t(v)});
+  };
+  auto put32 = [&](uint32_t v) {
+    if (little) { put16(v & 0xFFFF); put16(v >> 16); } else { put16(v >> 16); put16(v & 0xFFFF); }
+  };
+  b.push_back(little ? 'I' : 'M');
+  b.push_back(little ? 'I' : 'M');
+  put16(42);
+  put32(8);
+  put16(1);
+  put16(0x0112);
+  put16(type);
+  put32(count);
+  put16(value);
+  put16(0);
+  put32(0);
+  return b;
+}
+
+TEST(ExifOrientationTest, ReadsValidTagsAndIgnoresDamage) {
+  EXPECT_EQ(ExifOrientation(Exif(true, 3, 1, 6).data(), Exif(true, 3, 1, 6).size()), 6);
+  EXPECT_EQ(ExifOrientation(Exif(false, 3, 1, 8).data(), Exif(false, 3, 1, 8).size()), 8);
+  const std::vector<std::vector<uint8_t>> ignored = {
+      Exif(true, 3, 1, 9),   // no such orientation
+      Exif(true, 4, 1, 6),   // not a SHORT
+      Exif(true, 3, 2, 6),   // two values
+  };
+  for (const auto& b : ignored) EXPECT_EQ(ExifOrientation(b.data(), b.size()), 1);
+  // Cut anywhere, the data never reads past its end (the sanitizers watch) and gives 1.
+  const std::vector<uint8_t> whole = Exif(true, 3, 1, 6);
+  for (size_t n = 0; n < whole.size() - 6; ++n) {
+    std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<long>(n));
+    EXPECT_EQ(ExifOrientation(cut.data(), cut.size()), 1) << n;
+  }
+}
+
+}  // namespace
+}  // namespace pamirune::jpeg
