@@ -85,12 +85,9 @@ struct Converter::ImageJob {
 };
 
 Converter::Converter(ConversionSettings& settings, ConverterUi& ui, Platform& platform)
-    : settings_(settings), ui_(ui), platform_(platform), batch_(std::make_unique<BatchOutputs>()) {
-  // The TIFF reader reports what it could not read and goes on: the user sees it.
-  SetTiffWarningHandler([this](const std::string& text, const std::string&) { ShowInfo(text); });
-}
+    : settings_(settings), ui_(ui), platform_(platform), batch_(std::make_unique<BatchOutputs>()) {}
 
-Converter::~Converter() { SetTiffWarningHandler(nullptr); }
+Converter::~Converter() = default;
 
 void Converter::ApplyTopmost() { ui_.SetTopmost(settings_.always_on_top); }
 
@@ -325,6 +322,9 @@ bool Converter::MayWrite(const std::string& path, OutputFormat format) {
 }
 
 void Converter::LoadSource(const std::string& file_name, TBitmap& working) {
+  // The TIFF reader reports what it could not read and goes on: the user sees it.
+  ScopedTiffWarningHandler tiff_warnings(
+      [this](const std::string& text, const std::string&) { ShowInfo(text); });
   picture_.LoadFromFile(file_name);
   TGraphic* graphic = picture_.Graphic();
   if (!graphic) return;

@@ -23,9 +23,33 @@ struct Case {
 };
 
 const Case kCases[] = {
-    // TIFF: what the program's own reader reads, in any name.
+    // TIFF: every compression and layout.
+    {"tiff_packbits", "", "bmp", 0},
+    {"tiff_deflate8", "", "bmp", 0},
+    {"tiff_deflate32946", "", "bmp", 0},
     {"tiff_lzw_predictor", "", "bmp", 0},
+    {"tiff_jpeg_ycbcr", "", "bmp", 2},
+    {"tiff_jpeg_rgb", "", "bmp", 2},
+    {"tiff_g3", "", "bmp", 0},
+    {"tiff_g4", "", "bmp", 0},
+    {"tiff_tiled", "", "bmp", 0},
+    {"tiff_tiled_deflate", "", "bmp", 0},
+    {"tiff_separate", "", "bmp", 0},
+    {"tiff_bigendian", "", "bmp", 0},
+    {"tiff_fillorder2", "", "bmp", 0},
+    // Decoders round 16-bit samples to 8 bits differently.
+    {"tiff_rgb16", "", "bmp", 1},
+    {"tiff_grey16", "", "bmp", 1},
+    {"tiff_cmyk", "", "bmp", 1},
+    {"tiff_cmyk_lzw", "", "bmp", 1},
+    {"tiff_grey_alpha", "", "bmp", 0},
     {"tiff_rgba", "", "bmp", 0},
+    {"tiff_rgba_separate", "", "bmp", 0},
+    {"tiff_multipage", "", "bmp", 0},
+    {"tiff_orient3", "", "bmp", 0},
+    {"tiff_orient6", "", "bmp", 0},
+    {"tiff_orient8", "", "bmp", 0},
+    {"tiff_orient6_asstored", "--no-auto-orient", "bmp", 0},
     {"tiff_upper_ext", "", "bmp", 0},
     // JPEG: inks, no JFIF segment, EXIF orientation.
     {"jpeg_cmyk_pillow", "", "bmp", 1},

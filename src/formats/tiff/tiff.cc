@@ -5,8 +5,8 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
-#include <mutex>
 
+#include "formats/tiff/tiff_libtiff.h"
 #include "formats/tiff/tiff_lzw.h"
 #include "raster/registry.h"
 
@@ -14,12 +14,10 @@ namespace pamirune {
 
 namespace {
 
-std::mutex& HandlerMutex() {
-  static std::mutex m;
-  return m;
-}
-TTiffWarningEvent& GlobalHandler() {
-  static TTiffWarningEvent handler;
+// Per thread: converters on different threads, or one after another, never take each other's
+// warnings.
+TTiffWarningEvent& ThreadHandler() {
+  thread_local TTiffWarningEvent handler;
   return handler;
 }
 
@@ -50,14 +48,32 @@ bool IsGreyRamp(const std::vector<TRGBQuad>& palette, int entries, int step) {
   return true;
 }
 
+// The files the program's own reader decodes: one of its depths and photometrics in strips,
+// uncompressed or LZW (with the horizontal predictor only for whole bytes), first bit left,
+// pixels interleaved, unsigned samples. Everything else goes to libtiff.
+bool OwnReaderHandles(const TIFD& ifd) {
+  const uint32_t bpp = ifd.bits_per_pixel;
+  const bool indexed = (bpp == 1 || bpp == 4 || bpp == 8) && ifd.samples_per_pixel == 1 &&
+                       ifd.photometric <= 3 && ifd.photometric != 2;
+  const bool rgb = (bpp == 24 || bpp == 32) && ifd.bits_per_sample == 8 && ifd.photometric == 2 &&
+                   ifd.planar_configuration == 1;
+  const bool predictor_ok = ifd.predictor_value == 1 || (ifd.predictor_value == 2 && bpp >= 8);
+  return (indexed || rgb) && (ifd.compression == 1 || ifd.compression == 5) && predictor_ok &&
+         !ifd.tiled && ifd.strip_count > 0 && ifd.fill_order == 1 && ifd.sample_format == 1;
+}
+
 int Luma(const TRGBQuad& q) { return 299 * q.red + 587 * q.green + 114 * q.blue; }
 
 }  // namespace
 
-void SetTiffWarningHandler(TTiffWarningEvent handler) {
-  std::lock_guard lock(HandlerMutex());
-  GlobalHandler() = std::move(handler);
+void SetTiffWarningHandler(TTiffWarningEvent handler) { ThreadHandler() = std::move(handler); }
+
+ScopedTiffWarningHandler::ScopedTiffWarningHandler(TTiffWarningEvent handler)
+    : previous_(std::move(ThreadHandler())) {
+  ThreadHandler() = std::move(handler);
 }
+
+ScopedTiffWarningHandler::~ScopedTiffWarningHandler() { ThreadHandler() = std::move(previous_); }
 
 TTIFFBitMap::TTIFFBitMap() : TBitmap(0, 0, TPixelFormat::pf24bit) {}
 
@@ -71,11 +87,7 @@ void TTIFFBitMap::Warn(const std::string& message, const std::string& caption) c
     OnWarning(message, caption);
     return;
   }
-  TTiffWarningEvent handler;
-  {
-    std::lock_guard lock(HandlerMutex());
-    handler = GlobalHandler();
-  }
+  const TTiffWarningEvent handler = ThreadHandler();  // a copy: the handler may replace itself
   if (handler) handler(message, caption);
 }
 
@@ -109,18 +121,50 @@ void TTIFFBitMap::LoadFromStream(TStream& stream) {
     TBitmap::LoadFromStream(stream);
     return;
   }
-  if (magic[0] != 'I' || magic[1] != 'I') throw EInvalidGraphic(kTiffUnknownFormat);
+  const bool intel = magic[0] == 'I' && magic[1] == 'I';
+  if (!intel && !(magic[0] == 'M' && magic[1] == 'M')) throw EInvalidGraphic(kTiffUnknownFormat);
   stream.Seek(start);
-  ReadTiff(stream.ReadRest());
+  std::vector<uint8_t> file = stream.ReadRest();
+  // The own reader knows Intel files of the classic form; libtiff reads the rest.
+  if (intel && file.size() >= 4 && file[2] == 42 && file[3] == 0)
+    ReadTiff(file);
+  else
+    ReadWithLibTiff(file);
+}
+
+void TTIFFBitMap::ReadWithLibTiff(const std::vector<uint8_t>& file) {
+  static_cast<TBitmap&>(*this) = TBitmap(0, 0, TPixelFormat::pf24bit);
+  orientation_ = 1;
+  TBitmap image;
+  int orientation = 1;
+  try {
+    tiff::ReadWithLibTiff(file, image, orientation,
+                          [this](const std::string& message, const std::string& caption) {
+                            Warn(message, caption);
+                          });
+  } catch (const EInvalidGraphic& e) {
+    // A file libtiff cannot read either is reported like any unreadable picture: a warning
+    // and no image. Only the pixel limit ends the load by an error.
+    Warn(e.what(), kTiffErrorCaption);
+    return;
+  }
+  static_cast<TBitmap&>(*this) = std::move(image);
+  orientation_ = orientation;
 }
 
 void TTIFFBitMap::ReadTiff(const std::vector<uint8_t>& file) {
   static_cast<TBitmap&>(*this) = TBitmap(0, 0, TPixelFormat::pf24bit);
+  orientation_ = 1;
   TIFD ifd;
   if (!ifd.Read(file)) {
     Warn(kTiffUnexpectedEnd, kTiffLoadingCaption);
     return;
   }
+  if (!OwnReaderHandles(ifd)) {
+    ReadWithLibTiff(file);
+    return;
+  }
+  orientation_ = ifd.orientation >= 1 && ifd.orientation <= 8 ? static_cast<int>(ifd.orientation) : 1;
   const uint32_t bpp = ifd.bits_per_pixel;
   const uint32_t photometric = ifd.photometric;
   bool indexed = (bpp == 1 || bpp == 4 || bpp == 8) && ifd.samples_per_pixel == 1;

@@ -1,11 +1,14 @@
-// TIFF files (little-endian, one directory, strips, no compression or LZW with the horizontal
-// predictor): the raster image kind TTIFFBitMap, its directory TIFD and the small owner TTiff.
-// TTIFFBitMap is registered for "tif" and "tiff" ("Tag Image Files") and "bmp" ("Bitmaps at
-// Tiff"); BMP
-// files go through the Raster image's own BMP code.
+// TIFF files: the raster image kind TTIFFBitMap, its directory TIFD and the small owner TTiff.
+// Its own reader and writer know the little-endian baseline subset (one directory, strips, no
+// compression or LZW with the horizontal predictor); every other TIFF file (either byte order,
+// any compression, tiles, planes, depth or colour space libtiff reads) is read through libtiff,
+// first page only. TTIFFBitMap is registered for "tif" and "tiff" ("Tag Image Files") and "bmp"
+// ("Bitmaps at Tiff"); BMP files go through the Raster image's own BMP code.
 //
 // The reader reports damaged files as warnings (message, caption) and carries on with what it
-// could read; only a stream that is neither TIFF nor BMP raises "Unknown format encountered!".
+// could read (a file libtiff cannot read at all: "Picture reading failed!" and libtiff's reason);
+// only a stream that is neither TIFF nor BMP raises "Unknown format encountered!", and an image
+// past the pixel limit EImageTooLarge.
 #pragma once
 
 #include <cstdint>
@@ -20,9 +23,21 @@ namespace pamirune {
 
 // message, caption.
 using TTiffWarningEvent = std::function<void(const std::string&, const std::string&)>;
-// The process-wide receiver of TIFF warnings, used by every TTIFFBitMap without its own
-// OnWarning; the application routes it to its user interface. None set: warnings are dropped.
+// This thread's receiver of TIFF warnings, used by every TTIFFBitMap without its own OnWarning;
+// the application routes it to its user interface while it loads a file. None set: warnings
+// are dropped.
 void SetTiffWarningHandler(TTiffWarningEvent handler);
+// Sets the thread's receiver for its lifetime; the one before comes back afterwards.
+class ScopedTiffWarningHandler {
+ public:
+  explicit ScopedTiffWarningHandler(TTiffWarningEvent handler);
+  ~ScopedTiffWarningHandler();
+  ScopedTiffWarningHandler(const ScopedTiffWarningHandler&) = delete;
+  ScopedTiffWarningHandler& operator=(const ScopedTiffWarningHandler&) = delete;
+
+ private:
+  TTiffWarningEvent previous_;
+};
 
 inline constexpr char kTiffUnknownFormat[] = "Unknown format encountered!";
 inline constexpr char kTiffUnexpectedEnd[] = "Unexpected end of data!";
@@ -76,6 +91,9 @@ class TIFD {
   uint32_t photometric = 0;
   uint32_t left_bits = 0;  // unused bits in the last byte of a row
   bool predictor = false;
+  uint32_t predictor_value = 1;  // as stored: 1 none, 2 horizontal, 3 floating point
+  uint32_t sample_format = 1;    // 1 unsigned integers
+  bool tiled = false;            // tiles instead of strips
   uint32_t strip_count = 0;
   std::vector<uint32_t> strip_offsets;
   std::vector<uint32_t> strip_byte_counts;
@@ -95,13 +113,15 @@ class TTIFFBitMap : public TBitmap {
   }
   std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TTIFFBitMap>(*this); }
   const char* ClassName() const override { return "TTIFFBitMap"; }
+  // The Orientation tag of the file loaded last; the pixels stay as stored.
+  int Orientation() const override { return orientation_; }
 
   // "bmp": the BMP reader; "tif" and "tiff": by content (TIFF or BMP); any other extension
   // loads nothing.
   void LoadFromFile(const std::string& file_name) override;
   // "bmp": a BMP file; any other name: a TIFF file. Written atomically.
   void SaveToFile(const std::string& file_name) const override;
-  // "II": TIFF; "BM": BMP; fewer than 2 bytes: nothing; else EInvalidGraphic
+  // "II" or "MM": TIFF; "BM": BMP; fewer than 2 bytes: nothing; else EInvalidGraphic
   // ("Unknown format encountered!").
   void LoadFromStream(TStream& stream) override;
   // TIFF. Before it, with ask-for-options on, OnSaveOptions may change compress and predict.
@@ -124,6 +144,9 @@ class TTIFFBitMap : public TBitmap {
  private:
   void Warn(const std::string& message, const std::string& caption) const;
   void ReadTiff(const std::vector<uint8_t>& file);
+  void ReadWithLibTiff(const std::vector<uint8_t>& file);
+
+  int orientation_ = 1;
 
   bool compress_ = true;
   bool predict_ = true;

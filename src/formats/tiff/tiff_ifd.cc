@@ -23,6 +23,9 @@ enum : uint16_t {
   kPlanarConfiguration = 284,
   kPredictor = 317,
   kColorMap = 320,
+  kTileWidth = 322,
+  kTileOffsets = 324,
+  kSampleFormat = 339,
 };
 constexpr uint16_t kTypeByte = 1;
 constexpr uint16_t kTypeShort = 3;
@@ -132,7 +135,6 @@ bool TIFD::Read(const std::vector<uint8_t>& file) {
 
   bool have_rows_per_strip = false;
   bool have_byte_counts = false;
-  uint32_t predictor_value = 1;
   for (const Entry& e : entries) {
     bool ok = true;
     switch (e.tag) {
@@ -146,6 +148,11 @@ bool TIFD::Read(const std::vector<uint8_t>& file) {
       case kSamplesPerPixel: ok = first(e, samples_per_pixel); break;
       case kPlanarConfiguration: ok = first(e, planar_configuration); break;
       case kPredictor: ok = first(e, predictor_value); break;
+      case kSampleFormat: ok = first(e, sample_format); break;
+      case kTileWidth:
+      case kTileOffsets:
+        tiled = true;
+        break;
       case kRowsPerStrip:
         ok = first(e, rows_per_strip);
         have_rows_per_strip = true;
