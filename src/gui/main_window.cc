@@ -263,7 +263,7 @@ bool MainWindow::HasTray() const {
 void MainWindow::BuildTray() {
   if (options_.tray == MainWindowOptions::Tray::kNone) return;
   if (options_.tray == MainWindowOptions::Tray::kAuto &&
-      !QSystemTrayIcon::isSystemTrayAvailable()) {
+      !TrayAvailable()) {
     // No tray yet: closing with stay resident minimises instead, until a tray host appears.
     WatchForTray();
     return;
@@ -282,15 +282,20 @@ void MainWindow::BuildTray() {
   connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
     if (why == QSystemTrayIcon::DoubleClick) Restore();
   });
-  if (QSystemTrayIcon::isSystemTrayAvailable()) tray_->show();
+  if (TrayAvailable()) tray_->show();
+}
+
+bool MainWindow::TrayAvailable() const {
+  return options_.tray_available ? options_.tray_available()
+                                 : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void MainWindow::WatchForTray() {
   if (tray_poll_) return;
   tray_poll_ = new QTimer(this);
-  tray_poll_->setInterval(2000);
+  tray_poll_->setInterval(1000);
   connect(tray_poll_, &QTimer::timeout, this, [this] {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    if (!TrayAvailable()) return;
     tray_poll_->stop();
     tray_poll_->deleteLater();
     tray_poll_ = nullptr;

@@ -43,6 +43,8 @@ struct MainWindowOptions {
   // (kForce, taken as shown even where no tray answers).
   enum class Tray { kAuto, kNone, kForce };
   Tray tray = Tray::kAuto;
+  // Whether the desktop has a tray now (kAuto); unset: ask the desktop. Tests replace it.
+  std::function<bool()> tray_available;
 };
 
 class MainWindow : public QMainWindow {
@@ -130,6 +132,7 @@ class MainWindow : public QMainWindow {
   void BuildTray();
   // Builds the tray icon once a tray host is there (it may appear after the program started).
   void WatchForTray();
+  bool TrayAvailable() const;
   QAction* AddToggle(QMenu* menu, const char* caption, bool ConversionSettings::*field);
   void Activated();
   void ApplyBars();

@@ -511,6 +511,22 @@ TEST_F(MainWindowTest, CloseWithStayResidentHidesTheWindowAndExitEndsIt) {
   EXPECT_NE(Ini().find("Stay=1"), std::string::npos);
 }
 
+TEST_F(MainWindowTest, TrayIconIsMadeWhenATrayAppearsLater) {
+  bool tray_there = false;
+  MainWindowOptions options;
+  options.ini_path = dir.File("Pamirune.ini");
+  options.tray = Tray::kAuto;
+  options.tray_available = [&] { return tray_there; };
+  dir.Write("Pamirune.ini", "[Format]\nbmp=1\n");
+  window = std::make_unique<MainWindow>(platform, options);
+  Show();
+  EXPECT_EQ(window->Tray(), nullptr);
+  tray_there = true;  // the panel with its tray starts after the program
+  ASSERT_TRUE(WaitFor([&] { return window->Tray() != nullptr; }, 5000));
+  EXPECT_TRUE(window->HasTray());
+  EXPECT_EQ(window->Tray()->toolTip().toStdString(), "TipHelp");
+}
+
 TEST_F(MainWindowTest, StayResidentWithoutATrayMinimisesInstead) {
   Make("[Format]\nbmp=1\n[Flag]\nStay=1\n", {}, Tray::kNone);
   Show();
