@@ -376,6 +376,9 @@ void Converter::ConvertFile(const std::string& file_name, int index, int icon_si
 }
 
 void Converter::SharedSteps(ImageJob& job) {
+  // A transparent colour the source brought along is not carried over: outputs are
+  // transparent only by the transparency option, with the colour it picks.
+  job.working.SetTransparent(false);
   picked_width_ = picked_height_ = 0;
   if (settings_.transparent_per_image && settings_.transparency) {
     ui_.ShowTransparentPicker(job.working, picker_);

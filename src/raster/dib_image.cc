@@ -171,6 +171,8 @@ void DibImage::Assign(const TGraphic& source) {
       convert_mode_ = dib->convert_mode_;
       background_color_ = dib->background_color_;
       transparent_ = dib->transparent_;
+      has_transparent_color_ = dib->has_transparent_color_;
+      transparent_color_ = dib->transparent_color_;
     }
     Changed();
     return;
@@ -223,6 +225,8 @@ void DibImage::AssignFromBitmap(const TBitmap& bitmap) {
   }
   data_ = std::make_shared<DibData>(std::move(data));
   transparent_ = bitmap.Transparent();
+  has_transparent_color_ = bitmap.TransparentMode() == TTransparentMode::tmFixed;
+  transparent_color_ = bitmap.TransparentColor();
   Changed();
 }
 
@@ -272,13 +276,14 @@ void DibImage::ToBitmap(TBitmap& dest) const {
   if (size_t n = std::min(made.Bits().size(), d->bits.size()); n > 0)
     std::memcpy(made.Bits().data(), d->bits.data(), n);
   made.SetResolution(d->header.x_pels_per_meter, d->header.y_pels_per_meter);
-  // The target keeps its own notifications and takes this image's transparent flag.
+  // The target keeps its own notifications and takes this image's transparent flag and colour.
   TNotifyEvent on_change = dest.OnChange;
   TProgressEvent on_progress = dest.OnProgress;
   dest = std::move(made);
   dest.OnChange = std::move(on_change);
   dest.OnProgress = std::move(on_progress);
   dest.SetTransparent(Transparent());
+  if (has_transparent_color_) dest.SetTransparentColor(transparent_color_);
 }
 
 void DibImage::LoadFromStream(TStream& stream) { SetData(ReadBmpDib(stream)); }

@@ -83,6 +83,9 @@ class DibImage : public TGraphic {
   std::shared_ptr<DibData> data_;
   int convert_mode_ = kConvertNormal;
   TColor background_color_ = kClWhite;
+  // The source's own transparent colour, kept with the flag (absent: the bottom-left pixel's).
+  bool has_transparent_color_ = false;
+  TColor transparent_color_ = 0;
   std::string stage_message_;
   int stage_total_ = 0;
   int stage_count_ = 0;

@@ -99,14 +99,19 @@ def write_pam(im, path):
         f.write(im.tobytes())
 
 
+def colours(im):
+    """The colours alone: no alpha, and no transparent colour carried along in im.info."""
+    return Image.frombytes("RGB", im.size, im.convert("RGB").tobytes())
+
+
 def opaque(im):
     """What every output shows of a source: its colours, alpha dropped, nothing transparent."""
-    return im.convert("RGB").convert("RGBA")
+    return colours(im).convert("RGBA")
 
 
 def keyed(im):
     """The source's colours with the top-left pixel's colour made transparent."""
-    rgb = im.convert("RGB")
+    rgb = colours(im)
     key = rgb.getpixel((0, 0))
     out = rgb.convert("RGBA")
     px = out.load()

@@ -62,6 +62,16 @@ const Case kCases[] = {
     {"jpeg_exif_7", "", "bmp", 0},
     {"jpeg_exif_8", "", "bmp", 0},
     {"jpeg_exif_6_asstored", "--no-auto-orient", "bmp", 0},
+    // GIF and PNG sources with a transparent colour of their own: without the option nothing
+    // is transparent, with it the top-left colour and nothing else.
+    {"gif_key", "", "gif", 0},
+    {"gif_key_transparent", "--transparent", "gif", 0},
+    {"gif_key_topng", "", "png", 0},
+    {"gif_key_topng_transparent", "--transparent", "png", 0},
+    {"png_key_palette", "", "gif", 0},
+    {"png_key_palette_transparent", "--transparent", "png", 0},
+    {"png_key_rgb", "", "png", 0},
+    {"png_key_rgb_transparent", "--transparent", "gif", 0},
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }

@@ -177,6 +177,20 @@ TEST(DibImageTest, CopiesShareDataUntilOneChanges) {
   EXPECT_EQ(e.Palette(), b.Palette());
 }
 
+TEST(DibImageTest, TransparentFlagTravelsWithItsColour) {
+  // Not the bottom-left pixel's colour: the image must not fall back to it on the way.
+  TBitmap source = ColourBitmap(TPixelFormat::pf24bit);
+  source.SetTransparent(true);
+  source.SetTransparentColor(RGB(1, 2, 3));
+  DibImage dib;
+  dib.Assign(source);
+  TBitmap back;
+  dib.ToBitmap(back);
+  EXPECT_TRUE(back.Transparent());
+  EXPECT_EQ(back.TransparentMode(), TTransparentMode::tmFixed);
+  EXPECT_EQ(back.TransparentColor(), RGB(1, 2, 3));
+}
+
 TEST(DibImageTest, ResolutionDefaultsTo3780) {
   TBitmap source = ColourBitmap(TPixelFormat::pf24bit);
   DibImage dib;

@@ -306,7 +306,7 @@ void Decoder::OnHeader() {
   if (b[12] >= 2) throw EPngError(png_text::kErrInterlace);
   interlace_ = b[12];
   // A header without pixels describes no image at all.
-  if (w == 0 || h == 0) throw EPngError(png_text::kNotPng);
+  if (w == 0 || h == 0) throw EPngError(png_text::kErrSize);
   if (w > INT_MAX || h > INT_MAX ||
       static_cast<uint64_t>(w) * h > static_cast<uint64_t>(max_pixels_))
     throw EImageTooLarge("画像が大きすぎます (" + std::to_string(w) + " x " + std::to_string(h) +
@@ -403,6 +403,8 @@ void Decoder::BeginImage() {
       break;
     default:
       if (d != 1 && d != 2 && d != 4 && d != 8) throw EPngError(png_text::kErrDepth);
+      // Without its colours the indices mean nothing: no picture is better than a black one.
+      if (!have_palette_ || palette_.empty()) throw EPngError(png_text::kNoPalette);
       break;
   }
   int channels = 1;
