@@ -68,10 +68,12 @@ bool HandOverToRunningInstance(const std::vector<std::string>& files, const QStr
   QByteArray request(kMagic);
   request += QByteArray::number(body.size()) + '\n' + body;
   socket.write(request);
-  if (!socket.waitForBytesWritten(timeout_ms)) return false;
+  // The window answers between two images of a conversion it is running: give it time.
+  const int answer_ms = std::max(timeout_ms, 30000);
+  if (!socket.waitForBytesWritten(answer_ms)) return false;
   QByteArray answer;
   while (answer.size() < qsizetype(sizeof kAccepted - 1)) {
-    if (!socket.waitForReadyRead(timeout_ms)) break;
+    if (!socket.waitForReadyRead(answer_ms)) break;
     answer += socket.readAll();
   }
   return answer.startsWith(kAccepted);

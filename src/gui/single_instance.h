@@ -35,7 +35,8 @@ class SingleInstanceLock {
 QString HandOverSocketPath(const QString& lock_path = SingleInstanceLock::DefaultPath());
 
 // The second start's side: hands the files (absolute paths, any bytes) to the running window;
-// an empty list asks it to come forward. True once the window has taken them.
+// an empty list asks it to come forward. True once the window has taken them. timeout_ms bounds
+// the wait for the window's socket; a window that is busy converting gets at least 30 s to answer.
 bool HandOverToRunningInstance(const std::vector<std::string>& files,
                                const QString& socket_path = HandOverSocketPath(),
                                int timeout_ms = 5000);

@@ -4,9 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QIcon>
+#include <QLocalSocket>
 #include <QTest>
+#include <future>
 
 #include "gui/bitmap_convert.h"
+#include "gui/gui_test_support.h"
 #include "gui/num_edit.h"
 #include "gui/single_instance.h"
 #include "raster/errors.h"
@@ -114,6 +117,33 @@ TEST(SingleInstanceTest, LockOfAProcessThatIsGoneIsTakenOver) {
   }
   SingleInstanceLock lock(path);
   EXPECT_TRUE(lock.TryAcquire());
+}
+
+TEST(SingleInstanceTest, HandOverCarriesNamesAsBytesAndRefusesAnythingElse) {
+  TempDir dir;
+  const QString socket_path = QString::fromStdString(dir.File("pamirune.lock.sock"));
+  EXPECT_FALSE(HandOverToRunningInstance({"/x.bmp"}, socket_path, 300));  // nobody listens
+  HandOverServer server;
+  ASSERT_TRUE(server.Listen(socket_path));
+  std::vector<std::vector<std::string>> received;
+  QObject::connect(&server, &HandOverServer::Received,
+                   [&](const std::vector<std::string>& files) { received.push_back(files); });
+
+  QLocalSocket stranger;
+  stranger.connectToServer(socket_path);
+  ASSERT_TRUE(stranger.waitForConnected(2000));
+  stranger.write("GET / HTTP/1.0\r\n\r\n");
+  ASSERT_TRUE(testing::WaitFor([&] { return stranger.state() == QLocalSocket::UnconnectedState; }));
+
+  // The second start blocks while it waits for the answer: it runs beside this event loop.
+  const std::vector<std::string> files = {"/old/\x82\xa0.bmp", "/with space/b.png"};
+  auto handed = std::async(std::launch::async, [&] {
+    return HandOverToRunningInstance(files, socket_path, 2000);
+  });
+  ASSERT_TRUE(testing::WaitFor(
+      [&] { return handed.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+  EXPECT_TRUE(handed.get());
+  EXPECT_EQ(received, std::vector<std::vector<std::string>>{files});
 }
 
 TEST(ProgramIconTest, IconIsBuiltIntoTheProgram) {
