@@ -1,0 +1,2 @@
+// Must not compile: the application layer never sees the window.
+#include "gui/main_window.h"

@@ -1,0 +1,2 @@
+// Must not compile: a codec knows nothing of the application.
+#include "app/converter.h"

@@ -1,0 +1,2 @@
+// Must not compile: the raster layer sits below every codec.
+#include "formats/png/png_image.h"
