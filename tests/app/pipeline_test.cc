@@ -15,6 +15,7 @@
 #include "formats/ico/ico.h"
 #include "formats/jpeg/jpeg_image.h"
 #include "formats/png/png_image.h"
+#include "formats/tiff/tiff.h"
 #include "formats/register_all.h"
 #include "raster/registry.h"
 #include "support/fake_ui.h"
@@ -176,6 +177,21 @@ class PipelineTest : public ::testing::Test {
   ConversionSettings settings;
   std::vector<std::string> files;
 };
+
+TEST_F(PipelineTest, TiffWarningsReachTheConverterThatLoads) {
+  // A TIFF cut short; a second converter made later must not take the first one's messages.
+  SaveTiffFile(Ramp(40, 30), dir.File("cut.tif"));
+  std::string bytes = dir.Read("cut.tif");
+  dir.Write("cut.tif", bytes.substr(0, bytes.size() - 10));
+  settings.write_bmp = true;
+  Converter first(settings, ui, platform);
+  FakeUi other_ui;
+  Converter second(settings, other_ui, platform);
+  files = {dir.File("cut.tif")};
+  first.FileDrop1FileDrop(1, files);
+  EXPECT_NE(std::find(ui.infos.begin(), ui.infos.end(), "Unexpected end of data!"), ui.infos.end());
+  EXPECT_TRUE(other_ui.infos.empty());
+}
 
 TEST_F(PipelineTest, ScaleFactorsTruncateEachSide) {
   dir.Write("p.bmp", BmpBytes(Ramp(100, 60)));

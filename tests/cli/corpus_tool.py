@@ -182,6 +182,8 @@ def case_input(name, d):
         if kind == "fillorder2": return tiff_via_tiffcp(d, ["-f", "lsb2msb"], bilevel())
         if kind == "rgb16": return tiff_via_convert(d, ["-depth", "16"])
         if kind == "grey16": return tiff_via_convert(d, ["-colorspace", "Gray", "-depth", "16"])
+        if kind == "ycbcr": return save(photo().convert("YCbCr"), "in.tif")
+        if kind == "palette": return save(photo().quantize(37), "in.tif", compression="tiff_lzw")
         if kind == "cmyk": return save(photo().convert("CMYK"), "in.tif")
         if kind == "cmyk_lzw": return save(photo().convert("CMYK"), "in.tif", compression="tiff_lzw")
         if kind == "grey_alpha": return save(with_alpha("LA"), "in.tif")

@@ -40,6 +40,8 @@ const Case kCases[] = {
     // Decoders round 16-bit samples to 8 bits differently.
     {"tiff_rgb16", "", "bmp", 1},
     {"tiff_grey16", "", "bmp", 1},
+    {"tiff_ycbcr", "", "bmp", 2},
+    {"tiff_palette", "", "bmp", 0},
     {"tiff_cmyk", "", "bmp", 1},
     {"tiff_cmyk_lzw", "", "bmp", 1},
     {"tiff_grey_alpha", "", "bmp", 0},
