@@ -119,8 +119,9 @@ void ReadWithLibTiff(const std::vector<uint8_t>& file, TBitmap& image, int& orie
   TIFFOpenOptionsSetErrorHandlerExtR(options.get(), OnError, &session);
   TIFFOpenOptionsSetWarningHandlerExtR(options.get(), OnWarning, &session);
   // No single buffer of libtiff's (a strip, a tile) may be larger than a whole image at the
-  // pixel limit could need.
-  TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), static_cast<tmsize_t>(kMaxPixels) * 8);
+  // pixel limit could need, 64-bit samples included; a tile may outgrow a small image.
+  TIFFOpenOptionsSetMaxSingleMemAlloc(
+      options.get(), static_cast<tmsize_t>(std::max<int64_t>(PixelLimit() * 8, int64_t{64} << 20)));
   std::unique_ptr<TIFF, Closer> tif(TIFFClientOpenExt(
       "TIFF", "r", &session, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc, MapProc,
       UnmapProc, options.get()));
