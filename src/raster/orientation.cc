@@ -12,14 +12,38 @@ struct SourceOf {
   int w, h;
   void operator()(int x, int y, int& sx, int& sy) const {
     switch (orientation) {
-      case 2: sx = w - 1 - x; sy = y; return;
-      case 3: sx = w - 1 - x; sy = h - 1 - y; return;
-      case 4: sx = x; sy = h - 1 - y; return;
-      case 5: sx = y; sy = x; return;
-      case 6: sx = y; sy = h - 1 - x; return;
-      case 7: sx = w - 1 - y; sy = h - 1 - x; return;
-      case 8: sx = w - 1 - y; sy = x; return;
-      default: sx = x; sy = y; return;
+      case 2:
+        sx = w - 1 - x;
+        sy = y;
+        return;
+      case 3:
+        sx = w - 1 - x;
+        sy = h - 1 - y;
+        return;
+      case 4:
+        sx = x;
+        sy = h - 1 - y;
+        return;
+      case 5:
+        sx = y;
+        sy = x;
+        return;
+      case 6:
+        sx = y;
+        sy = h - 1 - x;
+        return;
+      case 7:
+        sx = w - 1 - y;
+        sy = h - 1 - x;
+        return;
+      case 8:
+        sx = w - 1 - y;
+        sy = x;
+        return;
+      default:
+        sx = x;
+        sy = y;
+        return;
     }
   }
 };

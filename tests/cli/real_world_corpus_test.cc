@@ -116,10 +116,10 @@ class RealWorldCorpus : public ::testing::TestWithParam<Case> {};
 TEST_P(RealWorldCorpus, ConvertsAsOtherDecodersShowIt) {
   const Case& c = GetParam();
   testing::TempDir dir;
-  const std::string tool = std::string("/usr/bin/python3 ") + PAMIRUNE_TEST_DATA_DIR +
-                           "/corpus_tool.py";
+  const std::string tool =
+      std::string("/usr/bin/python3 ") + PAMIRUNE_TEST_DATA_DIR + "/corpus_tool.py";
   const int made = Shell(tool + " make " + c.name + " " + Quote(dir.path()) + " > " +
-                       Quote(dir.File("input.txt")) + " 2> " + Quote(dir.File("make.err")));
+                         Quote(dir.File("input.txt")) + " 2> " + Quote(dir.File("make.err")));
   if (made == 77) GTEST_SKIP() << "a tool for " << c.name << " is missing";
   ASSERT_EQ(made, 0) << dir.Read("make.err");
   std::string input = dir.Read("input.txt");
@@ -127,11 +127,10 @@ TEST_P(RealWorldCorpus, ConvertsAsOtherDecodersShowIt) {
 
   // A settings file of its own, so that nothing of the user's changes the result.
   const std::string colour = std::string(c.output) == "gif" ? "256" : "full";
-  const std::string command = std::string(PAMIRUNE_CLI) + " --ini " +
-                              Quote(dir.File("test.ini")) + " --yes --no-dialogs --overwrite" +
-                              " --dispose keep --colour " + colour + " --formats " + c.output +
-                              " " + c.options + " " + Quote(dir.File(input)) + " > " +
-                              Quote(dir.File("cli.out")) + " 2>&1";
+  const std::string command = std::string(PAMIRUNE_CLI) + " --ini " + Quote(dir.File("test.ini")) +
+                              " --yes --no-dialogs --overwrite" + " --dispose keep --colour " +
+                              colour + " --formats " + c.output + " " + c.options + " " +
+                              Quote(dir.File(input)) + " > " + Quote(dir.File("cli.out")) + " 2>&1";
   ASSERT_EQ(Shell(command), 0) << dir.Read("cli.out");
   const std::string output = dir.File(input.substr(0, input.rfind('.') + 1) + c.output);
   ASSERT_EQ(Shell(tool + " decode " + Quote(output) + " " + Quote(dir.File("out.pam"))), 0);
@@ -146,7 +145,8 @@ TEST_P(RealWorldCorpus, ConvertsAsOtherDecodersShowIt) {
     const bool want_clear = want.rgba[i + 3] == 0, got_clear = got.rgba[i + 3] == 0;
     int diff = want_clear == got_clear ? 0 : 255;
     if (!want_clear)
-      for (size_t k = 0; k < 3; ++k) diff = std::max(diff, std::abs(want.rgba[i + k] - got.rgba[i + k]));
+      for (size_t k = 0; k < 3; ++k)
+        diff = std::max(diff, std::abs(want.rgba[i + k] - got.rgba[i + k]));
     worst = std::max(worst, diff);
     if (diff > c.tolerance && wrong++ == 0) first = static_cast<int>(i / 4);
   }

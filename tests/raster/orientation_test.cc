@@ -24,9 +24,9 @@ const std::vector<std::vector<int>> kShown = {
 };
 
 TEST(OrientationTest, EveryValueInEveryLayout) {
-  for (TPixelFormat format : {TPixelFormat::pf1bit, TPixelFormat::pf4bit, TPixelFormat::pf8bit,
-                              TPixelFormat::pf16bit, TPixelFormat::pf24bit,
-                              TPixelFormat::pf32bit}) {
+  for (TPixelFormat format :
+       {TPixelFormat::pf1bit, TPixelFormat::pf4bit, TPixelFormat::pf8bit, TPixelFormat::pf16bit,
+        TPixelFormat::pf24bit, TPixelFormat::pf32bit}) {
     const bool one_bit = format == TPixelFormat::pf1bit;
     for (int o = 1; o <= 8; ++o) {
       TBitmap b(3, 2, format);

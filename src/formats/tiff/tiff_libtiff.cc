@@ -122,9 +122,9 @@ void ReadWithLibTiff(const std::vector<uint8_t>& file, TBitmap& image, int& orie
   // pixel limit could need, 64-bit samples included; a tile may outgrow a small image.
   TIFFOpenOptionsSetMaxSingleMemAlloc(
       options.get(), static_cast<tmsize_t>(std::max<int64_t>(PixelLimit() * 8, int64_t{64} << 20)));
-  std::unique_ptr<TIFF, Closer> tif(TIFFClientOpenExt(
-      "TIFF", "r", &session, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc, MapProc,
-      UnmapProc, options.get()));
+  std::unique_ptr<TIFF, Closer> tif(TIFFClientOpenExt("TIFF", "r", &session, ReadProc, WriteProc,
+                                                      SeekProc, CloseProc, SizeProc, MapProc,
+                                                      UnmapProc, options.get()));
   if (!tif) throw EInvalidGraphic(Detail(session, "not a TIFF file"));
 
   uint32_t width = 0, height = 0;

@@ -3,8 +3,15 @@
 
 #include <regex>
 
-#include "jpeg_test_util.h"
+#include <cstdio>
+#include <cstdlib>
+
+extern "C" {
+#include <jpeglib.h>
+}
+
 #include "formats/jpeg/jpeg_codec.h"
+#include "jpeg_test_util.h"
 #include "raster/registry.h"
 
 namespace pamirune::testing {
@@ -321,6 +328,59 @@ std::vector<uint8_t> Exif(bool little, uint16_t type, uint32_t count, uint16_t v
   put16(0);
   put32(0);
   return b;
+}
+
+// Four-ink files written here through libjpeg itself: YCCK (with the Adobe segment, inks
+// inverted as Adobe stores them) and plain CMYK without that segment (inks as they are).
+std::vector<uint8_t> InkJpeg(const std::vector<uint8_t>& inks, int w, int h, bool ycck) {
+  jpeg_compress_struct c{};
+  jpeg_error_mgr err{};
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&c, &buffer, &size);
+  c.image_width = static_cast<JDIMENSION>(w);
+  c.image_height = static_cast<JDIMENSION>(h);
+  c.input_components = 4;
+  c.in_color_space = JCS_CMYK;
+  jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, 100, TRUE);
+  jpeg_set_colorspace(&c, ycck ? JCS_YCCK : JCS_CMYK);
+  c.write_Adobe_marker = ycck ? TRUE : FALSE;
+  for (int i = 0; i < c.num_components; ++i) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
+  jpeg_start_compress(&c, TRUE);
+  while (c.next_scanline < c.image_height) {
+    JSAMPROW row = const_cast<JSAMPROW>(inks.data() + size_t{c.next_scanline} * w * 4);
+    jpeg_write_scanlines(&c, &row, 1);
+  }
+  jpeg_finish_compress(&c);
+  jpeg_destroy_compress(&c);
+  std::vector<uint8_t> out(buffer, buffer + size);
+  free(buffer);
+  return out;
+}
+
+TEST(JpegInks, YcckAndPlainCmykDecodeToTheirColours) {
+  const int w = 16, h = 8;
+  for (bool adobe : {true, false}) {
+    // Flat areas of one ink each (and of black), so that the lossy steps cost little.
+    std::vector<uint8_t> stored(static_cast<size_t>(w) * h * 4);
+    TBitmap want(w, h, TPixelFormat::pf24bit);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        uint8_t ink[4] = {0, 0, 0, 0};  // C, M, Y, K as printed
+        ink[x / 4] = 200;
+        for (int k = 0; k < 4; ++k)
+          stored[(size_t{static_cast<size_t>(y)} * w + x) * 4 + k] =
+              adobe ? static_cast<uint8_t>(255 - ink[k]) : ink[k];
+        auto light = [&](int i) { return (255 - ink[i]) * (255 - ink[3]) / 255; };
+        want.SetPixel(x, y, RGB(light(0), light(1), light(2)));
+      }
+    TBitmap got = testing::Decode(InkJpeg(stored, w, h, adobe));
+    ASSERT_EQ(got.PixelFormat(), TPixelFormat::pf24bit);
+    EXPECT_LE(testing::MaxDifference(got, want), 3) << (adobe ? "YCCK" : "CMYK");
+  }
 }
 
 TEST(ExifOrientationTest, ReadsValidTagsAndIgnoresDamage) {
