@@ -3,32 +3,28 @@
 #include <algorithm>
 #include <cstring>
 
+#include "raster/byte_order.h"
+
 namespace pamirune {
 
 namespace {
 bool BytesAre(const std::array<uint8_t, kHeaderBytes>& h, size_t offset, const char* text) {
   return std::memcmp(h.data() + offset, text, std::strlen(text)) == 0;
 }
-uint32_t Le16(const std::array<uint8_t, kHeaderBytes>& h, size_t at) {
-  return h[at] | (uint32_t{h[at + 1]} << 8);
-}
-uint32_t Le32(const std::array<uint8_t, kHeaderBytes>& h, size_t at) {
-  return Le16(h, at) | (Le16(h, at + 2) << 16);
-}
 
 // An icon directory: reserved 0, type 1 (icon, not cursor), at least one entry, and a first
 // entry that can describe an image: 0 or 1 plane, a bit count an icon can have, a size, and
 // image data that starts after the directory.
 bool LooksLikeIcon(const std::array<uint8_t, kHeaderBytes>& h) {
-  if (Le16(h, 0) != 0 || Le16(h, 2) != 1) return false;
-  const uint32_t count = Le16(h, 4);
+  if (GetLe16(h, 0) != 0 || GetLe16(h, 2) != 1) return false;
+  const uint32_t count = GetLe16(h, 4);
   if (count == 0) return false;
-  if (Le16(h, 10) > 1) return false;
-  const uint32_t bits = Le16(h, 12);
+  if (GetLe16(h, 10) > 1) return false;
+  const uint32_t bits = GetLe16(h, 12);
   if (bits != 0 && bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16 && bits != 24 &&
       bits != 32)
     return false;
-  return Le32(h, 14) != 0 && Le32(h, 18) >= 6 + 16 * count;
+  return GetLe32(h, 14) != 0 && GetLe32(h, 18) >= 6 + 16 * count;
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include <limits>
 
 #include "raster/bitmap.h"
+#include "raster/byte_order.h"
 #include "raster/errors.h"
 #include "raster/palettes.h"
 
@@ -43,20 +44,6 @@ constexpr uint32_t kFileHeaderSize = 14;
 constexpr uint32_t kCoreHeaderSize = 12;
 constexpr uint32_t kInfoHeaderSize = 40;
 constexpr uint32_t kLargestHeader = 1024;
-
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
 
 void ReadExact(TStream& stream, void* buffer, size_t count) {
   if (stream.Read(buffer, count) != count) throw EInvalidGraphic(kBadBitmap);
@@ -165,35 +152,35 @@ void TBitmap::LoadFromStream(TStream& stream) {
   uint8_t file_header[kFileHeaderSize];
   ReadExact(stream, file_header, sizeof file_header);
   if (file_header[0] != 'B' || file_header[1] != 'M') throw EInvalidGraphic(kBadBitmap);
-  const uint32_t pixel_offset = Get32(file_header + 10);
+  const uint32_t pixel_offset = GetLe32(file_header + 10);
 
   InfoHeader h;
   uint8_t size_bytes[4];
   ReadExact(stream, size_bytes, 4);
-  h.size = Get32(size_bytes);
+  h.size = GetLe32(size_bytes);
   const bool os2 = h.size == kCoreHeaderSize;
   if (os2) {
     uint8_t core[8];
     ReadExact(stream, core, sizeof core);
-    h.width = Get16(core);
-    h.height = Get16(core + 2);
-    h.planes = Get16(core + 4);
-    h.bit_count = Get16(core + 6);
+    h.width = GetLe16(core);
+    h.height = GetLe16(core + 2);
+    h.planes = GetLe16(core + 4);
+    h.bit_count = GetLe16(core + 6);
   } else {
     if (h.size < 16 || h.size > kLargestHeader) throw EInvalidGraphic(kBadBitmap);
     // Fields past the end of a short header count as zero.
     std::vector<uint8_t> info(std::max<size_t>(h.size - 4, 52), 0);
     ReadExact(stream, info.data(), h.size - 4);
-    h.width = static_cast<int32_t>(Get32(info.data()));
-    h.height = static_cast<int32_t>(Get32(info.data() + 4));
-    h.planes = Get16(info.data() + 8);
-    h.bit_count = Get16(info.data() + 10);
-    h.compression = Get32(info.data() + 12);
-    h.x_pels = static_cast<int32_t>(Get32(info.data() + 20));
-    h.y_pels = static_cast<int32_t>(Get32(info.data() + 24));
-    h.colors_used = Get32(info.data() + 28);
+    h.width = static_cast<int32_t>(GetLe32(info.data()));
+    h.height = static_cast<int32_t>(GetLe32(info.data() + 4));
+    h.planes = GetLe16(info.data() + 8);
+    h.bit_count = GetLe16(info.data() + 10);
+    h.compression = GetLe32(info.data() + 12);
+    h.x_pels = static_cast<int32_t>(GetLe32(info.data() + 20));
+    h.y_pels = static_cast<int32_t>(GetLe32(info.data() + 24));
+    h.colors_used = GetLe32(info.data() + 28);
     if (h.size >= 52)
-      for (int i = 0; i < 3; ++i) h.masks[i] = Get32(info.data() + 36 + 4 * i);
+      for (int i = 0; i < 3; ++i) h.masks[i] = GetLe32(info.data() + 36 + 4 * i);
   }
   if (h.planes != 1) throw EInvalidGraphic(kBadBitmap);
 
@@ -223,7 +210,7 @@ void TBitmap::LoadFromStream(TStream& stream) {
     uint8_t masks[16];
     size_t count = h.compression == kBiAlphaBitFields ? 16 : 12;
     ReadExact(stream, masks, count);
-    for (int i = 0; i < 3; ++i) h.masks[i] = Get32(masks + 4 * i);
+    for (int i = 0; i < 3; ++i) h.masks[i] = GetLe32(masks + 4 * i);
   }
   if (bit_fields && h.masks[0] == 0 && h.masks[1] == 0 && h.masks[2] == 0) {
     if (bpp == 16) {
@@ -356,35 +343,35 @@ void TBitmap::SaveToStream(TStream& stream) const {
   head.reserve(offset);
   head.push_back('B');
   head.push_back('M');
-  Put32(head, static_cast<uint32_t>(file_size));
-  Put16(head, 0);
-  Put16(head, 0);
-  Put32(head, offset);
+  AppendLe32(head, static_cast<uint32_t>(file_size));
+  AppendLe16(head, 0);
+  AppendLe16(head, 0);
+  AppendLe32(head, offset);
   if (os2) {
-    Put32(head, kCoreHeaderSize);
-    Put16(head, static_cast<uint32_t>(width_));
-    Put16(head, static_cast<uint32_t>(height_));
-    Put16(head, 1);
-    Put16(head, static_cast<uint32_t>(bpp));
+    AppendLe32(head, kCoreHeaderSize);
+    AppendLe16(head, static_cast<uint32_t>(width_));
+    AppendLe16(head, static_cast<uint32_t>(height_));
+    AppendLe16(head, 1);
+    AppendLe16(head, static_cast<uint32_t>(bpp));
     for (const TRGBQuad& q : table) {
       head.push_back(q.blue);
       head.push_back(q.green);
       head.push_back(q.red);
     }
   } else {
-    Put32(head, kInfoHeaderSize);
-    Put32(head, static_cast<uint32_t>(width_));
-    Put32(head, static_cast<uint32_t>(height_));
-    Put16(head, 1);
-    Put16(head, static_cast<uint32_t>(bpp));
-    Put32(head, bit_fields ? kBiBitFields : kBiRgb);
-    Put32(head, static_cast<uint32_t>(image_bytes));
-    Put32(head, static_cast<uint32_t>(x_pels_per_meter_));
-    Put32(head, static_cast<uint32_t>(y_pels_per_meter_));
-    Put32(head, static_cast<uint32_t>(table.size()));
-    Put32(head, 0);
+    AppendLe32(head, kInfoHeaderSize);
+    AppendLe32(head, static_cast<uint32_t>(width_));
+    AppendLe32(head, static_cast<uint32_t>(height_));
+    AppendLe16(head, 1);
+    AppendLe16(head, static_cast<uint32_t>(bpp));
+    AppendLe32(head, bit_fields ? kBiBitFields : kBiRgb);
+    AppendLe32(head, static_cast<uint32_t>(image_bytes));
+    AppendLe32(head, static_cast<uint32_t>(x_pels_per_meter_));
+    AppendLe32(head, static_cast<uint32_t>(y_pels_per_meter_));
+    AppendLe32(head, static_cast<uint32_t>(table.size()));
+    AppendLe32(head, 0);
     if (bit_fields)
-      for (uint32_t m : masks_) Put32(head, m);
+      for (uint32_t m : masks_) AppendLe32(head, m);
     for (const TRGBQuad& q : table) {
       head.push_back(q.blue);
       head.push_back(q.green);

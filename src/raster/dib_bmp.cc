@@ -8,6 +8,7 @@
 #include <string>
 
 #include "raster/bitmap.h"
+#include "raster/byte_order.h"
 
 namespace pamirune {
 
@@ -16,21 +17,6 @@ namespace {
 [[noreturn]] void Fail(const char* what) { throw EDibError(std::string("LoadBmp: ") + what); }
 
 constexpr char kEndOfFile[] = "Unexpected End of File";
-
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-int32_t I32(const uint8_t* p) { return static_cast<int32_t>(U32(p)); }
-
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
 
 struct ParsedHeader {
   DibInfoHeader info;
@@ -45,7 +31,7 @@ struct ParsedHeader {
 ParsedHeader ParseHeader(const uint8_t* p, size_t n) {
   ParsedHeader h;
   if (n < 4) Fail(kEndOfFile);
-  uint32_t size = U32(p);
+  uint32_t size = GetLe32(p);
   if (size != 12 && size != 40 && size != 52 && size != 56 && size != 108 && size != 124)
     Fail("Unknown Header Size");
   if (n < size) Fail(kEndOfFile);
@@ -54,21 +40,21 @@ ParsedHeader ParseHeader(const uint8_t* p, size_t n) {
   int64_t height;
   if (size == 12) {
     h.core = true;
-    info.width = U16(p + 4);
-    height = U16(p + 6);
-    info.bit_count = U16(p + 10);
+    info.width = GetLe16(p + 4);
+    height = GetLe16(p + 6);
+    info.bit_count = GetLe16(p + 10);
     info.compression = kBiRgb;
     info.x_pels_per_meter = info.y_pels_per_meter = 0;
   } else {
-    info.width = I32(p + 4);
-    height = I32(p + 8);
-    info.bit_count = U16(p + 14);
-    info.compression = U32(p + 16);
-    info.size_image = U32(p + 20);
-    info.x_pels_per_meter = I32(p + 24);
-    info.y_pels_per_meter = I32(p + 28);
-    info.clr_used = U32(p + 32);
-    info.clr_important = U32(p + 36);
+    info.width = static_cast<int32_t>(GetLe32(p + 4));
+    height = static_cast<int32_t>(GetLe32(p + 8));
+    info.bit_count = GetLe16(p + 14);
+    info.compression = GetLe32(p + 16);
+    info.size_image = GetLe32(p + 20);
+    info.x_pels_per_meter = static_cast<int32_t>(GetLe32(p + 24));
+    info.y_pels_per_meter = static_cast<int32_t>(GetLe32(p + 28));
+    info.clr_used = GetLe32(p + 32);
+    info.clr_important = GetLe32(p + 36);
   }
   if (info.width <= 0 || height == 0 || height == std::numeric_limits<int32_t>::min())
     Fail("Invalid Width or Height");
@@ -92,7 +78,7 @@ ParsedHeader ParseHeader(const uint8_t* p, size_t n) {
       if (n < 52) Fail(kEndOfFile);
       h.masks_after_header = 12;
     }
-    h.masks = {U32(m), U32(m + 4), U32(m + 8)};
+    h.masks = {GetLe32(m), GetLe32(m + 4), GetLe32(m + 8)};
     h.has_masks = true;
     // Each mask is one run of bits inside the pixel, and no two masks overlap.
     uint32_t seen = 0;
@@ -183,7 +169,7 @@ DibData ParseDib(const uint8_t* p, size_t n, std::optional<size_t> pixel_offset)
     const int step = bits / 8;
     const int whole = static_cast<int>(std::min<size_t>(width, have / step));
     for (int x = 0; x < whole; ++x) {
-      uint32_t v = step == 2 ? U16(in + 2 * x) : U32(in + 4 * x);
+      uint32_t v = step == 2 ? GetLe16(in + 2 * x) : GetLe32(in + 4 * x);
       for (int c = 0; c < 3; ++c)
         out[3 * x + 2 - c] = WidenChannel((v & h.masks[c]) >> shape[c].shift, shape[c].bits);
     }
@@ -194,17 +180,19 @@ DibData ParseDib(const uint8_t* p, size_t n, std::optional<size_t> pixel_offset)
 
 void WriteInfoAndTable(const DibData& data, std::vector<uint8_t>& out) {
   const DibInfoHeader& h = data.header;
-  Put32(out, 40);
-  Put32(out, static_cast<uint32_t>(h.width));
-  Put32(out, static_cast<uint32_t>(h.height));
-  Put16(out, 1);
-  Put16(out, h.bit_count);
-  Put32(out, h.compression);
-  Put32(out, static_cast<uint32_t>(data.bits.size()));
-  Put32(out, static_cast<uint32_t>(h.x_pels_per_meter ? h.x_pels_per_meter : kDefaultPelsPerMeter));
-  Put32(out, static_cast<uint32_t>(h.y_pels_per_meter ? h.y_pels_per_meter : kDefaultPelsPerMeter));
-  Put32(out, static_cast<uint32_t>(data.colors.size()));
-  Put32(out, h.clr_important <= data.colors.size() ? h.clr_important : 0);
+  AppendLe32(out, 40);
+  AppendLe32(out, static_cast<uint32_t>(h.width));
+  AppendLe32(out, static_cast<uint32_t>(h.height));
+  AppendLe16(out, 1);
+  AppendLe16(out, h.bit_count);
+  AppendLe32(out, h.compression);
+  AppendLe32(out, static_cast<uint32_t>(data.bits.size()));
+  AppendLe32(out,
+             static_cast<uint32_t>(h.x_pels_per_meter ? h.x_pels_per_meter : kDefaultPelsPerMeter));
+  AppendLe32(out,
+             static_cast<uint32_t>(h.y_pels_per_meter ? h.y_pels_per_meter : kDefaultPelsPerMeter));
+  AppendLe32(out, static_cast<uint32_t>(data.colors.size()));
+  AppendLe32(out, h.clr_important <= data.colors.size() ? h.clr_important : 0);
   for (const TRGBQuad& q : data.colors) {
     out.push_back(q.blue);
     out.push_back(q.green);
@@ -224,7 +212,7 @@ DibData ReadBmpDib(TStream& stream) {
   }
   if (bytes.size() < 2 || bytes[0] != 'B' || bytes[1] != 'M') Fail("Invalid File Type");
   if (bytes.size() < 14) Fail(kEndOfFile);
-  uint32_t offset = U32(bytes.data() + 10);
+  uint32_t offset = GetLe32(bytes.data() + 10);
   if (offset < 14) Fail("Invalid Pixel Offset");
   return ParseDib(bytes.data() + 14, bytes.size() - 14, size_t{offset} - 14);
 }
@@ -235,10 +223,10 @@ void WriteBmpDib(const DibData& data, TStream& stream) {
   out.reserve(54 + table + data.bits.size());
   out.push_back('B');
   out.push_back('M');
-  Put32(out, 54 + table + static_cast<uint32_t>(data.bits.size()));
-  Put16(out, 0);
-  Put16(out, 0);
-  Put32(out, 54 + table);
+  AppendLe32(out, 54 + table + static_cast<uint32_t>(data.bits.size()));
+  AppendLe16(out, 0);
+  AppendLe16(out, 0);
+  AppendLe32(out, 54 + table);
   WriteInfoAndTable(data, out);
   out.insert(out.end(), data.bits.begin(), data.bits.end());
   stream.WriteBuffer(out.data(), out.size());

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "raster/bitmap.h"
+#include "raster/byte_order.h"
 #include "raster/errors.h"
 
 namespace pamirune {
@@ -16,15 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
-
-void Put16(Bytes& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& b, uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
 
 // A BMP file from its parts: a 40-byte (or longer) info header, optional masks after it, a
 // colour table and the pixel bytes. The offset is the true one unless given.
@@ -39,29 +31,29 @@ struct BmpRecipe {
   int64_t offset = -1;
   Bytes Build() const {
     Bytes info;
-    Put32(info, header_size);
-    Put32(info, static_cast<uint32_t>(width));
-    Put32(info, static_cast<uint32_t>(height));
-    Put16(info, planes);
-    Put16(info, bit_count);
-    Put32(info, compression);
-    Put32(info, static_cast<uint32_t>(pixels.size()));
-    Put32(info, static_cast<uint32_t>(x_pels));
-    Put32(info, static_cast<uint32_t>(y_pels));
-    Put32(info, colors_used);
-    Put32(info, 0);
+    AppendLe32(info, header_size);
+    AppendLe32(info, static_cast<uint32_t>(width));
+    AppendLe32(info, static_cast<uint32_t>(height));
+    AppendLe16(info, planes);
+    AppendLe16(info, bit_count);
+    AppendLe32(info, compression);
+    AppendLe32(info, static_cast<uint32_t>(pixels.size()));
+    AppendLe32(info, static_cast<uint32_t>(x_pels));
+    AppendLe32(info, static_cast<uint32_t>(y_pels));
+    AppendLe32(info, colors_used);
+    AppendLe32(info, 0);
     if (header_size > 40) {
-      for (uint32_t m : masks) Put32(info, m);
+      for (uint32_t m : masks) AppendLe32(info, m);
       info.resize(header_size, 0);
     } else {
-      for (uint32_t m : masks) Put32(info, m);
+      for (uint32_t m : masks) AppendLe32(info, m);
     }
     Bytes out{'B', 'M'};
     uint32_t off = offset >= 0 ? static_cast<uint32_t>(offset)
                                : static_cast<uint32_t>(14 + info.size() + table.size());
-    Put32(out, static_cast<uint32_t>(14 + info.size() + table.size() + pixels.size()));
-    Put32(out, 0);
-    Put32(out, off);
+    AppendLe32(out, static_cast<uint32_t>(14 + info.size() + table.size() + pixels.size()));
+    AppendLe32(out, 0);
+    AppendLe32(out, off);
     out.insert(out.end(), info.begin(), info.end());
     out.insert(out.end(), table.begin(), table.end());
     out.insert(out.end(), pixels.begin(), pixels.end());
@@ -211,14 +203,14 @@ TEST(BmpRoundTripTest, BitFieldMasksAndResolutionAreKept) {
 TEST(BmpRoundTripTest, Os2CoreFileIsWrittenBackInItsForm) {
   // 3 x 2, 4 bits: 12-byte core header, 16 three-byte colours, rows of 4 bytes.
   Bytes file{'B', 'M'};
-  Put32(file, 14 + 12 + 48 + 8);
-  Put32(file, 0);
-  Put32(file, 14 + 12 + 48);
-  Put32(file, 12);
-  Put16(file, 3);
-  Put16(file, 2);
-  Put16(file, 1);
-  Put16(file, 4);
+  AppendLe32(file, 14 + 12 + 48 + 8);
+  AppendLe32(file, 0);
+  AppendLe32(file, 14 + 12 + 48);
+  AppendLe32(file, 12);
+  AppendLe16(file, 3);
+  AppendLe16(file, 2);
+  AppendLe16(file, 1);
+  AppendLe16(file, 4);
   for (int i = 0; i < 16; ++i) file.insert(file.end(), {uint8_t(i), uint8_t(16 * i), 7});
   file.insert(file.end(), {0x12, 0x30, 0, 0, 0xFE, 0xD0, 0, 0});
   TBitmap b = Load(file);

@@ -351,10 +351,10 @@ void TGIFSubImage::LoadFromStream(TStream& stream) {
 void TGIFSubImage::ReadImage(TStream& stream) {
   uint8_t descriptor[10];
   ReadExact(stream, descriptor, sizeof descriptor);
-  const int left = Get16(descriptor + 1);
-  const int top = Get16(descriptor + 3);
-  int width = Get16(descriptor + 5);
-  int height = Get16(descriptor + 7);
+  const int left = GetLe16(descriptor + 1);
+  const int top = GetLe16(descriptor + 3);
+  int width = GetLe16(descriptor + 5);
+  int height = GetLe16(descriptor + 7);
   packed_ = descriptor[9];
   if (width == 0 || height == 0) {
     width = image_ ? image_->Header().Width() : 0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "formats/gif/gif.h"
+#include "raster/byte_order.h"
 
 namespace pamirune::gif_io {
 
@@ -26,10 +27,10 @@ inline int PeekByte(TStream& stream) {
   stream.Seek(position);
   return value;
 }
-inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline void WriteByte(TStream& stream, uint8_t value) { stream.Write(&value, 1); }
 inline void Write16(TStream& stream, uint16_t value) {
-  const uint8_t bytes[2] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
+  uint8_t bytes[2];
+  PutLe16(bytes, value);
   stream.Write(bytes, 2);
 }
 // Moves forward by count bytes; "Premature end of data" past the end.

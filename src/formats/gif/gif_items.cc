@@ -216,8 +216,8 @@ void TGIFHeader::LoadFromStream(TStream& stream) {
 
   uint8_t lsd[7];
   ReadExact(stream, lsd, sizeof lsd);
-  width_ = Get16(lsd);
-  height_ = Get16(lsd + 2);
+  width_ = GetLe16(lsd);
+  height_ = GetLe16(lsd + 2);
   packed_ = lsd[4];
   background_index_ = lsd[5];
   aspect_ratio_ = lsd[6];
@@ -384,7 +384,7 @@ void TGIFGraphicControlExtension::LoadPayload(TStream& stream) {
   const size_t block_size = got > 0 ? bytes[0] : 0;
   for (size_t i = 0; i < 4 && i < block_size && i + 1 < got; ++i) fields[i] = bytes[i + 1];
   packed_ = fields[0];
-  delay_ = Get16(fields + 1);
+  delay_ = GetLe16(fields + 1);
   transparent_index_ = fields[3];
   if (got == sizeof bytes && (block_size != 4 || bytes[5] != 0)) {
     // Leniency: a block of another size (or with more sub-blocks) is stepped over as the
@@ -440,10 +440,10 @@ void TGIFTextExtension::LoadPayload(TStream& stream) {
   const uint8_t block_size = ReadByte(stream);
   uint8_t block[255] = {};
   ReadExact(stream, block, block_size);
-  left = Get16(block);
-  top = Get16(block + 2);
-  grid_width = Get16(block + 4);
-  grid_height = Get16(block + 6);
+  left = GetLe16(block);
+  top = GetLe16(block + 2);
+  grid_width = GetLe16(block + 4);
+  grid_height = GetLe16(block + 6);
   cell_width = block[8];
   cell_height = block[9];
   foreground_index = block[10];
@@ -530,7 +530,7 @@ void TGIFAppExtNSLoop::LoadData(TStream& stream) {
     ReadExact(stream, block, length);
     if (block[0] == 1) {
       if (length < 3) throw EGIFError(gif_msg::kInvalidData);
-      loops_ = Get16(block + 1);
+      loops_ = GetLe16(block + 1);
     } else if (block[0] == 2) {
       if (length < 5) throw EGIFError(gif_msg::kInvalidData);
       buffer_size_ = static_cast<uint32_t>(block[1]) | (static_cast<uint32_t>(block[2]) << 8) |

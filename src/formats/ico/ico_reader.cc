@@ -7,6 +7,7 @@
 
 #include "formats/ico/ico.h"
 #include "formats/png/png_image.h"
+#include "raster/byte_order.h"
 #include "raster/registry.h"
 
 namespace pamirune {
@@ -14,14 +15,6 @@ namespace pamirune {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-uint16_t Get16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
-uint32_t Get32(const Bytes& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-uint32_t Get32BE(const Bytes& b, size_t at) {
-  return static_cast<uint32_t>(b[at]) << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3];
-}
 
 [[noreturn]] void Invalid() { throw EInvalidGraphic(kInvalidIcon); }
 
@@ -38,22 +31,22 @@ struct Candidate {
 
 // Reads what choosing needs from one directory entry; false for an entry to skip.
 bool Inspect(const Bytes& file, size_t entry, Candidate& c) {
-  c.offset = Get32(file, entry + 12);
-  c.size = Get32(file, entry + 8);
+  c.offset = GetLe32(file, entry + 12);
+  c.size = GetLe32(file, entry + 8);
   if (c.offset > file.size() || c.size > file.size() - c.offset || c.size < 16) return false;
   c.png = std::equal(kPngSignature, kPngSignature + 8, file.begin() + c.offset);
   if (c.png) {
     if (c.size < 26) return false;
-    c.width = static_cast<int>(std::min<uint32_t>(Get32BE(file, c.offset + 16), 1u << 30));
-    c.height = static_cast<int>(std::min<uint32_t>(Get32BE(file, c.offset + 20), 1u << 30));
+    c.width = static_cast<int>(std::min<uint32_t>(GetBe32(file, c.offset + 16), 1u << 30));
+    c.height = static_cast<int>(std::min<uint32_t>(GetBe32(file, c.offset + 20), 1u << 30));
     int bit_depth = file[c.offset + 24];
     int channels = std::array<int, 7>{1, 0, 3, 1, 2, 0, 4}[std::min<int>(file[c.offset + 25], 6)];
     c.depth = bit_depth * std::max(channels, 1);
   } else {
     if (c.size < 40) return false;
-    c.width = static_cast<int32_t>(Get32(file, c.offset + 4));
-    c.height = static_cast<int32_t>(Get32(file, c.offset + 8)) / 2;
-    c.depth = Get16(file, c.offset + 14);
+    c.width = static_cast<int32_t>(GetLe32(file, c.offset + 4));
+    c.height = static_cast<int32_t>(GetLe32(file, c.offset + 8)) / 2;
+    c.depth = GetLe16(file, c.offset + 14);
   }
   return c.width > 0 && c.height > 0;
 }
@@ -65,9 +58,9 @@ bool OverPixelLimit(const Candidate& c) { return int64_t{c.width} * c.height > P
 void TIcon::LoadFromStream(TStream& stream) {
   Bytes file = stream.ReadRest();
   if (file.size() < 6) Invalid();
-  const uint16_t type = Get16(file, 2);
-  const uint16_t count = Get16(file, 4);
-  if (Get16(file, 0) != 0 || type != 1 || count == 0) Invalid();  // type 2: a cursor
+  const uint16_t type = GetLe16(file, 2);
+  const uint16_t count = GetLe16(file, 4);
+  if (GetLe16(file, 0) != 0 || type != 1 || count == 0) Invalid();  // type 2: a cursor
   if (6 + 16 * size_t{count} > file.size()) Invalid();
 
   // The image closest to the standard icon size, then the deepest.
@@ -124,12 +117,12 @@ void TIcon::LoadFromStream(TStream& stream) {
   } else {
     const size_t at = best.offset;
     const size_t end = best.offset + best.size;
-    const uint32_t header_size = Get32(file, at);
+    const uint32_t header_size = GetLe32(file, at);
     const int width = best.width;
     const int height = best.height;
     const int bits = best.depth;
-    const uint32_t compression = Get32(file, at + 16);
-    const uint32_t colors_used = Get32(file, at + 32);
+    const uint32_t compression = GetLe32(file, at + 16);
+    const uint32_t colors_used = GetLe32(file, at + 32);
     if (header_size < 40 || header_size > best.size) Invalid();
     if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) Invalid();
     if (!(compression == kBiRgb || (compression == kBiBitfields && bits == 32))) Invalid();

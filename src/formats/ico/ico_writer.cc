@@ -2,47 +2,40 @@
 #include <algorithm>
 
 #include "formats/ico/ico.h"
+#include "raster/byte_order.h"
 #include "raster/palettes.h"
 
 namespace pamirune {
 
 namespace {
 
-void Put16(std::vector<uint8_t>& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
 int MaskRowBytes(int width) { return (width + 31) / 32 * 4; }
 
 // The icon directory with its one entry, then the 40-byte header with the height doubled.
 void PutHeaders(std::vector<uint8_t>& out, int width, int height, int bits, uint32_t image_bytes,
                 uint32_t color_bytes, int32_t x_pels, int32_t y_pels) {
-  Put16(out, 0);
-  Put16(out, 1);  // icon
-  Put16(out, 1);  // one image
+  AppendLe16(out, 0);
+  AppendLe16(out, 1);                                // icon
+  AppendLe16(out, 1);                                // one image
   out.push_back(static_cast<uint8_t>(width % 256));  // 256 is written as 0
   out.push_back(static_cast<uint8_t>(height % 256));
   out.push_back(static_cast<uint8_t>(bits == 1 ? 2 : bits == 4 ? 16 : 0));
   out.push_back(0);
-  Put16(out, 1);
-  Put16(out, static_cast<uint32_t>(bits));
-  Put32(out, image_bytes);
-  Put32(out, 22);
-  Put32(out, 40);
-  Put32(out, static_cast<uint32_t>(width));
-  Put32(out, static_cast<uint32_t>(height) * 2);  // colour image and mask
-  Put16(out, 1);
-  Put16(out, static_cast<uint32_t>(bits));
-  Put32(out, kBiRgb);
-  Put32(out, color_bytes);
-  Put32(out, static_cast<uint32_t>(x_pels));
-  Put32(out, static_cast<uint32_t>(y_pels));
-  Put32(out, 0);  // colours used: the whole table
-  Put32(out, 0);
+  AppendLe16(out, 1);
+  AppendLe16(out, static_cast<uint32_t>(bits));
+  AppendLe32(out, image_bytes);
+  AppendLe32(out, 22);
+  AppendLe32(out, 40);
+  AppendLe32(out, static_cast<uint32_t>(width));
+  AppendLe32(out, static_cast<uint32_t>(height) * 2);  // colour image and mask
+  AppendLe16(out, 1);
+  AppendLe16(out, static_cast<uint32_t>(bits));
+  AppendLe32(out, kBiRgb);
+  AppendLe32(out, color_bytes);
+  AppendLe32(out, static_cast<uint32_t>(x_pels));
+  AppendLe32(out, static_cast<uint32_t>(y_pels));
+  AppendLe32(out, 0);  // colours used: the whole table
+  AppendLe32(out, 0);
 }
 
 void WriteIconFile(const std::string& file_name, const std::vector<uint8_t>& bytes) {

@@ -4,24 +4,11 @@
 #include <cstring>
 
 #include "formats/mag/mag_image.h"
+#include "raster/byte_order.h"
 
 namespace pamirune::mag {
 
 namespace {
-
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  Put16(p, v);
-  Put16(p + 2, v >> 16);
-}
 
 // Offsets inside the MAG header.
 constexpr size_t kScreenMode = 3;
@@ -63,8 +50,8 @@ void DecodeMag(const uint8_t* data, size_t size, MagFile& file, TBitmap& raster)
   file.colors256 = (header[kScreenMode] & kMode256) != 0;
   file.line200 = (header[kScreenMode] & kMode200Lines) != 0;
   const int a = Alignment(file.colors256);
-  const int start_x = Le16(header + kStartX), end_x = Le16(header + kEndX);
-  const int start_y = Le16(header + kStartY), end_y = Le16(header + kEndY);
+  const int start_x = GetLe16(header + kStartX), end_x = GetLe16(header + kEndX);
+  const int start_y = GetLe16(header + kStartY), end_y = GetLe16(header + kEndY);
   file.start_x = static_cast<uint16_t>(start_x - start_x % a);
   file.start_y = static_cast<uint16_t>(start_y);
   // The decoded image keeps the alignment padding on both sides.
@@ -80,9 +67,9 @@ void DecodeMag(const uint8_t* data, size_t size, MagFile& file, TBitmap& raster)
   // three streams may run on up to the end of the file.
   const size_t palette_bytes = PaletteBytes(file.colors256);
   if (size - h - kMagHeaderBytes < palette_bytes) throw EMagError("the palette is cut short.");
-  const uint64_t flag_a = h + uint64_t{Le32(header + kFlagAOffset)};
-  const uint64_t flag_b = h + uint64_t{Le32(header + kFlagBOffset)};
-  const uint64_t pixels = h + uint64_t{Le32(header + kPixelOffset)};
+  const uint64_t flag_a = h + uint64_t{GetLe32(header + kFlagAOffset)};
+  const uint64_t flag_b = h + uint64_t{GetLe32(header + kFlagBOffset)};
+  const uint64_t pixels = h + uint64_t{GetLe32(header + kPixelOffset)};
   if (flag_a > size || flag_b > size || pixels > size)
     throw EMagError("a data offset lies outside the file.");
   const int f = width / a;  // flag bytes per line
@@ -236,15 +223,15 @@ std::vector<uint8_t> EncodeMag(const TBitmap& raster, const EncodeOptions& optio
   uint8_t* header = file.mag_header.data();
   header[kScreenMode] =
       static_cast<uint8_t>((colors256 ? kMode256 : 0) | (options.line200 ? kMode200Lines : 0));
-  Put16(header + kStartX, start_x);
-  Put16(header + kStartY, start_y);
-  Put16(header + kEndX, w + start_x - 1);
-  Put16(header + kEndY, h + start_y - 1);
-  Put32(header + kFlagAOffset, static_cast<uint32_t>(flag_a_offset));
-  Put32(header + kFlagBOffset, static_cast<uint32_t>(flag_b_offset));
-  Put32(header + kFlagBSize, static_cast<uint32_t>(flag_b.size()));
-  Put32(header + kPixelOffset, static_cast<uint32_t>(flag_b_offset + flag_b.size()));
-  Put32(header + kPixelSize, static_cast<uint32_t>(pixel_data.size()));
+  PutLe16(header + kStartX, start_x);
+  PutLe16(header + kStartY, start_y);
+  PutLe16(header + kEndX, w + start_x - 1);
+  PutLe16(header + kEndY, h + start_y - 1);
+  PutLe32(header + kFlagAOffset, static_cast<uint32_t>(flag_a_offset));
+  PutLe32(header + kFlagBOffset, static_cast<uint32_t>(flag_b_offset));
+  PutLe32(header + kFlagBSize, static_cast<uint32_t>(flag_b.size()));
+  PutLe32(header + kPixelOffset, static_cast<uint32_t>(flag_b_offset + flag_b.size()));
+  PutLe32(header + kPixelSize, static_cast<uint32_t>(pixel_data.size()));
 
   std::vector<uint8_t> out;
   out.reserve(kBlockBytes + file.comment.size() + 1 + flag_b_offset + flag_b.size() +

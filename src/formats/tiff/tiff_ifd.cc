@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "formats/tiff/tiff.h"
+#include "raster/byte_order.h"
 
 namespace pamirune {
 
@@ -31,21 +32,6 @@ constexpr uint16_t kTypeByte = 1;
 constexpr uint16_t kTypeShort = 3;
 constexpr uint16_t kTypeLong = 4;
 
-uint16_t Get16(const std::vector<uint8_t>& b, uint64_t at) {
-  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
-}
-uint32_t Get32(const std::vector<uint8_t>& b, uint64_t at) {
-  return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
-         (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
-}
-void Put16(std::vector<uint8_t>& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
 int TypeSize(uint16_t type) {
   switch (type) {
     case kTypeByte:
@@ -72,17 +58,17 @@ bool TIFD::Read(const std::vector<uint8_t>& file) {
   auto inside = [&](uint64_t at, uint64_t length) { return at <= size && length <= size - at; };
   error = true;
   if (!inside(4, 4)) return false;
-  uint64_t ifd = Get32(file, 4);
+  uint64_t ifd = GetLe32(file, 4);
   if (!inside(ifd, 2)) return false;
-  uint32_t count = Get16(file, ifd);
+  uint32_t count = GetLe16(file, ifd);
   if (!inside(ifd + 2, uint64_t{count} * 12 + 4)) return false;
   entries.clear();
   for (uint32_t i = 0; i < count; ++i) {
     uint64_t at = ifd + 2 + uint64_t{i} * 12;
-    entries.push_back({Get16(file, at), Get16(file, at + 2), Get32(file, at + 4),
-                       Get32(file, at + 8)});
+    entries.push_back(
+        {GetLe16(file, at), GetLe16(file, at + 2), GetLe32(file, at + 4), GetLe32(file, at + 8)});
   }
-  next_ifd = Get32(file, ifd + 2 + uint64_t{count} * 12);
+  next_ifd = GetLe32(file, ifd + 2 + uint64_t{count} * 12);
 
   // The values of an entry as numbers: inline when they fit in 4 bytes, else at the offset.
   // BYTE, SHORT and LONG arrays are all understood (strip arrays come in either width).
@@ -104,10 +90,10 @@ bool TIFD::Read(const std::vector<uint8_t>& file) {
           out[k] = src[p];
           break;
         case kTypeShort:
-          out[k] = Get16(src, p);
+          out[k] = GetLe16(src, p);
           break;
         default:
-          out[k] = unit >= 4 ? Get32(src, p) : src[p];
+          out[k] = unit >= 4 ? GetLe32(src, p) : src[p];
           break;
       }
     }
@@ -123,7 +109,7 @@ bool TIFD::Read(const std::vector<uint8_t>& file) {
       if (e.type == kTypeByte) {
         one.value = file[e.value];
       } else {
-        one.value = e.type == kTypeShort ? Get16(file, e.value) : Get32(file, e.value);
+        one.value = e.type == kTypeShort ? GetLe16(file, e.value) : GetLe32(file, e.value);
         one.type = e.type == kTypeShort ? kTypeShort : kTypeLong;
       }
     }
@@ -271,20 +257,20 @@ uint32_t TIFD::DataStart() const { return 8 + 2 + 12 * static_cast<uint32_t>(ent
 
 std::vector<uint8_t> TIFD::Bytes() const {
   std::vector<uint8_t> out;
-  Put16(out, static_cast<uint32_t>(entries.size()));
+  AppendLe16(out, static_cast<uint32_t>(entries.size()));
   for (const Entry& e : entries) {
-    Put16(out, e.tag);
-    Put16(out, e.type);
-    Put32(out, e.count);
+    AppendLe16(out, e.tag);
+    AppendLe16(out, e.type);
+    AppendLe32(out, e.count);
     // A SHORT value sits in the first two bytes of the field.
     if (e.type == kTypeShort && e.count == 1) {
-      Put16(out, e.value);
-      Put16(out, 0);
+      AppendLe16(out, e.value);
+      AppendLe16(out, 0);
     } else {
-      Put32(out, e.value);
+      AppendLe32(out, e.value);
     }
   }
-  Put32(out, next_ifd);
+  AppendLe32(out, next_ifd);
   return out;
 }
 

@@ -58,21 +58,21 @@ TEST(IconReader, TransparentIconDrawsOntoWhiteAtItsOwnSize) {
 // An icon file of hand-made entries: each a DIB of w x h at the given depth.
 Bytes MultiIcon(const std::vector<std::array<int, 3>>& images, uint16_t type = 1) {
   Bytes head;
-  Put16(head, 0);
-  Put16(head, type);
-  Put16(head, static_cast<uint32_t>(images.size()));
+  AppendLe16(head, 0);
+  AppendLe16(head, type);
+  AppendLe16(head, static_cast<uint32_t>(images.size()));
   Bytes body;
   size_t offset = 6 + 16 * images.size();
   for (auto [w, h, bits] : images) {
     Bytes dib;
-    Put32(dib, 40);
-    Put32(dib, w);
-    Put32(dib, 2 * h);
-    Put16(dib, 1);
-    Put16(dib, bits);
-    for (int i = 0; i < 6; ++i) Put32(dib, 0);
+    AppendLe32(dib, 40);
+    AppendLe32(dib, w);
+    AppendLe32(dib, 2 * h);
+    AppendLe16(dib, 1);
+    AppendLe16(dib, bits);
+    for (int i = 0; i < 6; ++i) AppendLe32(dib, 0);
     int entries = bits <= 8 ? 1 << bits : 0;
-    for (int i = 0; i < entries; ++i) Put32(dib, i == 1 ? 0x0000FF : 0);  // entry 1 red
+    for (int i = 0; i < entries; ++i) AppendLe32(dib, i == 1 ? 0x0000FF : 0);  // entry 1 red
     size_t stride = (static_cast<size_t>(w) * bits + 31) / 32 * 4;
     for (int y = 0; y < h; ++y)
       for (size_t k = 0; k < stride; ++k) {
@@ -85,12 +85,12 @@ Bytes MultiIcon(const std::vector<std::array<int, 3>>& images, uint16_t type = 1
         dib.push_back(v);
       }
     dib.resize(dib.size() + (w + 31) / 32 * 4 * h, 0);
-    Put16(head, w % 256 | (h % 256) << 8);
-    Put16(head, 0);
-    Put16(head, 1);
-    Put16(head, bits);
-    Put32(head, static_cast<uint32_t>(dib.size()));
-    Put32(head, static_cast<uint32_t>(offset + body.size()));
+    AppendLe16(head, w % 256 | (h % 256) << 8);
+    AppendLe16(head, 0);
+    AppendLe16(head, 1);
+    AppendLe16(head, bits);
+    AppendLe32(head, static_cast<uint32_t>(dib.size()));
+    AppendLe32(head, static_cast<uint32_t>(offset + body.size()));
     body.insert(body.end(), dib.begin(), dib.end());
   }
   head.insert(head.end(), body.begin(), body.end());
@@ -130,7 +130,7 @@ TEST(IconReader, CursorsAndDamagedFilesAreRefused) {
   ExpectInvalid(bad_depth);
   // A file cut inside the mask still loads (opaque).
   Bytes no_mask(good.begin(), good.end() - 64);
-  uint32_t short_size = Get32(no_mask, 14) - 64;
+  uint32_t short_size = GetLe32(no_mask, 14) - 64;
   for (int k = 0; k < 4; ++k) no_mask[14 + k] = static_cast<uint8_t>(short_size >> (8 * k));
   EXPECT_EQ(LoadIcon(no_mask).Width(), 32);
   // Random damage: an error at most.

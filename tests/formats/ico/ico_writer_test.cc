@@ -19,20 +19,20 @@ DibImage Dib(const TBitmap& bitmap) {
 TEST(OpaqueIcon, EightBit32x32Is2216BytesWithAZeroMask) {
   Bytes icon = EncodeOpaqueIcon(Dib(MakeIndexed(32, 32, 8)));
   ASSERT_EQ(icon.size(), 22u + 2216);
-  EXPECT_EQ(Get16(icon, 0), 0);
-  EXPECT_EQ(Get16(icon, 2), 1);
-  EXPECT_EQ(Get16(icon, 4), 1);
+  EXPECT_EQ(GetLe16(icon, 0), 0);
+  EXPECT_EQ(GetLe16(icon, 2), 1);
+  EXPECT_EQ(GetLe16(icon, 4), 1);
   EXPECT_EQ(icon[6], 32);
   EXPECT_EQ(icon[7], 32);
   EXPECT_EQ(icon[8], 0);
-  EXPECT_EQ(Get16(icon, 10), 1);
-  EXPECT_EQ(Get16(icon, 12), 8);
-  EXPECT_EQ(Get32(icon, 14), 2216u);
-  EXPECT_EQ(Get32(icon, 18), 22u);
-  EXPECT_EQ(Get32(icon, 22), 40u);
-  EXPECT_EQ(Get32(icon, 26), 32u);
-  EXPECT_EQ(Get32(icon, 30), 64u);  // colour plus mask
-  EXPECT_EQ(Get32(icon, 54), 0u);   // colours used
+  EXPECT_EQ(GetLe16(icon, 10), 1);
+  EXPECT_EQ(GetLe16(icon, 12), 8);
+  EXPECT_EQ(GetLe32(icon, 14), 2216u);
+  EXPECT_EQ(GetLe32(icon, 18), 22u);
+  EXPECT_EQ(GetLe32(icon, 22), 40u);
+  EXPECT_EQ(GetLe32(icon, 26), 32u);
+  EXPECT_EQ(GetLe32(icon, 30), 64u);  // colour plus mask
+  EXPECT_EQ(GetLe32(icon, 54), 0u);   // colours used
   for (size_t i = 22 + 2216 - 128; i < icon.size(); ++i) ASSERT_EQ(icon[i], 0) << i;
   // The pixels as the DIB image holds them.
   TBitmap image = MakeIndexed(32, 32, 8);
@@ -42,14 +42,14 @@ TEST(OpaqueIcon, EightBit32x32Is2216BytesWithAZeroMask) {
 TEST(OpaqueIcon, DepthsAndSizeBytes) {
   // 24 bits are reduced to 8; 4 and 1 bits keep their depth and full tables.
   Bytes rgb = EncodeOpaqueIcon(Dib(MakeRgb(16, 16)));
-  EXPECT_EQ(Get16(rgb, 12), 8);
-  EXPECT_EQ(Get32(rgb, 14), 40u + 1024 + 16 * 16 + 4 * 16);
+  EXPECT_EQ(GetLe16(rgb, 12), 8);
+  EXPECT_EQ(GetLe32(rgb, 14), 40u + 1024 + 16 * 16 + 4 * 16);
   Bytes four = EncodeOpaqueIcon(Dib(MakeIndexed(16, 16, 4)));
   EXPECT_EQ(four[8], 16);
-  EXPECT_EQ(Get32(four, 14), 40u + 64 + 8 * 16 + 4 * 16);
+  EXPECT_EQ(GetLe32(four, 14), 40u + 64 + 8 * 16 + 4 * 16);
   Bytes one = EncodeOpaqueIcon(Dib(MakeIndexed(16, 16, 1)));
   EXPECT_EQ(one[8], 2);
-  EXPECT_EQ(Get32(one, 14), 40u + 8 + 4 * 16 + 4 * 16);
+  EXPECT_EQ(GetLe32(one, 14), 40u + 8 + 4 * 16 + 4 * 16);
   // 256 is written as 0; 128 as itself; only the width was matched, so 32 x 48 stays.
   Bytes big = EncodeOpaqueIcon(Dib(MakeIndexed(256, 256, 8)));
   EXPECT_EQ(big[6], 0);
@@ -57,7 +57,7 @@ TEST(OpaqueIcon, DepthsAndSizeBytes) {
   EXPECT_EQ(EncodeOpaqueIcon(Dib(MakeIndexed(128, 128, 8)))[6], 128);
   Bytes tall = EncodeOpaqueIcon(Dib(MakeIndexed(32, 48, 8)));
   EXPECT_EQ(tall[7], 48);
-  EXPECT_EQ(Get32(tall, 30), 96u);
+  EXPECT_EQ(GetLe32(tall, 30), 96u);
   EXPECT_THROW(EncodeOpaqueIcon(DibImage()), EInvalidGraphic);
 }
 
@@ -80,8 +80,8 @@ TEST(IconBuilderTest, BlackKeyMakesEveryBlackPixelTransparent) {
   IconBuilder builder;
   TIconImage icon = builder.MakeIcon(image, 16);
   Bytes file = builder.EncodeIcon(icon);
-  EXPECT_EQ(Get16(file, 12), 8);
-  EXPECT_EQ(Get32(file, 14), 40u + 1024 + 16 * 16 + 4 * 16);
+  EXPECT_EQ(GetLe16(file, 12), 8);
+  EXPECT_EQ(GetLe32(file, 14), 40u + 1024 + 16 * 16 + 4 * 16);
   EXPECT_EQ(IconPixel(file, 16, 5, 5).second, 1);
   EXPECT_EQ(IconPixel(file, 16, 0, 15).second, 1);
   EXPECT_EQ(IconPixel(file, 16, 6, 5).second, 0);

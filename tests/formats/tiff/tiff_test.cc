@@ -44,24 +44,24 @@ TTIFFBitMap Load(const Bytes& file, Warnings* warnings = nullptr) {
 // Tag -> (type, count, value) of the directory at offset 8.
 std::map<int, std::array<uint32_t, 3>> Directory(const Bytes& file) {
   std::map<int, std::array<uint32_t, 3>> out;
-  int n = Get16(file, 8);
+  int n = GetLe16(file, 8);
   for (int i = 0; i < n; ++i) {
     size_t at = 10 + 12 * i;
-    out[Get16(file, at)] = {Get16(file, at + 2), Get32(file, at + 4), Get32(file, at + 8)};
+    out[GetLe16(file, at)] = {GetLe16(file, at + 2), GetLe32(file, at + 4), GetLe32(file, at + 8)};
   }
   return out;
 }
 
 TEST(TiffLayout, Rgb640x480UncompressedHas29StripsOf17Rows) {
   Bytes file = Save(MakeRgb(640, 480), false);
-  ASSERT_EQ(Get16(file, 0), 0x4949);
-  EXPECT_EQ(Get16(file, 2), 42);
-  EXPECT_EQ(Get32(file, 4), 8u);
-  EXPECT_EQ(Get16(file, 8), 14);
+  ASSERT_EQ(GetLe16(file, 0), 0x4949);
+  EXPECT_EQ(GetLe16(file, 2), 42);
+  EXPECT_EQ(GetLe32(file, 4), 8u);
+  EXPECT_EQ(GetLe16(file, 8), 14);
   // The fourteen entries in their order, then no next directory.
   const int tags[] = {254, 256, 257, 258, 259, 262, 266, 273, 274, 277, 278, 279, 284, 317};
-  for (int i = 0; i < 14; ++i) EXPECT_EQ(Get16(file, 10 + 12 * i), tags[i]);
-  EXPECT_EQ(Get32(file, 178), 0u);
+  for (int i = 0; i < 14; ++i) EXPECT_EQ(GetLe16(file, 10 + 12 * i), tags[i]);
+  EXPECT_EQ(GetLe32(file, 178), 0u);
   auto dir = Directory(file);
   EXPECT_EQ(dir[256][2], 640u);
   EXPECT_EQ(dir[257][2], 480u);
@@ -75,10 +75,10 @@ TEST(TiffLayout, Rgb640x480UncompressedHas29StripsOf17Rows) {
   EXPECT_EQ(dir[273][1], 29u);
   EXPECT_EQ(dir[273][2], 182u);
   EXPECT_EQ(dir[279][2], 182u + 4 * 29);
-  EXPECT_EQ(Get32(file, 182), 414u);
-  EXPECT_EQ(Get32(file, 182 + 4), 414u + 32640);
-  EXPECT_EQ(Get32(file, 182 + 4 * 29), 32640u);
-  EXPECT_EQ(Get32(file, 182 + 4 * 29 + 4 * 28), 4u * 1920);
+  EXPECT_EQ(GetLe32(file, 182), 414u);
+  EXPECT_EQ(GetLe32(file, 182 + 4), 414u + 32640);
+  EXPECT_EQ(GetLe32(file, 182 + 4 * 29), 32640u);
+  EXPECT_EQ(GetLe32(file, 182 + 4 * 29 + 4 * 28), 4u * 1920);
   EXPECT_EQ(file.size(), 414u + 640 * 480 * 3);
   // Red first in the file; the image keeps blue first.
   TBitmap image = MakeRgb(640, 480);
@@ -107,14 +107,14 @@ TEST(TiffLayout, CompressedStripsStartEvenAndArraysHoldTheRealPositions) {
   ASSERT_GE(n, 2u);
   bool saw_odd = false;
   for (uint32_t i = 0; i < n; ++i) {
-    uint32_t offset = Get32(file, dir[273][2] + 4 * i);
-    uint32_t count = Get32(file, dir[279][2] + 4 * i);
+    uint32_t offset = GetLe32(file, dir[273][2] + 4 * i);
+    uint32_t count = GetLe32(file, dir[279][2] + 4 * i);
     EXPECT_EQ(offset % 2, 0u) << i;
     uint32_t end = offset + count;
     if (end % 2) {
       saw_odd = true;
       // One padding byte, then the next strip (or the end of the file).
-      uint32_t next = i + 1 < n ? Get32(file, dir[273][2] + 4 * (i + 1)) : file.size();
+      uint32_t next = i + 1 < n ? GetLe32(file, dir[273][2] + 4 * (i + 1)) : file.size();
       EXPECT_EQ(next, end + 1);
     }
   }
@@ -122,7 +122,7 @@ TEST(TiffLayout, CompressedStripsStartEvenAndArraysHoldTheRealPositions) {
   // One compressed strip: the byte count is written back into the directory.
   Bytes one = Save(MakeIndexed(40, 30, 8), true);
   auto d1 = Directory(one);
-  EXPECT_EQ(Get16(one, 8), 15);              // the ColorMap entry comes last
+  EXPECT_EQ(GetLe16(one, 8), 15);  // the ColorMap entry comes last
   EXPECT_EQ(d1[320][2], 194u);
   EXPECT_EQ(d1[273][2], 194u + 2 * 768);  // after the colour map
   EXPECT_LT(d1[279][2], 1200u);
@@ -244,14 +244,14 @@ struct TiffBuilder {
   }
   Bytes Build() const {
     Bytes out = {'I', 'I', 42, 0, 8, 0, 0, 0};
-    Put16(out, static_cast<uint32_t>(entries.size()));
+    AppendLe16(out, static_cast<uint32_t>(entries.size()));
     for (auto& e : entries) {
-      Put16(out, e[0]);
-      Put16(out, e[1]);
-      Put32(out, e[2]);
-      Put32(out, e[3]);
+      AppendLe16(out, e[0]);
+      AppendLe16(out, e[1]);
+      AppendLe32(out, e[2]);
+      AppendLe32(out, e[3]);
     }
-    Put32(out, 0);
+    AppendLe32(out, 0);
     out.insert(out.end(), tail.begin(), tail.end());
     return out;
   }
@@ -271,7 +271,7 @@ TEST(TiffReader, ShortStripArraysAndMissingRowsPerStrip) {
   for (int i = 0; i < 24; ++i) pixels[i] = static_cast<uint8_t>(i * 10);
   uint32_t data = b.Append(pixels);
   Bytes offsets, counts;
-  for (int i = 0; i < 3; ++i) Put16(offsets, data + 8 * i), Put16(counts, 8);
+  for (int i = 0; i < 3; ++i) AppendLe16(offsets, data + 8 * i), AppendLe16(counts, 8);
   b.entries[4][3] = b.Append(offsets);
   b.entries[6][3] = b.Append(counts);
   Warnings w;
@@ -308,9 +308,9 @@ TEST(TiffReader, ColourMapsBecomeTrueColour) {
   b.Add(320, 3, 768, 0);
   uint32_t strip = b.Append({0, 128, 255, 0});
   Bytes map;
-  for (int i = 0; i < 256; ++i) Put16(map, i * 257);
-  for (int i = 0; i < 256; ++i) Put16(map, 65535 - i * 257);
-  for (int i = 0; i < 256; ++i) Put16(map, i % 2 ? 65535 : 0);
+  for (int i = 0; i < 256; ++i) AppendLe16(map, i * 257);
+  for (int i = 0; i < 256; ++i) AppendLe16(map, 65535 - i * 257);
+  for (int i = 0; i < 256; ++i) AppendLe16(map, i % 2 ? 65535 : 0);
   b.entries[4][3] = strip;
   b.entries[6][3] = b.Append(map);
   TTIFFBitMap image = Load(b.Build());
@@ -379,7 +379,7 @@ TEST(TiffReader, DamagedFilesWarnAndNeverThrow) {
   // Damaged LZW data in the last strip: the rows before it stay.
   auto dir = Directory(good);
   uint32_t n = dir[273][1];
-  uint32_t last = Get32(good, dir[273][2] + 4 * (n - 1));
+  uint32_t last = GetLe32(good, dir[273][2] + 4 * (n - 1));
   Bytes bad = good;
   bad[last + 2] ^= 0xFF;
   bad[last + 3] ^= 0xFF;

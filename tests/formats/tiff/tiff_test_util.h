@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "raster/bitmap.h"
+#include "raster/byte_order.h"
 #include "raster/stream.h"
 
 namespace pamirune::tiff_test {
@@ -70,18 +71,6 @@ inline Bytes ReadFile(const std::string& path) { return ReadWholeFile(path); }
 inline void WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                               static_cast<std::streamsize>(bytes.size()));
-}
-
-inline uint16_t Get16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
-inline uint32_t Get32(const Bytes& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-inline void Put16(Bytes& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-inline void Put32(Bytes& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
 // A deterministic 24-bit image with smooth areas and noise (so LZW and the predictor both work).
