@@ -52,11 +52,25 @@ std::optional<FileInfo> LinuxPlatform::FindFile(const std::string& path) {
 }
 
 std::vector<uint8_t> LinuxPlatform::ReadFileHead(const std::string& path, size_t count) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw EOSError("ファイル " + path + " を開けません。" + std::strerror(errno));
+  // Opened without waiting and only as a regular file: a FIFO named like an image must not
+  // block the batch.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) throw EOSError("ファイル " + path + " を開けません。" + std::strerror(errno));
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw EOSError("ファイル " + path + " を開けません。通常のファイルではありません。");
+  }
   std::vector<uint8_t> bytes(count);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
-  bytes.resize(static_cast<size_t>(in.gcount()));
+  size_t got = 0;
+  while (got < count) {
+    ssize_t n = ::pread(fd, bytes.data() + got, count - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  bytes.resize(got);
   return bytes;
 }
 

@@ -29,8 +29,7 @@ void TGraphic::SetWidth(int) {}
 void TGraphic::SetHeight(int) {}
 
 void TGraphic::LoadFromFile(const std::string& file_name) {
-  std::vector<uint8_t> bytes = ReadWholeFile(file_name);
-  TMemoryStream stream(std::move(bytes));
+  TFileStream stream(file_name);
   LoadFromStream(stream);
 }
 

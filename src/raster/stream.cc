@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
+#include "raster/bitmap.h"
 #include "raster/errors.h"
 
 namespace pamirune {
@@ -59,55 +59,178 @@ void TBufferStream::Write(const void*, size_t) { throw Exception("Stream write e
 
 void TBufferStream::Seek(int64_t position) { position_ = std::max<int64_t>(0, position); }
 
-std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw EOSError("Cannot open file \"" + path + "\". " + std::strerror(errno));
-  in.seekg(0, std::ios::end);
-  std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  std::vector<uint8_t> bytes(size > 0 ? static_cast<size_t>(size) : 0);
-  if (!bytes.empty() && !in.read(reinterpret_cast<char*>(bytes.data()), size))
-    throw EOSError("Cannot read file \"" + path + "\".");
-  return bytes;
+int64_t MaxImageFileBytes() { return PixelLimit() * 8 + (int64_t{16} << 20); }
+
+TFileStream::TFileStream(const std::string& path) : path_(path) {
+  // Opened without waiting, so that a FIFO cannot block before it is recognised.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd_ < 0) throw EOSError("Cannot open file \"" + path + "\". " + std::strerror(errno));
+  struct stat st;
+  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd_);
+    fd_ = -1;
+    throw EOSError("Cannot open file \"" + path + "\". It is not a regular file.");
+  }
+  size_ = std::min<int64_t>(st.st_size, MaxImageFileBytes());
 }
 
-void WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size) {
-  namespace fs = std::filesystem;
-  fs::path target(path);
-  fs::path dir = target.parent_path();
-  if (dir.empty()) dir = ".";
-  std::string tmpl = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  int fd = mkstemp(name.data());
-  if (fd < 0) throw EOSError("Cannot create file \"" + path + "\". " + std::strerror(errno));
+TFileStream::~TFileStream() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+size_t TFileStream::Read(void* buffer, size_t count) {
+  constexpr size_t kWindow = size_t{64} << 10;
+  auto* out = static_cast<uint8_t*>(buffer);
+  size_t done = 0;
+  while (done < count && position_ < size_) {
+    const size_t want = static_cast<size_t>(std::min<int64_t>(count - done, size_ - position_));
+    if (position_ >= window_at_ && position_ < window_at_ + static_cast<int64_t>(window_.size())) {
+      const size_t at = static_cast<size_t>(position_ - window_at_);
+      const size_t n = std::min(want, window_.size() - at);
+      std::memcpy(out + done, window_.data() + at, n);
+      done += n;
+      position_ += static_cast<int64_t>(n);
+      continue;
+    }
+    // Large reads go straight into the caller's buffer; small ones through the window.
+    const bool direct = want >= kWindow;
+    window_.clear();
+    if (!direct) window_.resize(static_cast<size_t>(std::min<int64_t>(kWindow, size_ - position_)));
+    uint8_t* target = direct ? out + done : window_.data();
+    const size_t ask = direct ? want : window_.size();
+    const ssize_t n = ::pread(fd_, target, ask, position_);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      window_.clear();
+      throw EOSError("Cannot read file \"" + path_ + "\". " + std::strerror(errno));
+    }
+    if (n == 0) {
+      window_.clear();
+      size_ = position_;  // the file became shorter while it was read
+      break;
+    }
+    if (direct) {
+      done += static_cast<size_t>(n);
+      position_ += n;
+    } else {
+      window_.resize(static_cast<size_t>(n));
+      window_at_ = position_;
+    }
+  }
+  return done;
+}
+
+void TFileStream::Write(const void*, size_t) { throw Exception("Stream write error"); }
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+  TFileStream file(path);
+  return file.ReadRest();
+}
+
+namespace {
+
+// Writes everything to fd, makes it durable; false with errno set when it cannot.
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
   size_t done = 0;
   while (done < size) {
     ssize_t n = ::write(fd, data + done, size - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      int err = errno;
-      ::close(fd);
-      ::unlink(name.data());
-      throw EOSError("Cannot write file \"" + path + "\". " + std::strerror(err));
+      return false;
     }
     done += static_cast<size_t>(n);
   }
-  // Keep the permissions an ordinary new file would get (mkstemp makes it private).
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  if (::fsync(fd) != 0 && errno != EINVAL) {
+  return ::fsync(fd) == 0 || errno == EINVAL;
+}
+
+// A short, recognisable name in the folder: ".pamirune-" and six random letters. Short, so that
+// a target whose own name is as long as a name may be still gets a temporary beside it.
+std::string TempName(const std::string& dir) {
+  static std::mt19937 random{std::random_device{}()};
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::string name = dir + "/.pamirune-";
+  for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+  return name;
+}
+
+[[noreturn]] void Fail(const char* what, const std::string& path, int err) {
+  throw EOSError(std::string(what) + " file \"" + path + "\". " + std::strerror(err));
+}
+
+// Gives the unnamed file of fd the name path, replacing what is there. A new name is linked
+// directly; an existing one is replaced by linking a temporary name and renaming it over the
+// target, the only moment a name of ours exists. False when the file cannot be linked at all.
+bool LinkUnnamed(int fd, const std::string& dir, const std::string& path) {
+  const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+  auto link_to = [&](const std::string& name) {
+    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+      return 0;
+    return errno;
+  };
+  int err = link_to(path);
+  if (err == 0) return true;
+  if (err != EEXIST) {
+    errno = err;
+    return false;
+  }
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string temp = TempName(dir);
+    err = link_to(temp);
+    if (err == EEXIST) continue;
+    if (err != 0) break;
+    if (::rename(temp.c_str(), path.c_str()) == 0) return true;
+    err = errno;
+    ::unlink(temp.c_str());
+    Fail("Cannot create", path, err);
+  }
+  errno = err;
+  return false;
+}
+
+}  // namespace
+
+void WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size) {
+  namespace fs = std::filesystem;
+  std::string dir = fs::path(path).parent_path().string();
+  if (dir.empty()) dir = ".";
+
+  // An unnamed file in the target's folder: a crash at any moment leaves nothing behind.
+  int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd >= 0) {
+    if (!WriteAll(fd, data, size)) {
+      int err = errno;
+      ::close(fd);
+      Fail("Cannot write", path, err);
+    }
+    const bool linked = LinkUnnamed(fd, dir, path);
+    const int err = errno;
+    ::close(fd);
+    fd = -1;
+    if (linked) return;
+    // Without /proc the unnamed file cannot be named: the named way below is taken instead.
+    if (err != ENOENT && err != EPERM && err != EXDEV && err != EOPNOTSUPP && err != EINVAL)
+      Fail("Cannot create", path, err);
+  }
+
+  // Where the file system has no unnamed files: a short named temporary, renamed over the target.
+  std::string name;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    name = TempName(dir);
+    fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) Fail("Cannot create", path, errno);
+  if (!WriteAll(fd, data, size)) {
     int err = errno;
     ::close(fd);
-    ::unlink(name.data());
-    throw EOSError("Cannot write file \"" + path + "\". " + std::strerror(err));
+    ::unlink(name.c_str());
+    Fail("Cannot write", path, err);
   }
   ::close(fd);
-  if (::rename(name.data(), path.c_str()) != 0) {
+  if (::rename(name.c_str(), path.c_str()) != 0) {
     int err = errno;
-    ::unlink(name.data());
-    throw EOSError("Cannot create file \"" + path + "\". " + std::strerror(err));
+    ::unlink(name.c_str());
+    Fail("Cannot create", path, err);
   }
 }
 

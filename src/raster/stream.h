@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -62,7 +63,39 @@ class TBufferStream : public TStream {
   int64_t position_ = 0;
 };
 
-// Reads a whole file into memory; throws EOSError with a plain message when it cannot.
+// A read-only stream over an image file, read as the decoder asks, so memory follows the image
+// and not the file. Only regular files are opened: a FIFO, device or folder named like an image
+// would block or never end, and is refused with EOSError naming the file. A file longer than
+// MaxImageFileBytes() reads as if it ended there.
+class TFileStream : public TStream {
+ public:
+  explicit TFileStream(const std::string& path);
+  ~TFileStream() override;
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+
+  size_t Read(void* buffer, size_t count) override;
+  void Write(const void* buffer, size_t count) override;
+  int64_t Position() const override { return position_; }
+  void Seek(int64_t position) override { position_ = std::max<int64_t>(0, position); }
+  int64_t Size() const override { return size_; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  int64_t size_ = 0;
+  int64_t position_ = 0;
+  // A window of the file read ahead, so that byte-wise reading stays cheap.
+  std::vector<uint8_t> window_;
+  int64_t window_at_ = 0;
+};
+
+// The most bytes read from one image file: what the largest image the pixel limit allows can
+// take uncompressed (8 bytes per pixel, 16-bit RGBA), plus room for headers and metadata.
+int64_t MaxImageFileBytes();
+
+// Reads a whole image file into memory (regular files only, at most MaxImageFileBytes()); throws
+// EOSError with a plain message naming the file when it cannot.
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 
 // Writes bytes to a temporary file in the target's folder and renames it over the target, so

@@ -53,10 +53,29 @@ bool Inspect(const Bytes& file, size_t entry, Candidate& c) {
 
 bool OverPixelLimit(const Candidate& c) { return int64_t{c.width} * c.height > PixelLimit(); }
 
+// The directory and the images it points at; what follows the last image is never read.
+Bytes ReadIconFile(TStream& stream) {
+  const int64_t start = stream.Position();
+  Bytes file(6);
+  file.resize(stream.Read(file.data(), file.size()));
+  if (file.size() < 6) return file;
+  const size_t count = GetLe16(file, 4);
+  file.resize(6 + 16 * count);
+  file.resize(6 + stream.Read(file.data() + 6, 16 * count));
+  uint64_t end = file.size();
+  for (size_t at = 6; at + 16 <= file.size(); at += 16)
+    end = std::max<uint64_t>(end, uint64_t{GetLe32(file, at + 12)} + GetLe32(file, at + 8));
+  end = std::min<uint64_t>(end, static_cast<uint64_t>(std::max<int64_t>(0, stream.Size() - start)));
+  const size_t have = file.size();
+  file.resize(static_cast<size_t>(std::max<uint64_t>(end, have)));
+  file.resize(have + stream.Read(file.data() + have, file.size() - have));
+  return file;
+}
+
 }  // namespace
 
 void TIcon::LoadFromStream(TStream& stream) {
-  Bytes file = stream.ReadRest();
+  Bytes file = ReadIconFile(stream);
   if (file.size() < 6) Invalid();
   const uint16_t type = GetLe16(file, 2);
   const uint16_t count = GetLe16(file, 4);

@@ -1,5 +1,8 @@
 #include "formats/jpeg/jpeg_image.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "formats/jpeg/jpeg_codec.h"
 #include "raster/registry.h"
 
@@ -12,6 +15,57 @@ const char kSizeError[] = "JPEG ｲﾒｰｼﾞのｻｲｽﾞは変更できま
 TJPEGPixelFormat& DefaultFormat() {
   static TJPEGPixelFormat format = TJPEGPixelFormat::jf24Bit;
   return format;
+}
+
+// Reads a JPEG stream up to and including its end-of-image marker, so that whatever follows
+// (a file padded with zeros, say) is never read. Segments are stepped over by their lengths and
+// the entropy-coded data is scanned for the next marker. A stream that does not start as a JPEG
+// or has no end marker is read to its end, as before.
+std::vector<uint8_t> ReadJpegStream(TStream& stream) {
+  constexpr size_t kChunk = size_t{64} << 10;
+  const int64_t start = stream.Position();
+  std::vector<uint8_t> out;
+  bool at_end = false;
+  // Makes out hold at least n bytes; false when the stream has fewer.
+  auto have = [&](size_t n) {
+    while (out.size() < n && !at_end) {
+      const size_t old = out.size();
+      out.resize(old + std::max(kChunk, n - old));
+      const size_t got = stream.Read(out.data() + old, out.size() - old);
+      out.resize(old + got);
+      at_end = got == 0;
+    }
+    return out.size() >= n;
+  };
+  if (!have(2) || out[0] != 0xFF || out[1] != 0xD8) {
+    std::vector<uint8_t> rest = stream.ReadRest();
+    out.insert(out.end(), rest.begin(), rest.end());
+    return out;
+  }
+  size_t i = 2;
+  while (have(i + 2)) {
+    if (out[i] != 0xFF) {
+      ++i;  // entropy-coded data (or damage): look for the next marker
+      continue;
+    }
+    const uint8_t marker = out[i + 1];
+    if (marker == 0xD9) {
+      out.resize(i + 2);
+      stream.Seek(start + static_cast<int64_t>(out.size()));  // the bytes read ahead go back
+      return out;
+    }
+    // A stuffed zero, fill bytes, restart markers and TEM stand alone.
+    if (marker == 0x00 || marker == 0xFF || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
+      i += marker == 0xFF ? 1 : 2;
+      continue;
+    }
+    if (!have(i + 4)) break;
+    const size_t length = static_cast<size_t>(out[i + 2] << 8 | out[i + 3]);
+    i += 2 + std::max<size_t>(length, 2);
+  }
+  while (have(out.size() + 1)) {
+  }
+  return out;
 }
 
 }  // namespace
@@ -93,7 +147,7 @@ void TJPEGImage::SetHeight(int) { throw EInvalidGraphicOperation(kSizeError); }
 
 void TJPEGImage::LoadFromStream(TStream& stream) {
   auto data = std::make_shared<TJPEGData>();
-  data->stream = stream.ReadRest();
+  data->stream = ReadJpegStream(stream);
   if (!data->stream.empty()) {
     jpeg::HeaderInfo info = jpeg::ReadHeader(data->stream.data(), data->stream.size());
     data->width = info.width;

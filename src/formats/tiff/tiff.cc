@@ -95,7 +95,7 @@ void TTIFFBitMap::LoadFromFile(const std::string& file_name) {
   std::string ext = LowerExtension(file_name);
   if (ext == "tiff") ext = "tif";
   if (ext != "bmp" && ext != "tif") return;  // other names load nothing
-  TMemoryStream stream(ReadWholeFile(file_name));
+  TFileStream stream(file_name);
   if (ext == "bmp")
     TBitmap::LoadFromStream(stream);
   else

@@ -1,0 +1,106 @@
+// Image files on disk: what may be opened and how much of it is read, and atomic writing that
+// leaves no temporary behind, whatever the target's name.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <random>
+
+#include "raster/bitmap.h"
+#include "raster/errors.h"
+#include "raster/stream.h"
+#include "support/temp_dir.h"
+
+namespace pamirune {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+std::vector<std::string> Names(const TempDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir.path())) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(FileStreamTest, OnlyRegularFilesAreOpenedAndFifosNeverBlock) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.File("x.png").c_str(), 0600), 0);
+  fs::create_directory(dir.File("d.bmp"));
+  for (const char* name : {"x.png", "d.bmp", "missing.gif"}) {
+    try {
+      TFileStream stream(dir.File(name));
+      ADD_FAILURE() << name << " opened";
+    } catch (const EOSError& e) {
+      EXPECT_NE(std::string(e.what()).find(dir.File(name)), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_THROW(ReadWholeFile(dir.File("x.png")), EOSError);
+}
+
+TEST(FileStreamTest, ReadsAsAskedAndStopsAtTheReadLimit) {
+  TempDir dir;
+  std::string bytes(300'000, '\0');
+  std::mt19937 random(5);
+  for (char& c : bytes) c = static_cast<char>(random());
+  dir.Write("f", bytes);
+  TFileStream stream(dir.File("f"));
+  TMemoryStream expected(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  ASSERT_EQ(stream.Size(), expected.Size());
+  // Small, large and backward reads give the file's bytes.
+  for (auto [at, count] : {std::pair<int64_t, size_t>{0, 3}, {70'000, 1}, {5, 200'000},
+                           {299'990, 50}, {65'530, 12}, {400'000, 4}}) {
+    std::vector<uint8_t> a(count), b(count);
+    stream.Seek(at);
+    expected.Seek(at);
+    ASSERT_EQ(stream.Read(a.data(), count), expected.Read(b.data(), count)) << at;
+    EXPECT_EQ(a, b) << at;
+  }
+  // A file longer than the read limit (a tiny image followed by gigabytes, say) ends there.
+  const int64_t limit = PixelLimit();
+  SetPixelLimit(1);
+  fs::resize_file(dir.File("f"), static_cast<uintmax_t>(MaxImageFileBytes()) + 4096);
+  EXPECT_EQ(TFileStream(dir.File("f")).Size(), MaxImageFileBytes());
+  SetPixelLimit(limit);
+}
+
+TEST(WriteFileAtomicTest, LongNamesReplaceAndLeaveNoTemporary) {
+  TempDir dir;
+  const std::string longest(255, 'n');  // as long as a name may be
+  const std::vector<uint8_t> a = {1, 2, 3}, b(100'000, 7);
+  WriteFileAtomic(dir.File(longest), a);
+  WriteFileAtomic(dir.File(longest), b);  // replaces the file
+  WriteFileAtomic(dir.File("x.png"), a);
+  EXPECT_EQ(ReadWholeFile(dir.File(longest)), b);
+  EXPECT_EQ(Names(dir), (std::vector<std::string>{longest, "x.png"}));
+  // A failed write leaves the folder as it was.
+  EXPECT_THROW(WriteFileAtomic(dir.File("none/x.png"), a), EOSError);
+  EXPECT_THROW(WriteFileAtomic(dir.File(longest + "x"), a), EOSError);
+  EXPECT_EQ(Names(dir), (std::vector<std::string>{longest, "x.png"}));
+}
+
+TEST(WriteFileAtomicTest, AKilledWriteLeavesNothingBehind) {
+  TempDir dir;
+  const std::vector<uint8_t> old = {9, 9};
+  WriteFileAtomic(dir.File("big.bmp"), old);
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::vector<uint8_t> huge(size_t{64} << 20, 1);
+    for (;;) WriteFileAtomic(dir.File("big.bmp"), huge);
+  }
+  ::usleep(200'000);
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  // Only the target, holding the old or a whole new picture.
+  EXPECT_EQ(Names(dir), std::vector<std::string>{"big.bmp"});
+  const auto size = fs::file_size(dir.File("big.bmp"));
+  EXPECT_TRUE(size == old.size() || size == size_t{64} << 20) << size;
+}
+
+}  // namespace
+}  // namespace pamirune
