@@ -47,6 +47,100 @@ ReadResult ReadLimited(const std::string& path, size_t limit, std::string* text)
   return text->size() <= limit ? ReadResult::kRead : ReadResult::kTooLarge;
 }
 
+// UTF-16 text after its byte-order mark to UTF-8; false when it is no valid UTF-16.
+bool Utf16ToUtf8(std::string_view bytes, bool big_endian, std::string* out) {
+  if (bytes.size() % 2) return false;
+  out->clear();
+  auto unit = [&](size_t i) {
+    uint8_t a = static_cast<uint8_t>(bytes[i]), b = static_cast<uint8_t>(bytes[i + 1]);
+    return big_endian ? static_cast<uint32_t>(a << 8 | b) : static_cast<uint32_t>(b << 8 | a);
+  };
+  for (size_t i = 0; i < bytes.size(); i += 2) {
+    uint32_t c = unit(i);
+    if (c >= 0xDC00 && c <= 0xDFFF) return false;
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (i + 3 >= bytes.size()) return false;
+      uint32_t low = unit(i + 2);
+      if (low < 0xDC00 || low > 0xDFFF) return false;
+      c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+      i += 2;
+    }
+    if (c < 0x80) {
+      *out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      *out += static_cast<char>(0xC0 | c >> 6);
+      *out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      *out += static_cast<char>(0xE0 | c >> 12);
+      *out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      *out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      *out += static_cast<char>(0xF0 | c >> 18);
+      *out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      *out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      *out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return true;
+}
+
+// UTF-8 to UTF-16 with its byte-order mark; a byte that starts no valid sequence (a file name
+// in another encoding, say) becomes U+FFFD.
+std::string Utf8ToUtf16(std::string_view text, bool big_endian) {
+  std::string out;
+  auto put = [&](uint32_t u) {
+    char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+    out += big_endian ? hi : lo;
+    out += big_endian ? lo : hi;
+  };
+  put(0xFEFF);
+  for (size_t i = 0; i < text.size();) {
+    const auto b = static_cast<uint8_t>(text[i]);
+    const int len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+    uint32_t c = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
+    bool valid = len > 0 && i + len <= text.size();
+    for (int k = 1; valid && k < len; ++k) {
+      const auto cont = static_cast<uint8_t>(text[i + k]);
+      valid = (cont & 0xC0) == 0x80;
+      c = c << 6 | (cont & 0x3F);
+    }
+    static constexpr uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (valid && (c < kLeast[len] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) valid = false;
+    if (!valid) {
+      put(0xFFFD);
+      ++i;
+      continue;
+    }
+    if (c >= 0x10000) {
+      put(0xD800 + ((c - 0x10000) >> 10));
+      put(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      put(c);
+    }
+    i += static_cast<size_t>(len);
+  }
+  return out;
+}
+
+// What a settings file looks like: text without zero bytes or control codes, whose first line
+// that is neither blank nor a comment opens a section. Empty files qualify.
+bool LooksLikeSettings(std::string_view text) {
+  if (text.substr(0, 3) == kBom) text.remove_prefix(3);
+  for (char ch : text) {
+    const auto c = static_cast<uint8_t>(ch);
+    if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != '\v') || c == 0x7F)
+      return false;
+  }
+  while (!text.empty()) {
+    const size_t lf = text.find('\n');
+    const std::string_view line = Trim(text.substr(0, lf));
+    text = lf == std::string_view::npos ? std::string_view() : text.substr(lf + 1);
+    if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+    return line.front() == '[';
+  }
+  return true;
+}
+
 }  // namespace
 
 bool SameIniName(std::string_view a, std::string_view b) {
@@ -59,11 +153,29 @@ bool SameIniName(std::string_view a, std::string_view b) {
 TIniFile::TIniFile(std::string file_name) : file_name_(std::move(file_name)) {
   std::string text;
   switch (ReadLimited(file_name_, kMaxFileBytes, &text)) {
-    case ReadResult::kRead:
+    case ReadResult::kRead: {
+      const std::string_view head = std::string_view(text).substr(0, 2);
+      if (head == "\xFF\xFE" || head == "\xFE\xFF") {
+        encoding_ = head == "\xFF\xFE" ? Encoding::kUtf16Le : Encoding::kUtf16Be;
+        std::string utf8;
+        if (!Utf16ToUtf8(std::string_view(text).substr(2), encoding_ == Encoding::kUtf16Be,
+                         &utf8)) {
+          not_settings_ = true;
+          break;
+        }
+        text = std::move(utf8);
+      }
+      if (!LooksLikeSettings(text)) {
+        not_settings_ = true;
+        break;
+      }
       Parse(text);
       break;
+    }
     case ReadResult::kMissing:
+      break;
     case ReadResult::kTooLarge:
+      not_settings_ = true;
       break;
     // What could not be read is not replaced by a file made of defaults.
     case ReadResult::kUnreadable:
@@ -238,6 +350,7 @@ void TIniFile::UpdateFile() {
     return;
   }
   if (unreadable_) throw EOSError(file_name_ + ": the file could not be read");
+  if (not_settings_) throw ENotSettingsFile(file_name_ + ": not a settings file");
   std::error_code ec;
   // A settings file that is a link (kept with the user's other dotfiles, say) stays a link:
   // the file it points to is replaced, not the link.
@@ -251,6 +364,7 @@ void TIniFile::UpdateFile() {
   fs::file_status old_status = fs::status(target, ec);
   bool had_file = !ec && fs::is_regular_file(old_status);
   std::string text = Text();
+  if (encoding_ != Encoding::kUtf8) text = Utf8ToUtf16(text, encoding_ == Encoding::kUtf16Be);
   WriteFileAtomic(target, reinterpret_cast<const uint8_t*>(text.data()), text.size());
   if (had_file) fs::permissions(target, old_status.permissions(), ec);
   modified_ = false;

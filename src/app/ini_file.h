@@ -11,23 +11,31 @@
 #include <string_view>
 #include <vector>
 
+#include "raster/errors.h"
+
 namespace pamirune {
 
 class TIniFile {
  public:
-  // Values longer than this are not taken from the file (the reader's buffer holds 1024 bytes
-  // including the terminating zero).
-  static constexpr size_t kMaxValueBytes = 1023;
-  // A larger file is not a settings file: it is read as empty and replaced at the next save.
+  // Values longer than this are not taken from the file; any path Linux allows fits.
+  static constexpr size_t kMaxValueBytes = 32 * 1024 - 1;
+  // A larger file is not a settings file.
   static constexpr size_t kMaxFileBytes = 4 * 1024 * 1024;
 
-  // Reads the file. A missing, unreadable, oversized or damaged file reads as an empty one; one
-  // that exists but cannot be read is never overwritten (saving it throws).
+  // Reads the file. UTF-8 and, after their byte-order mark, UTF-16 files (little or big endian)
+  // are read; a UTF-16 file is saved in UTF-16 again. A missing, unreadable or damaged file
+  // reads as an empty one, and so does a file that is not a settings file: one larger than
+  // kMaxFileBytes, one holding bytes no text has (zero bytes, control codes), or one whose first
+  // line that is neither blank nor a comment does not open a section. A file that exists but
+  // cannot be read, or is not a settings file, is never overwritten: saving it throws (the
+  // latter ENotSettingsFile).
   explicit TIniFile(std::string file_name);
   // An INI held in memory only (UpdateFile() writes nothing); used by tests and fuzzing.
   static TIniFile FromText(std::string_view text);
 
   const std::string& FileName() const { return file_name_; }
+  // False for an existing file that is not a settings file (see above).
+  bool IsSettingsFile() const { return !not_settings_; }
 
   // The value of the first matching key (surrounding blanks removed, one pair of enclosing
   // quotes removed, cut at a zero byte). False when the key is absent or its value too long.
@@ -73,11 +81,19 @@ class TIniFile {
   std::string file_name_;
   bool in_memory_ = false;
   bool unreadable_ = false;
+  bool not_settings_ = false;
   bool bom_ = false;
+  enum class Encoding { kUtf8, kUtf16Le, kUtf16Be } encoding_ = Encoding::kUtf8;
   std::string default_eol_ = "\n";
   std::vector<Line> lines_;
   int update_depth_ = 0;
   bool modified_ = false;
+};
+
+// Raised when a save would overwrite a file that is not a settings file.
+class ENotSettingsFile : public Exception {
+ public:
+  using Exception::Exception;
 };
 
 // ASCII case-insensitive equality, as section and key names are compared.

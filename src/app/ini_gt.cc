@@ -116,6 +116,11 @@ void TIniGT::EndUpdate() {
   }
 }
 
-void TIniGT::RaiseCannotWrite() const { throw Exception(file_.FileName() + kCannotWriteSuffix); }
+void TIniGT::RaiseCannotWrite() const {
+  std::string text = file_.FileName() + kCannotWriteSuffix;
+  // Said plainly, as the user chose that file: it is kept as it is.
+  if (!file_.IsSettingsFile()) text += kNotSettingsFileNote;
+  throw Exception(text);
+}
 
 }  // namespace pamirune

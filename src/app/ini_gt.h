@@ -16,6 +16,8 @@ namespace pamirune {
 
 // "%s に書き込めません": the text after the settings file's full path.
 inline constexpr char kCannotWriteSuffix[] = " に書き込めません";
+// Follows it when the file is no settings file (it is then left untouched).
+inline constexpr char kNotSettingsFileNote[] = "\n設定ファイルではないため、上書きしません。";
 
 // Parses an integer as the INI reader does: optional blanks and sign, decimal digits; a text
 // of more than two characters starting "0x" or "0X" is hexadecimal (up to 32 bits, taken as a

@@ -260,7 +260,7 @@ void RestoreWindowPlacement(const std::string& ini_path, ConversionSettings& set
   RestoreWindowPlacement(TIniGT(ini_path), settings);
 }
 
-void SaveSettings(TIniGT& ini, const ConversionSettings& s) {
+void SaveSettings(TIniGT& ini, const ConversionSettings& s, bool window_placement) {
   ini.BeginUpdate();
   ini.WriteBool(kFormat, "bmp", s.write_bmp);
   ini.WriteBool(kFormat, "jpg", s.write_jpg);
@@ -304,16 +304,19 @@ void SaveSettings(TIniGT& ini, const ConversionSettings& s) {
   ini.WriteString(kFile, "Open", s.last_open_dir);
   ini.WriteInteger(kComp, "Comp", s.level);
   ini.WriteString(kIcoSize, "Size", s.icon_size_text);
-  ini.WriteWindowPos(kWindow, "Pos", s.window_left, s.window_top);
-  ini.WriteWindowSize(kWindow, "Size", s.window_width, s.window_height);
+  if (window_placement) {
+    ini.WriteWindowPos(kWindow, "Pos", s.window_left, s.window_top);
+    ini.WriteWindowSize(kWindow, "Size", s.window_width, s.window_height);
+  }
   if (int scale = ScaleIndexOf(s.scale_text); scale > 0) ini.WriteInteger(kFlag, "Size", scale);
   ini.WriteString(kClipDir, "Dir", s.output_dir);
   ini.EndUpdate();
 }
 
-void SaveSettings(const std::string& ini_path, const ConversionSettings& settings) {
+void SaveSettings(const std::string& ini_path, const ConversionSettings& settings,
+                  bool window_placement) {
   TIniGT ini(ini_path);
-  SaveSettings(ini, settings);
+  SaveSettings(ini, settings, window_placement);
 }
 
 }  // namespace pamirune

@@ -58,8 +58,10 @@ void RestoreWindowPlacement(const TIniGT& ini, ConversionSettings& settings);
 
 // Writes every field, in the fixed order, in one save of the file. Raises
 // Exception("<ini_path> に書き込めません") when the file cannot be written; the file on disk is
-// then left as it was.
-void SaveSettings(const std::string& ini_path, const ConversionSettings& settings);
-void SaveSettings(TIniGT& ini, const ConversionSettings& settings);
+// then left as it was. Without window_placement the [Window] keys are left as they are (a
+// program without a window never read them). Every key the record has no field for stays.
+void SaveSettings(const std::string& ini_path, const ConversionSettings& settings,
+                  bool window_placement = true);
+void SaveSettings(TIniGT& ini, const ConversionSettings& settings, bool window_placement = true);
 
 }  // namespace pamirune

@@ -120,7 +120,8 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
   ApplyLoadedInvariants(settings, states);
   if (job.save_settings) {
     try {
-      SaveSettings(ini_path, settings);
+      // The console has no window: the window's placement stays as the window left it.
+      SaveSettings(ini_path, settings, /*window_placement=*/false);
     } catch (const Exception& e) {
       std::fprintf(err, "pamirune-cli: %s\n", e.what());
       return 1;

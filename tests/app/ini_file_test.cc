@@ -104,26 +104,57 @@ TEST_F(IniFileTest, WrittenValuesReadBackAndStayOnTheirLine) {
   EXPECT_EQ(clip.Text(), "[ClipDir]\nDir=/tmp/a\nZero=ab\n");
 }
 
-TEST_F(IniFileTest, MissingDamagedBinaryAndOversizedFiles) {
+TEST_F(IniFileTest, FilesThatAreNoSettingsFileReadAsEmptyAndAreNeverOverwritten) {
   EXPECT_EQ(TIniFile(Path("none.ini")).ReadString("A", "k", "d"), "d");
   EXPECT_EQ(TIniFile(dir_.string()).ReadString("A", "k", "d"), "d");  // a folder
 
   std::mt19937 random(7);
   std::string noise;
   for (int i = 0; i < 100000; ++i) noise.push_back(static_cast<char>(random()));
-  std::string path = Path("noise.ini");
-  Put(path, noise);
-  TIniFile ini(path);
-  EXPECT_EQ(ini.ReadString("Format", "bmp", "d"), "d");
-  ini.WriteString("Format", "bmp", "1");
-  EXPECT_EQ(TIniFile(path).ReadString("Format", "bmp", "d"), "1");
-  EXPECT_EQ(Get(path).substr(0, noise.size()), noise);  // extended, never mangled
+  const std::string not_settings[] = {
+      noise,                                                  // binary
+      "[A]\nk=1\n" + std::string(TIniFile::kMaxFileBytes, '\n'),  // far too large
+      "Notes for Monday\n[A]\nk=1\n",                          // text of another kind
+      std::string("[A]\nk=1\0\n", 9),                           // a zero byte
+      std::string("\xFF\xFE\x00\xD8[\0", 6),                     // broken UTF-16
+  };
+  for (const std::string& bytes : not_settings) {
+    const std::string path = Path("other.dat");
+    Put(path, bytes);
+    TIniFile ini(path);
+    EXPECT_FALSE(ini.IsSettingsFile());
+    EXPECT_EQ(ini.ReadString("A", "k", "d"), "d");
+    EXPECT_THROW(ini.WriteString("A", "k", "2"), ENotSettingsFile);
+    EXPECT_EQ(Get(path), bytes);
+  }
+  // Empty files, files opening with comments and damaged settings files are settings files.
+  for (const char* text : {"", "\xEF\xBB\xBF", "; mine\n\n[A]\nk=1\n", "[A\nk=1\n"}) {
+    const std::string path = Path("s.ini");
+    Put(path, text);
+    TIniFile ini(path);
+    EXPECT_TRUE(ini.IsSettingsFile()) << text;
+    ini.WriteString("B", "j", "2");
+    EXPECT_EQ(TIniFile(path).ReadString("B", "j", "d"), "2") << text;
+  }
+}
 
-  Put(path, "[A]\nk=1\n" + std::string(TIniFile::kMaxFileBytes, '\n'));
-  TIniFile big(path);
-  EXPECT_EQ(big.ReadString("A", "k", "d"), "d");
-  big.WriteString("A", "k", "2");
-  EXPECT_EQ(Get(path), "[A]\nk=2\n");
+TEST_F(IniFileTest, Utf16FilesAreReadAndSavedInTheirOwnEncoding) {
+  // "[A]\nk=ぱ\n" in UTF-16, both byte orders; the edit keeps the other key and the order.
+  const std::string le("\xFF\xFE[\0A\0]\0\n\0k\0=\0\x71\x30\n\0", 18);
+  const std::string be("\xFE\xFF\0[\0A\0]\0\n\0k\0=\x30\x71\0\n", 18);
+  for (const std::string& file : {le, be}) {
+    const bool big = file[0] == '\xFE';
+    const std::string path = Path("u16.ini");
+    Put(path, file);
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadString("A", "k", "d"), "ぱ");
+    ini.WriteString("A", "j", "1");
+    const std::string saved = Get(path);
+    std::string expected = file;
+    for (char c : std::string("j=1\n")) expected += big ? std::string{'\0', c} : std::string{c, '\0'};
+    EXPECT_EQ(saved, expected);
+    EXPECT_EQ(TIniFile(path).ReadString("A", "j", "d"), "1");
+  }
 }
 
 TEST_F(IniFileTest, SavingBatchesCreatesFoldersKeepsLinksAndPermissions) {

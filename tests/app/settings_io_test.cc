@@ -266,13 +266,25 @@ TEST_F(SettingsIoTest, HandEditedFileLoadsAndKeepsItsComments) {
   EXPECT_EQ(again, s);
 }
 
+TEST_F(SettingsIoTest, ConsoleSaveKeepsThePlacementAndPathsOfAnyLength) {
+  Put("[Window]\nPos.X=10\nPos.Y=20\nSize.XSize=500\nSize.YSize=300\n");
+  ConversionSettings s = Load(Get());
+  // A folder as long as Linux allows a path (4,095 bytes), far beyond 1,023.
+  s.output_dir = "/" + std::string(4093, 'd') + "/";
+  SaveSettings(path_, s, /*window_placement=*/false);
+  EXPECT_NE(Get().find("[Window]\nPos.X=10\nPos.Y=20\nSize.XSize=500\nSize.YSize=300\n"),
+            std::string::npos)
+      << Get();
+  ConversionSettings again;
+  LoadSettings(path_, again);
+  EXPECT_EQ(again.output_dir, s.output_dir);
+}
+
 TEST_F(SettingsIoTest, DamagedFilesLoadDefaults) {
   std::mt19937 random(1);
   std::string noise;
   for (int i = 0; i < 4096; ++i) noise.push_back(static_cast<char>(random() % 256));
   const std::string inputs[] = {
-      noise,
-      std::string("\0\0\0\0[Format]\0bmp=1", 17),
       "[Format\nbmp=1\n",
       "[]\n=\n==\n[ ]\n]\n[[[\n",
       std::string(70000, '['),
@@ -289,6 +301,17 @@ TEST_F(SettingsIoTest, DamagedFilesLoadDefaults) {
     LoadSettings(path_, reread);
     RestoreWindowPlacement(path_, reread);
     EXPECT_EQ(reread, EveryFieldChanged());
+  }
+  // Files of another kind load defaults too, but are never written over.
+  for (const std::string& input : {noise, std::string("\0\0\0\0[Format]\0bmp=1", 17)}) {
+    EXPECT_EQ(Load(input), defaults);
+    try {
+      SaveSettings(path_, EveryFieldChanged());
+      ADD_FAILURE() << "saved";
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.what(), path_ + " に書き込めません\n設定ファイルではないため、上書きしません。");
+    }
+    EXPECT_EQ(Get(), input);
   }
 }
 
