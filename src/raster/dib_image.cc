@@ -186,6 +186,28 @@ void DibImage::Assign(const TGraphic& source) {
   AssignFromBitmap(rendered);
 }
 
+namespace {
+
+// The highest palette index any pixel of a 1-, 4- or 8-bit image uses (-1 when it has none).
+int HighestIndexUsed(const TBitmap& bitmap, int bits) {
+  int highest = -1;
+  const int per_byte = 8 / bits;
+  const int mask = (1 << bits) - 1;
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    const uint8_t* row = bitmap.ScanLine(y);
+    const int full = bitmap.Width() / per_byte;
+    for (int i = 0; i < full; ++i)
+      for (int k = 0; k < per_byte; ++k) highest = std::max(highest, (row[i] >> (k * bits)) & mask);
+    for (int x = full * per_byte; x < bitmap.Width(); ++x) {
+      const int shift = 8 - bits * (x % per_byte + 1);
+      highest = std::max(highest, (row[x / per_byte] >> shift) & mask);
+    }
+  }
+  return highest;
+}
+
+}  // namespace
+
 void DibImage::AssignFromBitmap(const TBitmap& bitmap) {
   const TPixelFormat pf = bitmap.PixelFormat();
   const int bits = BitsPerPixel(pf);
@@ -200,6 +222,13 @@ void DibImage::AssignFromBitmap(const TBitmap& bitmap) {
                              : std::vector<TRGBQuad>(size_t{1} << out_bits, TRGBQuad{});
     }
     for (TRGBQuad& q : colors) q.reserved = 0;
+    // Indices beyond a short colour table draw black (as TBitmap::Pixel has them): the table
+    // grows by black entries up to the highest index used, so that every writer stores the
+    // same picture and none meets an index its table lacks.
+    if (colors.size() < (size_t{1} << out_bits)) {
+      const int used = HighestIndexUsed(bitmap, out_bits);
+      if (used >= static_cast<int>(colors.size())) colors.resize(static_cast<size_t>(used) + 1);
+    }
   }
   DibData data = MakeDib(bitmap.Width(), bitmap.Height(), out_bits, std::move(colors),
                          bitmap.XPelsPerMeter(), bitmap.YPelsPerMeter());

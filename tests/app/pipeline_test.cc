@@ -193,6 +193,41 @@ TEST_F(PipelineTest, TiffWarningsReachTheConverterThatLoads) {
   EXPECT_TRUE(other_ui.infos.empty());
 }
 
+TEST_F(PipelineTest, IndicesBeyondTheColourTableAreBlackInEveryOutput) {
+  // An 8-bit BMP of four colours whose right half uses index 200: drawn black, as everywhere.
+  TBitmap source(8, 4, TPixelFormat::pf8bit);
+  source.SetPalette({QuadFromColor(RGB(200, 0, 0)), QuadFromColor(RGB(0, 200, 0)),
+                     QuadFromColor(RGB(0, 0, 200)), QuadFromColor(kClWhite)});
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x) source.ScanLine(y)[x] = static_cast<uint8_t>(x < 4 ? 1 : 200);
+  dir.Write("o.bmp", BmpBytes(source));
+  settings.write_bmp = settings.write_jpg = settings.write_png = settings.write_mag =
+      settings.write_ico = settings.write_pdf = settings.write_gif = settings.write_tif = true;
+  settings.pdf_batch = false;
+  settings.icon_size_text = "16";
+  settings.no_dialogs = true;
+  for (ColourMode mode : {ColourMode::k256, ColourMode::kFull}) {
+    settings.colour_mode = mode;
+    settings.overwrite = true;
+    ASSERT_EQ(Run({"o.bmp"}), BatchResult::kCompleted) << ui.errors.size();
+    for (const char* out : {"os.bmp", "os.png", "os.mag", "os.gif", "os.tif", "os.jpg"}) {
+      SCOPED_TRACE(out);
+      TBitmap b = LoadAsBitmap(dir.File(out));
+      // JPEG is lossy; a full-colour GIF takes the nearest colour of its fixed palette.
+      const bool jpeg = std::string(out) == "os.jpg";
+      const bool cube = std::string(out) == "os.gif" && mode == ColourMode::kFull;
+      auto near = [&](TColor a, TColor e) {
+        const int tolerance = jpeg ? 40 : cube ? 51 : 0;
+        return std::abs(GetRValue(a) - GetRValue(e)) <= tolerance &&
+               std::abs(GetGValue(a) - GetGValue(e)) <= tolerance &&
+               std::abs(GetBValue(a) - GetBValue(e)) <= tolerance;
+      };
+      EXPECT_TRUE(near(b.Pixel(1, 1), RGB(0, 200, 0))) << std::hex << b.Pixel(1, 1);
+      EXPECT_TRUE(near(b.Pixel(6, 1), kClBlack)) << std::hex << b.Pixel(6, 1);
+    }
+  }
+}
+
 TEST_F(PipelineTest, ScaleFactorsTruncateEachSide) {
   dir.Write("p.bmp", BmpBytes(Ramp(100, 60)));
   settings.write_bmp = true;
