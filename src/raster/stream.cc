@@ -99,13 +99,11 @@ size_t TFileStream::Read(void* buffer, size_t count) {
     uint8_t* target = direct ? out + done : window_.data();
     const size_t ask = direct ? want : window_.size();
     const ssize_t n = ::pread(fd_, target, ask, position_);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      window_.clear();
-      throw EOSError("Cannot read file \"" + path_ + "\". " + std::strerror(errno));
-    }
+    const int err = errno;
+    if (n <= 0) window_.clear();
+    if (n < 0 && err == EINTR) continue;
+    if (n < 0) throw EOSError("Cannot read file \"" + path_ + "\". " + std::strerror(err));
     if (n == 0) {
-      window_.clear();
       size_ = position_;  // the file became shorter while it was read
       break;
     }

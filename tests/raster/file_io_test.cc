@@ -9,8 +9,10 @@
 #include <filesystem>
 #include <random>
 
+#include "formats/register_all.h"
 #include "raster/bitmap.h"
 #include "raster/errors.h"
+#include "raster/registry.h"
 #include "raster/stream.h"
 #include "support/temp_dir.h"
 
@@ -66,6 +68,32 @@ TEST(FileStreamTest, ReadsAsAskedAndStopsAtTheReadLimit) {
   fs::resize_file(dir.File("f"), static_cast<uintmax_t>(MaxImageFileBytes()) + 4096);
   EXPECT_EQ(TFileStream(dir.File("f")).Size(), MaxImageFileBytes());
   SetPixelLimit(limit);
+}
+
+// A few hundred bytes claiming 2^28 pixels (16384 x 16384) are refused before anything is
+// allocated, whatever the kind.
+TEST(PixelLimitTest, HugeHeadersAreRefusedByEveryKind) {
+  RegisterGraphicKinds();
+  auto be32 = [](uint32_t v) {
+    return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+  };
+  auto le32 = [](uint32_t v) {
+    return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+  };
+  const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + be32(13) + "IHDR" + be32(16384) +
+                          be32(16384) + std::string("\x08\x02\0\0\0", 5) + be32(0x26AA87D3);
+  const std::string bmp = "BM" + le32(0) + le32(0) + le32(54) + le32(40) + le32(16384) +
+                          le32(16384) + std::string("\x01\0\x18\0", 4) + std::string(24, '\0');
+  // Screen and frame of 16384 x 16384, then an empty data block.
+  const std::string gif = std::string("GIF89a\0\x40\0\x40\0\0\0", 13) +
+                          std::string(",\0\0\0\0\0\x40\0\x40\0\x02\0;", 13);
+  TempDir dir;
+  for (const auto& [name, bytes] : {std::pair<std::string, std::string>{"h.png", png},
+                                    {"h.bmp", bmp}, {"h.gif", gif}}) {
+    dir.Write(name, bytes);
+    TPicture picture;
+    EXPECT_THROW(picture.LoadFromFile(dir.File(name)), EImageTooLarge) << name;
+  }
 }
 
 TEST(WriteFileAtomicTest, LongNamesReplaceAndLeaveNoTemporary) {
