@@ -4,7 +4,7 @@
 // shorter and longer second-generation OS/2 forms, whose missing fields count as zero) and the
 // 12-byte OS/2 core header. Leniencies towards damaged files, each deliberate:
 //  - pixel data the headers promise but the stream lacks is read as far as it goes; the missing
-//    rows stay zero (black, or palette entry 0);
+//    rows stay zero (black, or palette entry 0), and the load says so (OnLoadWarning);
 //  - a colour table cut short by the end of the stream keeps black for the missing entries;
 //  - a colours-used count beyond what the depth can address: the surplus entries are skipped;
 //  - the pixel-data offset of the file header is followed when it points between the end of the
@@ -295,7 +295,10 @@ void TBitmap::LoadFromStream(TStream& stream) {
     // stream lacks stays zero.
     size_t want = next.bits_.size();
     size_t got = want ? stream.Read(next.bits_.data(), want) : 0;
-    (void)got;
+    // Only the padding of the last row missing costs no pixels.
+    const size_t padding =
+        static_cast<size_t>(next.stride_) - (static_cast<size_t>(width) * BitsPerPixel(format) + 7) / 8;
+    if (want - got > padding) LoadWarning(TLoadWarning::lwDataRanOut);
   }
   if (top_down) FlipRows(next.bits_, height, next.stride_);
 

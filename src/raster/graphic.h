@@ -46,6 +46,15 @@ enum class TProgressStage { psStarting, psRunning, psEnding };
 using TProgressEvent = std::function<void(TProgressStage, int, const std::string&)>;
 using TNotifyEvent = std::function<void()>;
 
+// What a reader says about a file it could read only in part. The load still succeeds with
+// what was read; the caller decides what the user hears (and never disposes of such a file).
+enum class TLoadWarning {
+  lwDataRanOut,  // the image data ended before the picture did: the rest stays blank
+  lwNotDecoded,  // a part of the picture the reader cannot decode stays blank
+};
+// warning, the reader's own detail text (may be empty).
+using TLoadWarningEvent = std::function<void(TLoadWarning, const std::string&)>;
+
 class TBitmap;
 
 class TGraphic {
@@ -99,8 +108,14 @@ class TGraphic {
 
   TNotifyEvent OnChange;
   TProgressEvent OnProgress;
+  // Readers report here what they could not read; also kinds that decode on first use (the
+  // JPEG image decodes when it is first drawn or assigned).
+  TLoadWarningEvent OnLoadWarning;
 
  protected:
+  void LoadWarning(TLoadWarning warning, const std::string& detail = {}) const {
+    if (OnLoadWarning) OnLoadWarning(warning, detail);
+  }
   void Changed() {
     if (OnChange) OnChange();
   }

@@ -53,6 +53,9 @@ void TPicture::Hold(std::unique_ptr<TGraphic> graphic) {
     graphic->OnProgress = [this](TProgressStage stage, int percent, const std::string& message) {
       if (OnProgress) OnProgress(stage, percent, message);
     };
+    graphic->OnLoadWarning = [this](TLoadWarning warning, const std::string& detail) {
+      if (OnLoadWarning) OnLoadWarning(warning, detail);
+    };
   }
   graphic_ = std::move(graphic);
 }
@@ -71,6 +74,9 @@ void TPicture::LoadFromFile(const std::string& file_name) {
   // Progress of the load reaches our listener; changes are reported once, after success.
   graphic->OnProgress = [this](TProgressStage stage, int percent, const std::string& message) {
     if (OnProgress) OnProgress(stage, percent, message);
+  };
+  graphic->OnLoadWarning = [this](TLoadWarning warning, const std::string& detail) {
+    if (OnLoadWarning) OnLoadWarning(warning, detail);
   };
   graphic->LoadFromFile(file_name);  // on failure the new graphic is dropped, ours stays
   Hold(std::move(graphic));

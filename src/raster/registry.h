@@ -67,6 +67,8 @@ class TPicture {
 
   TNotifyEvent OnChange;
   TProgressEvent OnProgress;
+  // What the held graphic could not read (see TGraphic::OnLoadWarning).
+  TLoadWarningEvent OnLoadWarning;
 
  private:
   // Hooks the graphic's notifications to this container and makes it the held one.

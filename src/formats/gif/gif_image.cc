@@ -435,6 +435,9 @@ void TGIFImage::Clear() {
 
 void TGIFImage::Warning(TGIFSeverity severity, const std::string& message) const {
   if (OnWarning) OnWarning(severity, message);
+  // Image data cut short: the frame keeps what was decoded, the reader of the file is told.
+  if (message == gif_msg::kPrematureEnd || message == gif_msg::kBitBufferUnderrun)
+    LoadWarning(TLoadWarning::lwDataRanOut, message);
 }
 
 void TGIFImage::ReportProgress(TProgressStage stage, int percent,

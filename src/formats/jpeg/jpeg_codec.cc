@@ -100,12 +100,14 @@ void ProgressHook(j_common_ptr cinfo) {
 // marker (with the warning libjpeg expects), so a cut file decodes as far as it goes.
 struct MemorySource {
   jpeg_source_mgr pub;  // first
+  bool ran_out = false;  // the end marker had to be made up
 };
 
 void InitSource(j_decompress_ptr) {}
 
 boolean FillInputBuffer(j_decompress_ptr cinfo) {
   static const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
+  reinterpret_cast<MemorySource*>(cinfo->src)->ran_out = true;
   WARNMS(cinfo, JWRN_JPEG_EOF);
   cinfo->src->next_input_byte = kEndOfImage;
   cinfo->src->bytes_in_buffer = 2;
@@ -222,6 +224,7 @@ class Decompression : public Session {
     cinfo_.progress = Monitor();
     return c;
   }
+  bool RanOut() const { return source_.ran_out; }
 
  private:
   jpeg_decompress_struct cinfo_{};
@@ -411,7 +414,7 @@ namespace {
 
 // Four-component files: the library turns YCCK into CMYK, the inks become RGB here. Always a
 // full-colour raster, decoded in one pass.
-void DecompressCmyk(Session& session, j_decompress_ptr c, const DecompressOptions& options,
+bool DecompressCmyk(Decompression& session, j_decompress_ptr c, const DecompressOptions& options,
                     TBitmap& out) {
   c->scale_num = 1;
   c->scale_denom = 1u << std::clamp(options.scale, 0, 3);
@@ -431,19 +434,21 @@ void DecompressCmyk(Session& session, j_decompress_ptr c, const DecompressOption
   session.Run([c, row_table] {
     while (c->output_scanline < c->output_height)
       jpeg_read_scanlines(c, row_table + c->output_scanline, 1);
-    jpeg_finish_decompress(c);
   });
+  const bool complete = !session.RanOut();
+  session.Run([c] { jpeg_finish_decompress(c); });
   TBitmap image(width, height, TPixelFormat::pf24bit);
   const bool inverted = c->saw_Adobe_marker;
   for (int y = 0; y < height; ++y)
     CmykRowToBgr(rows[static_cast<size_t>(y)], width, inverted, image.ScanLine(y));
   out = std::move(image);
   session.Report(TProgressStage::psEnding, 100);
+  return complete;
 }
 
 }  // namespace
 
-void Decompress(const uint8_t* data, size_t size, const DecompressOptions& options, TBitmap& out,
+bool Decompress(const uint8_t* data, size_t size, const DecompressOptions& options, TBitmap& out,
                 const TProgressEvent& progress, const std::function<void()>& scan_done) {
   Decompression session(&progress);
   j_decompress_ptr c = session.Open(data, size);
@@ -455,8 +460,7 @@ void Decompress(const uint8_t* data, size_t size, const DecompressOptions& optio
   // The library's own buffers follow the full size: refuse before any of them is made.
   CheckedImageBytes(static_cast<int>(c->image_width), static_cast<int>(c->image_height), 24);
   if (c->jpeg_color_space == JCS_CMYK || c->jpeg_color_space == JCS_YCCK) {
-    DecompressCmyk(session, c, options, out);
-    return;
+    return DecompressCmyk(session, c, options, out);
   }
 
   c->scale_num = 1;
@@ -543,9 +547,12 @@ void Decompress(const uint8_t* data, size_t size, const DecompressOptions& optio
       if (scan_done) scan_done();
     }
   }
+  // Running out while only the end marker is still to come costs no pixels.
+  const bool complete = !session.RanOut();
   session.Run([c] { jpeg_finish_decompress(c); });
   out = std::move(image);
   session.Report(TProgressStage::psEnding, 100);
+  return complete;
 }
 
 }  // namespace pamirune::jpeg

@@ -52,8 +52,9 @@ struct DecompressOptions {
 // files always decode to 24-bit RGB (inverted, as Adobe writes them, when they carry an Adobe
 // segment). For a
 // progressive file with progressive_display, out holds each scan's picture in turn and
-// scan_done is called after each but the last.
-void Decompress(const uint8_t* data, size_t size, const DecompressOptions& options, TBitmap& out,
+// scan_done is called after each but the last. False when the data ended before the picture
+// did (a cut file decodes as far as it goes, the rest stays grey).
+bool Decompress(const uint8_t* data, size_t size, const DecompressOptions& options, TBitmap& out,
                 const TProgressEvent& progress, const std::function<void()>& scan_done);
 
 }  // namespace pamirune::jpeg

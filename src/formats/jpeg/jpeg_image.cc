@@ -114,14 +114,16 @@ void TJPEGImage::DIBNeeded() const {
   };
   // Keep the encoded bytes alive while decoding, whatever a handler does to this image.
   std::shared_ptr<const TJPEGData> data = data_;
+  bool complete = true;
   try {
-    jpeg::Decompress(data->stream.data(), data->stream.size(), options, *raster, OnProgress,
-                     scan_done);
+    complete = jpeg::Decompress(data->stream.data(), data->stream.size(), options, *raster,
+                                OnProgress, scan_done);
   } catch (...) {
     raster_.reset();
     throw;
   }
   raster_ = std::move(raster);
+  if (!complete) LoadWarning(TLoadWarning::lwDataRanOut);
   if (OnChange) OnChange();
 }
 

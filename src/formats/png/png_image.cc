@@ -92,6 +92,7 @@ void PngImage::LoadFromStream(TStream& stream) {
   options_.stored_time = meta.stored_time;
   options_.chromaticities = meta.chromaticities;
   options_.gif_extension = meta.gif_extension;
+  if (!reader.Complete()) LoadWarning(TLoadWarning::lwDataRanOut);
   Changed();
 }
 

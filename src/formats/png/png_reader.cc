@@ -93,6 +93,7 @@ class Decoder {
   int color_type() const { return color_type_; }
   int bit_depth() const { return bit_depth_; }
   int64_t rows_decoded() const { return rows_decoded_; }
+  bool complete() const { return complete_; }
 
  private:
   std::vector<uint8_t> Body(size_t max);
@@ -147,6 +148,7 @@ class Decoder {
   int pixel_bits_ = 0;
   int64_t rows_decoded_ = 0;
   int64_t total_rows_ = 0;
+  bool complete_ = false;  // every row of the image was decoded
 };
 
 // Reads up to max bytes of the current chunk. The buffer grows only as data arrives, so a
@@ -533,6 +535,7 @@ void Decoder::DecodeImage() {
                   "");
     }
   }
+  complete_ = true;
 }
 
 void Decoder::StoreRow(const PngPass& pass, int count, int y, const uint8_t* data) {
@@ -664,6 +667,7 @@ void PngReadStream::Read(TBitmap& image, TBitmap& alpha, PngOptions& meta) {
   color_type_ = decoder.color_type();
   bit_depth_ = decoder.bit_depth();
   rows_decoded_ = decoder.rows_decoded();
+  complete_ = decoder.complete();
 }
 
 }  // namespace pamirune

@@ -34,6 +34,8 @@ class PngReadStream {
   int BitDepth() const { return bit_depth_; }
   // Image rows fully decoded (counting every pass of an interlaced image).
   int64_t RowsDecoded() const { return rows_decoded_; }
+  // False when the image data ended before the last row (the rest stays blank).
+  bool Complete() const { return complete_; }
 
  private:
   TStream& stream_;
@@ -45,6 +47,7 @@ class PngReadStream {
   int color_type_ = -1;
   int bit_depth_ = 0;
   int64_t rows_decoded_ = 0;
+  bool complete_ = false;
 };
 
 }  // namespace pamirune

@@ -82,9 +82,15 @@ void TTIFFBitMap::SetCompress(bool value) {
   if (!value) predict_ = false;
 }
 
-void TTIFFBitMap::Warn(const std::string& message, const std::string& caption) const {
+void TTIFFBitMap::Warn(const std::string& message, const std::string& caption,
+                       TLoadWarning kind) const {
   if (OnWarning) {
     OnWarning(message, caption);
+    return;
+  }
+  // A load with its own receiver tells it alone.
+  if (OnLoadWarning) {
+    LoadWarning(kind, message);
     return;
   }
   const TTiffWarningEvent handler = ThreadHandler();  // a copy: the handler may replace itself
@@ -235,7 +241,7 @@ void TTIFFBitMap::ReadTiff(const std::vector<uint8_t>& file) {
       strip.resize(need);
       have = TLZW::Decompress(src, count, strip.data(), need);
     } else {
-      break;  // other compressions are not decoded
+      break;  // the own reader takes no other compression
     }
     uint64_t full_rows = have / row_bytes;
     for (uint64_t row = 0; row < full_rows; ++row) {
@@ -260,7 +266,8 @@ void TTIFFBitMap::ReadTiff(const std::vector<uint8_t>& file) {
   }
   if (use_map || bpp == 32) image.SetPixelFormat(TPixelFormat::pf24bit);
   static_cast<TBitmap&>(*this) = std::move(image);
-  if (rows_read < height) Warn(kTiffReadFailed, kTiffErrorCaption);
+  // Strips that end early leave the rows they did not hold blank.
+  if (rows_read < height) Warn(kTiffReadFailed, kTiffErrorCaption, TLoadWarning::lwDataRanOut);
 }
 
 void TTIFFBitMap::SaveToStream(TStream& stream) const {

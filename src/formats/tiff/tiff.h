@@ -142,7 +142,9 @@ class TTIFFBitMap : public TBitmap {
   std::function<bool(bool& compress, bool& predict)> OnSaveOptions;
 
  private:
-  void Warn(const std::string& message, const std::string& caption) const;
+  // To OnWarning, else to OnLoadWarning (as kind), else to the process-wide handler.
+  void Warn(const std::string& message, const std::string& caption,
+            TLoadWarning kind = TLoadWarning::lwNotDecoded) const;
   void ReadTiff(const std::vector<uint8_t>& file);
   void ReadWithLibTiff(const std::vector<uint8_t>& file);
 
