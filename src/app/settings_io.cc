@@ -173,8 +173,9 @@ void LoadSettings(const TIniGT& ini, bool file_exists, ConversionSettings& s) {
   CheckState state;
   if (StateFromStored(ini.ReadInteger(kFormat, "256", 0), &state))
     s.colour_mode = ColourModeOf(state);
-  if (StateFromStored(ini.ReadInteger(kFlag, "Del", 0), &state)) s.disposal = DisposalOf(state);
-  // Without a settings file the sources are kept: nothing disappears before the user says so.
+  // Without a settings file, or without its entry (an empty file, or one written by hand), the
+  // sources are kept: nothing disappears before the user says so.
+  if (StateFromStored(ini.ReadInteger(kFlag, "Del", 1), &state)) s.disposal = DisposalOf(state);
   if (!file_exists) s.disposal = Disposal::kKeep;
 
   s.transparency = ini.ReadBool(kFormat, "trs", s.transparency);

@@ -60,12 +60,15 @@ TEST_F(SettingsIoTest, FirstStartWithoutFile) {
   EXPECT_EQ(std::string(kFirstRunHint),
             "右クリックをすると詳細設定用バーが表示されます。\n\r場合に応じてお使いください。");
 
-  // An existing file without [Flag] Del moves sources to the trash.
-  Put("[Format]\nbmp=1\n");
-  s = ConversionSettings();
-  EXPECT_FALSE(LoadSettings(path_, s, &existed));
-  EXPECT_TRUE(existed);
-  EXPECT_EQ(s.disposal, Disposal::kTrash);
+  // An existing file without [Flag] Del (an empty one too) keeps the sources: the user never
+  // chose anything else.
+  for (const char* text : {"[Format]\nbmp=1\n", ""}) {
+    Put(text);
+    s = ConversionSettings();
+    LoadSettings(path_, s, &existed);
+    EXPECT_TRUE(existed);
+    EXPECT_EQ(s.disposal, Disposal::kKeep);
+  }
 }
 
 TEST_F(SettingsIoTest, FreshFileLayout) {
@@ -292,7 +295,6 @@ TEST_F(SettingsIoTest, DamagedFilesLoadDefaults) {
   };
   ConversionSettings defaults;
   LoadSettings((dir_ / "none.ini").string(), defaults);
-  defaults.disposal = Disposal::kTrash;  // the file exists
   for (const std::string& input : inputs) {
     ConversionSettings s = Load(input);
     EXPECT_EQ(s, defaults);

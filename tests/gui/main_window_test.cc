@@ -454,7 +454,7 @@ TEST_F(MainWindowTest, FirstStartShowsTheHintAndKeepsSources) {
 TEST_F(MainWindowTest, ExistingFileShowsNoHint) {
   Make("[Format]\nbmp=1\n");
   EXPECT_TRUE(messages.boxes.empty());
-  EXPECT_EQ(Controls()->DisposalBox()->text().toStdString(), "元ﾌｧｲﾙｺﾞﾐ箱へ");
+  EXPECT_EQ(Controls()->DisposalBox()->text().toStdString(), "元ﾌｧｲﾙ残す");
 }
 
 TEST_F(MainWindowTest, ClosingSavesTheControlsAndAnotherWindowReadsThemBack) {
