@@ -3,7 +3,6 @@
 namespace pamirune {
 
 ImagePdfReport::ImagePdfReport() {
-  report_.SetCreationDate(kConverterPdfCreationDate);
   report_.SetCompressionMethod(TPdfCompressionMethod::cmFlateDecode);
   page_.SetName("PRPage1");
   page_.SetMarginTop(0);
@@ -27,6 +26,11 @@ void ImagePdfReport::AddImagePage(const TBitmap& image, const std::string& item_
   item.SetBounds(0, 0, image.Width(), image.Height());
   item.SetPicture(&image);
   report_.Print(page_);
+}
+
+void ImagePdfReport::EndDoc() {
+  if (TPdfDoc* doc = report_.PdfDoc()) doc->Info().SetCreationDate(clock_ ? clock_() : PdfLocalNow());
+  report_.EndDoc();
 }
 
 void ImagePdfReport::WriteSingle(const TBitmap& image, const std::string& item_name,

@@ -1,5 +1,5 @@
 // The PDF output of the converter: a report holding the values the converter stores for it
-// (compressed pages, the fixed creation date), one hidden page without margins and one layout
+// (compressed pages; the creation date is the time the file is written), one hidden page without margins and one layout
 // panel filling it. Each image becomes one page exactly the size of the image (one pixel per
 // point) with the image filling it.
 //
@@ -18,9 +18,6 @@
 
 namespace pamirune {
 
-// The creation date every converter PDF carries: 25 November 2002, 10:04:37.
-inline constexpr TPdfDateTime kConverterPdfCreationDate{2002, 11, 25, 10, 4, 37};
-
 class ImagePdfReport {
  public:
   ImagePdfReport();
@@ -31,15 +28,19 @@ class ImagePdfReport {
 
   void SetFileName(const std::string& file_name) { report_.SetFileName(file_name); }
   const std::string& FileName() const { return report_.FileName(); }
-  // The clock of the save time (ModDate); tests fix it.
-  void SetClock(TPdfClock clock) { report_.SetClock(std::move(clock)); }
+  // The clock of the save time (CreationDate and ModDate); tests fix it.
+  void SetClock(TPdfClock clock) {
+    clock_ = clock;
+    report_.SetClock(std::move(clock));
+  }
 
   void BeginDoc() { report_.BeginDoc(); }
   // Sizes the page and an image item named item_name ("PDF" and the batch index, or "PDFCLIP")
   // to the image, gives the item a copy of the image and prints the page into the open
   // document. The item is freed afterwards.
   void AddImagePage(const TBitmap& image, const std::string& item_name);
-  void EndDoc() { report_.EndDoc(); }
+  // Writes the file; it is created now.
+  void EndDoc();
   void Abort() { report_.Abort(); }
   bool Active() const { return report_.Active(); }
   int PageCount() const { return report_.PageCount(); }
@@ -50,6 +51,7 @@ class ImagePdfReport {
                    const std::string& file_name);
 
  private:
+  TPdfClock clock_;
   TPReport report_;
   TPRPage page_;
   TPRLayoutPanel panel_;

@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
 """Writes one_page.pdf: the file the converter must write for a 3 x 2 full-colour image
-named PDF0, with the creation date the converter stores (2002-11-25 10:04:37) and the save
-time fixed at 2024-01-02 03:04:05. Written out piece by piece from the document layout;
+named PDF0, written at the fixed time 2024-01-02 03:04:05 (its creation and save time). Written out piece by piece from the document layout;
 only the deflated data come from zlib (level 9, zlib header and checksum).
 
 The image, top row first: red, green, blue / white, black, (10, 20, 30).
@@ -33,9 +32,9 @@ def stream(data, *extra):
 objects = [
     dictionary(b"/Type /Catalog", b"/Pages 3 0 R", b"/PageMode /UseNone",
                b"/PageLayout /SinglePage"),
-    dictionary(b"/Producer (Hanabi version 0.9)", b"/Author ()",
-               b"/CreationDate (D:20021125100437)", b"/Creator ()", b"/Keywords ()",
-               b"/Subject ()", b"/Title ()", b"/ModDate (D:20240102030405)"),
+    dictionary(b"/Producer (Hanabi version 0.9)", b"/Author ()", b"/Creator ()",
+               b"/Keywords ()", b"/Subject ()", b"/Title ()",
+               b"/CreationDate (D:20240102030405)", b"/ModDate (D:20240102030405)"),
     dictionary(b"/Type /Pages", b"/Kids [4 0 R ]", b"/Count 1"),
     dictionary(b"/Type /Page", b"/Parent 3 0 R", b"/MediaBox [0 0 3 2 ]",
                b"/Resources " + dictionary(b"/Font " + dictionary(b"/F0 6 0 R"),
