@@ -1,12 +1,15 @@
 #include "app/converter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <exception>
+#include <optional>
 
 #include "app/format_dialog_model.h"
 #include "app/messages.h"
 #include "app/settings_io.h"
+#include "app/shf_operation.h"
 #include "formats/gif/gif.h"
 #include "formats/gif/gif_frames.h"
 #include "formats/ico/ico.h"
@@ -52,17 +55,38 @@ ScaledSize ScaleTarget(const std::string& text, int w, int h) {
   return {};  // "1/1", and a text that names none of the factors, leave the size alone
 }
 
-// What lives across one batch: the files written only at its end and the sources waiting for
-// them before they may be disposed of.
+namespace {
+
+bool SameState(const FileInfo& a, const FileInfo& b) {
+  return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+         a.mtime_sec == b.mtime_sec && a.mtime_nsec == b.mtime_nsec;
+}
+
+}  // namespace
+
+// What lives across one batch: the files written only at its end, and every source with the
+// files made from it. Sources are disposed of at the end of the batch, and only those whose
+// files all still hold what was made from them: a later image of the same batch that replaced
+// one of them (same name, or the same output folder) keeps the earlier source alive.
 class BatchOutputs {
  public:
-  struct PendingSource {
-    std::string source;
-    std::vector<std::string> outputs;  // every output name of its image, batch files included
-    bool has_own_file = false;         // a file of its own image was written
+  struct MadeFile {
+    std::string path;
+    FileInfo info;  // identity, size and time right after writing
   };
-  // Sources of the batch files, disposed of only once a file made from them exists.
-  std::vector<PendingSource> pending;
+  struct Source {
+    std::string path;
+    std::optional<FileInfo> loaded;    // the file as it was read
+    std::vector<std::string> outputs;  // every output name of its image
+    std::vector<MadeFile> made;        // the files written from it
+    bool whole = true;                 // read in full; a source read in part is never disposed of
+    bool in_batch_file = false;        // a page or frame of the batch's PDF or animation
+    bool gone = false;                 // already moved to the trash before its own output
+  };
+  std::vector<Source> sources;
+  // The batch's list (entries still to be converted are sources as much as the done ones).
+  const std::vector<std::string>* files = nullptr;
+  int current = -1;  // index of the image being converted, and of the last one afterwards
   // The document of a PDF batch (and of a clipboard conversion with PDF batch set).
   ImagePdfReport pdf;
   // The GIF object: with the animation it collects one frame per image of the batch.
@@ -81,7 +105,7 @@ struct Converter::ImageJob {
   std::unique_ptr<PngImage> png;
   std::unique_ptr<TMAGImage> mag;
   std::unique_ptr<TGIFImage> clip_gif;  // the clipboard path's own GIF object
-  std::vector<std::string> written;
+  std::vector<std::string> written;     // files this image wrote (batch files aside)
 };
 
 Converter::Converter(ConversionSettings& settings, ConverterUi& ui, Platform& platform)
@@ -131,6 +155,10 @@ BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
   int icon_size = settings_.write_ico ? ParseIconSize() : 32;
   ApplyTopmost();
   saved_ = false;
+  written_.clear();
+  batch_->sources.clear();
+  batch_->files = nullptr;
+  batch_->current = -1;
 
   if (num >= 2 && !settings_.no_dialogs && !ui_.Confirm(msg::kConfirmBatch))
     return BatchResult::kNothing;
@@ -155,11 +183,13 @@ BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
   if (settings_.write_gif && settings_.gif_order_dialog && files.size() > 1)
     RunOrderDialog(msg::kGifOrderCaption, files, num);
 
+  batch_->files = &files;
   for (int i = 0; i < num; ++i) {
+    ui_.FileStarting(files[i], i, num);
     std::string ext = LowerAscii(ExtractFileExt(files[i]));
     if (!AcceptedExtension(ext)) {
       if (SkipFailedFile(files[i], msg::kUnsupportedExtension)) continue;
-      if (!settings_.no_dialogs) ShowInfo(msg::kUnsupportedExtension);
+      if (!settings_.no_dialogs) ShowFileWarning(files[i], msg::kUnsupportedExtension);
       ui_.SetProgressVisible(false);
       ui_.SetStatusText(msg::kUnsupportedExtension);
       FinishBatchFiles(false);
@@ -174,13 +204,13 @@ BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
       head = platform_.ReadFileHead(files[i], kHeaderBytes);
     } catch (const std::exception& e) {
       if (SkipFailedFile(files[i], e.what())) continue;
-      throw;
+      return StopAtFile(files[i], e.what());
     }
     std::copy(head.begin(), head.end(), header_.begin());
     ImageKind kind = SniffHeader(header_);
     if (kind == ImageKind::kNone) {
       if (SkipFailedFile(files[i], msg::kUnsupportedContent)) continue;
-      ShowInfo(msg::kUnsupportedContent);
+      ShowFileWarning(files[i], msg::kUnsupportedContent);
       FinishBatchFiles(false);
       return BatchResult::kStopped;
     }
@@ -204,14 +234,13 @@ BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
       }
       files[i] = proposed;
     }
-    if (!on_file_failed_) {
-      ConvertFile(files[i], i, icon_size);
-      continue;
-    }
+    // Whatever fails while this file is read, converted or written is an error of this file:
+    // nothing more is written from it and it is not disposed of.
     try {
       ConvertFile(files[i], i, icon_size);
     } catch (const std::exception& e) {
-      SkipFailedFile(files[i], e.what());
+      if (SkipFailedFile(files[i], e.what())) continue;
+      return StopAtFile(files[i], e.what());
     }
   }
 
@@ -220,23 +249,42 @@ BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
   if (LastIsBatchFile()) output_base_ = BatchFileBase();
 
   if (saved_) {
-    std::string done = output_base_ + last_ext_ + msg::kSavedDone;
+    // The last format's file when it was written; otherwise the file written last.
+    std::string last_file = output_base_ + last_ext_;
+    if (std::find(written_.begin(), written_.end(), last_file) == written_.end())
+      last_file = written_.back();
+    std::string done = last_file + msg::kSavedDone;
     if (!settings_.no_dialogs) ShowInfo(done);
     ui_.SetProgressVisible(false);
     ui_.SetStatusText(done);
     ui_.SetProgressPosition(0);
-    if (auto info = platform_.FindFile(output_base_ + last_ext_))
+    if (auto info = platform_.FindFile(last_file))
       ui_.SetStatusText(done + std::to_string(info->size / 1024) + msg::kKbSuffix);
   }
   ui_.SetDropCaption(msg::kDropHere);
   return BatchResult::kCompleted;
 }
 
+void Converter::MarkFailed(const std::string& file) {
+  // Whatever it made before the failure stays, but the source is not disposed of.
+  for (auto& source : batch_->sources)
+    if (source.path == file) source.whole = false;
+}
+
 bool Converter::SkipFailedFile(const std::string& file, const std::string& reason) {
   if (!on_file_failed_) return false;
+  MarkFailed(file);
   on_file_failed_(file, reason);
   ui_.SetDropCaption(msg::kDropHere);
   return true;
+}
+
+BatchResult Converter::StopAtFile(const std::string& file, const std::string& reason) {
+  MarkFailed(file);
+  FinishBatchFiles(false);
+  ui_.ShowFileError(file, reason);
+  ui_.SetDropCaption(msg::kDropHere);
+  return BatchResult::kStopped;
 }
 
 void Converter::RunOrderDialog(const std::string& caption, std::vector<std::string>& files,
@@ -270,26 +318,122 @@ bool Converter::LastIsBatchFile() const {
 
 void Converter::FinishBatchFiles(bool completed) {
   if (!completed) {
-    // A stopped batch writes no batch file and disposes of none of their sources.
+    // A stopped batch writes no batch file.
     AbortBatchDocuments();
-    batch_->pending.clear();
-    return;
+  } else {
+    std::string batch_file = WriteBatchFiles();
+    if (!batch_file.empty() && LastIsBatchFile()) PreviewAndStamp(batch_file);
   }
-  bool batch_file_written = WriteBatchFiles();
-  if (batch_file_written) {
-    if (LastIsBatchFile()) PreviewAndStamp(BatchFileBase() + last_ext_);
+  DisposeSources(completed);
+}
+
+void Converter::DisposeSources(bool completed) {
+  std::vector<BatchOutputs::Source> sources = std::move(batch_->sources);
+  batch_->sources.clear();
+  batch_->files = nullptr;
+  if (settings_.disposal == Disposal::kKeep) return;
+  for (const auto& source : sources) {
+    if (!source.whole || source.gone || source.made.empty()) continue;
+    // A stopped batch disposes of none of the sources of its batch files.
+    if (source.in_batch_file && !completed) continue;
+    bool intact = true;
+    for (const auto& made : source.made) {
+      auto now = platform_.FindFile(made.path);
+      if (!now || !SameState(*now, made.info)) intact = false;
+    }
+    if (!intact) {
+      ShowFileWarning(source.path, msg::kNotDisposedReplaced);
+      continue;
+    }
+    // The source must still be the file that was read (not one of the outputs by now).
+    auto now = platform_.FindFile(source.path);
+    if (!now || !source.loaded || now->device != source.loaded->device ||
+        now->inode != source.loaded->inode)
+      continue;
+    DisposeSource(platform_, settings_.disposal, source.path, source.outputs);
   }
-  auto pending = std::move(batch_->pending);
-  batch_->pending.clear();
-  for (const auto& p : pending)
-    if (batch_file_written || p.has_own_file)
-      DisposeSource(platform_, settings_.disposal, p.source, p.outputs);
+}
+
+void Converter::NoteWritten(const std::string& path, bool of_batch_source) {
+  written_.push_back(path);
+  saved_ = true;
+  if (!of_batch_source || batch_->sources.empty()) return;
+  if (auto info = platform_.FindFile(path)) batch_->sources.back().made.push_back({path, *info});
+}
+
+bool Converter::MayWriteOutput(const std::string& path, OutputFormat format) {
+  BatchOutputs::Source* own =
+      batch_->files && !batch_->sources.empty() ? &batch_->sources.back() : nullptr;
+  if (!own) return MayWrite(path, format);
+  const std::vector<std::string>& files = *batch_->files;
+  const bool replaces_own = IsOneOfOutputs(platform_, own->path, {path});
+  if (!replaces_own) {
+    // Never over another source of this batch: one still to come has not been read, and one
+    // already read may have to stay.
+    for (size_t k = 0; k < files.size(); ++k) {
+      if (static_cast<int>(k) == batch_->current) continue;
+      if (IsOneOfOutputs(platform_, files[k], {path})) {
+        ShowFileWarning(path, msg::kWouldReplaceSource);
+        return false;
+      }
+    }
+    // A file this batch made from another source: asked even with overwrite silently set.
+    for (const auto& other : batch_->sources) {
+      if (&other == own) continue;
+      for (const auto& made : other.made) {
+        if (made.path != path && !platform_.SameFile(made.path, path)) continue;
+        if (ui_.Confirm(std::string(msg::kFilePrefix) + path + msg::kMadeInThisBatch + "\n" +
+                        msg::kMadeFromLabel + other.path + "\n" + msg::kNowFromLabel +
+                        own->path))
+          return true;
+        cancelled_ = true;
+        return false;
+      }
+    }
+    return MayWrite(path, format);
+  }
+  // The output would replace its own source. One read only in part is never replaced.
+  if (!own->whole) {
+    ShowFileWarning(path, msg::kPartSourceKept);
+    return false;
+  }
+  switch (settings_.disposal) {
+    case Disposal::kKeep:
+      ShowFileWarning(path, msg::kOwnSourceKept);
+      return false;
+    case Disposal::kTrash: {
+      if (own->gone) return MayWrite(path, format);
+      if (!MayWrite(path, format)) return false;
+      // The original goes to the trash first, so it stays recoverable.
+      TShfOperation operation(platform_);
+      ConfigureForTrash(operation);
+      operation.SetFromFFList({own->path});
+      bool moved = operation.Execute() == 0;
+      if (auto still = platform_.FindFile(own->path); still && own->loaded)
+        moved = moved && still->inode != own->loaded->inode;
+      if (!moved) {
+        ShowFileWarning(path, msg::kTrashFailed);
+        return false;
+      }
+      own->gone = true;
+      return true;
+    }
+    case Disposal::kDelete:
+      break;
+  }
+  return MayWrite(path, format);
 }
 
 void Converter::PreviewAndStamp(const std::string& file) {
   if (!platform_.FileExists(file)) return;
   if (settings_.preview) platform_.OpenWithDefaultApp(file, platform_.ProgramDir());
-  if (settings_.keep_date && remembered_date_.valid) SetFileDate(platform_, file, remembered_date_);
+  if (!settings_.keep_date || !remembered_date_.valid) return;
+  SetFileDate(platform_, file, remembered_date_);
+  // The stamped file is still what was made: its new time is part of it.
+  auto info = platform_.FindFile(file);
+  for (auto& source : batch_->sources)
+    for (auto& made : source.made)
+      if (made.path == file && info) made.info = *info;
 }
 
 const std::string* Converter::UsedOutputDir() {
@@ -321,57 +465,82 @@ bool Converter::MayWrite(const std::string& path, OutputFormat format) {
   return false;
 }
 
-void Converter::LoadSource(const std::string& file_name, TBitmap& working) {
-  // The TIFF reader reports what it could not read and goes on: the user sees it.
-  ScopedTiffWarningHandler tiff_warnings(
-      [this](const std::string& text, const std::string&) { ShowInfo(text); });
+bool Converter::LoadSource(const std::string& file_name, TBitmap& working) {
+  // What the reader could not read, heard during the load and the first decoding.
+  bool ran_out = false, not_decoded = false;
+  std::string detail;
+  picture_.OnLoadWarning = [&](TLoadWarning warning, const std::string& text) {
+    (warning == TLoadWarning::lwDataRanOut ? ran_out : not_decoded) = true;
+    if (!text.empty()) detail = text;
+  };
+  struct Unhook {
+    TPicture& picture;
+    ~Unhook() { picture.OnLoadWarning = nullptr; }
+  } unhook{picture_};
   picture_.LoadFromFile(file_name);
   TGraphic* graphic = picture_.Graphic();
-  if (!graphic) return;
-  working.Assign(*graphic);
-  if (settings_.auto_orient) ApplyOrientation(working, graphic->Orientation());
+  if (graphic) {
+    working.Assign(*graphic);
+    if (settings_.auto_orient) ApplyOrientation(working, graphic->Orientation());
+  }
+  // A file that gives no picture is an error, with the reader's own words when it had some.
+  if (working.Width() <= 0 || working.Height() <= 0)
+    throw EInvalidGraphic(detail.empty() ? msg::kEmptyImage : detail);
+  if (!ran_out && !not_decoded) return true;
+  // The reader's own words say what it could not read.
+  ShowFileWarning(file_name, ran_out       ? std::string(msg::kDataRanOut)
+                             : detail.empty() ? std::string(msg::kNotDecoded)
+                                              : msg::kNotDecoded + (" (" + detail + ")"));
+  return false;
+}
+
+void Converter::ShowFileWarning(const std::string& file, const std::string& text) {
+  ui_.SetTopmost(true);
+  ui_.ShowFileWarning(file, text);
+  if (!settings_.always_on_top) ui_.SetTopmost(false);
 }
 
 void Converter::ConvertFile(const std::string& file_name, int index, int icon_size) {
   ui_.SetDropCaption(msg::kProcessing);
   ui_.Repaint();
-  if (settings_.keep_date) {
-    if (auto info = platform_.FindFile(file_name))
-      remembered_date_ = {info->mtime_sec, info->mtime_nsec, true};
-  }
+  std::optional<FileInfo> source_info = platform_.FindFile(file_name);
+  if (settings_.keep_date && source_info)
+    remembered_date_ = {source_info->mtime_sec, source_info->mtime_nsec, true};
   ImageJob job;
   job.source = file_name;
   job.index = index;
   job.icon_size = icon_size;
-  LoadSource(file_name, job.working);
+  // A source read only in part is converted as far as it goes but never disposed of.
+  const bool whole = LoadSource(file_name, job.working);
   SharedSteps(job);
 
   output_base_ = MakeOutputBase(file_name);
   ui_.Repaint();
   ui_.SetDropCaption(output_base_ + msg::kProcessingSuffix);
   ui_.StepProgress();
+
+  BatchOutputs::Source source;
+  source.path = file_name;
+  source.loaded = source_info;
+  source.whole = whole;
+  for (auto f : kOutputOrder)
+    if (FormatTicked(settings_, f)) source.outputs.push_back(output_base_ + FormatToken(f));
+  if (!batch_file_base_.empty()) {
+    if (settings_.pdf_batch && settings_.write_pdf) source.outputs.push_back(batch_file_base_ + "pdf");
+    if (settings_.gif_anime && settings_.write_gif) source.outputs.push_back(batch_file_base_ + "gif");
+  }
+  source.in_batch_file = (settings_.pdf_batch && settings_.write_pdf) ||
+                         (settings_.gif_anime && settings_.write_gif);
+  batch_->sources.push_back(std::move(source));
+  batch_->current = index;
   WriteFormats(job);
 
-  std::string last_file = output_base_ + last_ext_;
   // A file written only at the end of the batch does not exist yet (or is an old one): it is
-  // previewed and stamped when it is written.
-  if (!LastIsBatchFile()) PreviewAndStamp(last_file);
-
-  std::vector<std::string> outputs;
-  for (auto f : kOutputOrder)
-    if (FormatTicked(settings_, f)) outputs.push_back(output_base_ + FormatToken(f));
-  if (!batch_file_base_.empty()) {
-    if (settings_.pdf_batch && settings_.write_pdf) outputs.push_back(batch_file_base_ + "pdf");
-    if (settings_.gif_anime && settings_.write_gif) outputs.push_back(batch_file_base_ + "gif");
-  }
-  bool in_batch_file = (settings_.pdf_batch && settings_.write_pdf) ||
-                       (settings_.gif_anime && settings_.write_gif);
-  if (in_batch_file) {
-    // Disposed of once the batch file made from it is written (never when the batch stops).
-    batch_->pending.push_back({file_name, outputs, !job.written.empty()});
-  } else if (!job.written.empty()) {
-    DisposeSource(platform_, settings_.disposal, file_name, outputs);
-  }
+  // previewed and stamped when it is written. A file whose overwrite was declined is not ours.
+  std::string last_file = output_base_ + last_ext_;
+  if (!LastIsBatchFile() &&
+      std::find(job.written.begin(), job.written.end(), last_file) != job.written.end())
+    PreviewAndStamp(last_file);
   ui_.SetDropCaption(msg::kDropHere);
 }
 
@@ -461,13 +630,17 @@ void Converter::WriteFormats(ImageJob& job) {
     // On the clipboard path the icon's token counts only once the icon is written.
     if (!(job.clipboard && format == OutputFormat::kIco)) last_ext_ = FormatToken(format);
     std::string path = output_base_ + FormatToken(format);
-    // A page of a PDF batch goes into the batch's document whatever exists under its name.
-    bool batch_page = format == OutputFormat::kPdf && settings_.pdf_batch && !job.clipboard;
-    if (!batch_page && !MayWrite(path, format)) continue;
+    // A page of a PDF batch goes into the batch's document; the file is written (under the
+    // overwrite rule) at the end of the batch.
+    if (format == OutputFormat::kPdf && settings_.pdf_batch && !job.clipboard) {
+      WriteFormat(job, format, path);
+      continue;
+    }
+    if (!(job.clipboard ? MayWrite(path, format) : MayWriteOutput(path, format))) continue;
     WriteFormat(job, format, path);
     if (job.clipboard && format == OutputFormat::kIco) last_ext_ = FormatToken(format);
-    if (!batch_page) job.written.push_back(path);
-    saved_ = true;
+    job.written.push_back(path);
+    NoteWritten(path, !job.clipboard);
   }
 }
 
@@ -512,7 +685,8 @@ void Converter::ClipboardEnding(ImageJob& job) {
   if (batch_->pdf.Active()) {
     if (batch_->pdf.PageCount() > 0) batch_->pdf.EndDoc(); else batch_->pdf.Abort();
   }
-  PreviewAndStamp(last_file);
+  if (std::find(job.written.begin(), job.written.end(), last_file) != job.written.end())
+    PreviewAndStamp(last_file);
   std::string text = cancelled_ ? std::string(msg::kOverwriteCancelled)
                                 : output_base_ + last_ext_ + msg::kSaved;
   if (!settings_.no_dialogs) ShowInfo(text);
@@ -534,21 +708,32 @@ void Converter::AbortBatchDocuments() {
   batch_->gif = std::make_unique<TGIFImage>();
 }
 
-bool Converter::WriteBatchFiles() {
-  bool written = false;
+std::string Converter::WriteBatchFiles() {
+  std::string written;
+  // Each batch file is made from every source of the batch file.
+  auto note = [&](const std::string& path) {
+    written = path;
+    written_.push_back(path);
+    saved_ = true;
+    auto info = platform_.FindFile(path);
+    if (!info) return;
+    for (auto& source : batch_->sources)
+      if (source.in_batch_file) source.made.push_back({path, *info});
+  };
   if (settings_.gif_anime && settings_.write_gif && !batch_->gif->Empty()) {
     std::string path = BatchFileBase() + "gif";
-    if (MayWrite(path, OutputFormat::kGif)) {
+    if (MayWriteOutput(path, OutputFormat::kGif)) {
       batch_->gif->SaveToFile(path);
-      saved_ = true;
-      written = true;
+      note(path);
     }
   }
   if (batch_->pdf.Active()) {
-    // Written under the name the last image gave it; an empty document is never written.
-    if (batch_->pdf.PageCount() > 0) {
+    // Written under the name the last image gave it, under the overwrite rule of every other
+    // output; an empty document is never written.
+    std::string path = batch_->pdf.FileName();
+    if (batch_->pdf.PageCount() > 0 && MayWriteOutput(path, OutputFormat::kPdf)) {
       batch_->pdf.EndDoc();
-      written = true;
+      note(path);
     } else {
       batch_->pdf.Abort();
     }

@@ -100,24 +100,39 @@ class Converter {
   // The output folder, completed with its separator, when it is used; nullptr otherwise.
   const std::string* UsedOutputDir();
   void ConvertFile(const std::string& file_name, int index, int icon_size);
-  void LoadSource(const std::string& file_name, TBitmap& working);
+  // Loads the source into working. Throws when it gives no picture; false when it was read
+  // only in part (the user has been told).
+  bool LoadSource(const std::string& file_name, TBitmap& working);
+  void ShowFileWarning(const std::string& file, const std::string& text);
+  // Ends the batch at a file that failed, naming it.
+  BatchResult StopAtFile(const std::string& file, const std::string& reason);
   void SharedSteps(ImageJob& job);
   std::string MakeOutputBase(const std::string& source);
   bool MayWrite(const std::string& path, OutputFormat format);
+  // MayWrite for a file of the batch: never over another source of the batch, a question
+  // naming both sources before replacing a file made from another one, and an output that
+  // would replace its own source as the disposal setting says (keep: skipped; trash: the
+  // source goes to the trash first; delete: replaced).
+  bool MayWriteOutput(const std::string& path, OutputFormat format);
+  // Counts a written file, and as made from the current source when of_batch_source.
+  void NoteWritten(const std::string& path, bool of_batch_source);
+  // Disposes of the sources whose files all still hold what was made from them.
+  void DisposeSources(bool completed);
   void WriteFormats(ImageJob& job);
   void WriteFormat(ImageJob& job, OutputFormat format, const std::string& path);
   void FinishBatchFiles(bool completed);
   bool LastIsBatchFile() const;
   // With keep-going set: reports the file and returns true (go on); otherwise false.
   bool SkipFailedFile(const std::string& file, const std::string& reason);
+  void MarkFailed(const std::string& file);
   const std::string& BatchFileBase() const {
     return batch_file_base_.empty() ? output_base_ : batch_file_base_;
   }
   // The PDF document of a PDF batch and the GIF object of an animation.
   void BeginBatchDocuments();
   void AbortBatchDocuments();
-  // Writes the batch files at the end of a batch; true when any was written.
-  bool WriteBatchFiles();
+  // Writes the batch files at the end of a batch; the last one written, or empty.
+  std::string WriteBatchFiles();
   int ParseIconSize() const;
   void ClipboardEnding(ImageJob& job);
 
@@ -131,6 +146,7 @@ class Converter {
 
   // Batch state.
   bool saved_ = false;
+  std::vector<std::string> written_;  // every file the batch wrote, in order
   std::string output_base_;
   std::string last_ext_;
   std::array<uint8_t, kHeaderBytes> header_{};

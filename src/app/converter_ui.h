@@ -22,6 +22,15 @@ class ConverterUi {
   virtual bool Confirm(const std::string& text) = 0;
   // The user-interface error handler: shows an error that ended a batch.
   virtual void ShowError(const std::string& text) = 0;
+  // An error or a warning about one file: the text, and the file on the next line.
+  virtual void ShowFileError(const std::string& file, const std::string& text) {
+    ShowError(text + "\n" + file);
+  }
+  virtual void ShowFileWarning(const std::string& file, const std::string& text) {
+    ShowInfo(text + "\n" + file);
+  }
+  // The batch is about to read file number index (from 0) of count.
+  virtual void FileStarting(const std::string& file, int index, int count) {}
   // Makes the program's top-level window topmost or not, without moving it.
   virtual void SetTopmost(bool topmost) = 0;
 

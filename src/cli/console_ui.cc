@@ -16,10 +16,6 @@ std::string TerminalText(std::string text) {
     if (c != '\r') out += c;
   return out;
 }
-
-bool EndsWith(const std::string& s, const std::string& suffix) {
-  return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
 }  // namespace
 
 ConsoleUi::ConsoleUi(Answer answer, std::FILE* out, std::FILE* err, std::FILE* in, bool quiet)
@@ -68,12 +64,22 @@ void ConsoleUi::ShowError(const std::string& text) {
   std::fflush(err_);
 }
 
-void ConsoleUi::SetDropCaption(const std::string& text) {
-  // The "…を処理中～" caption names each image as it is converted: show it as progress.
-  if (!quiet_ && EndsWith(text, "を処理中～")) {
-    std::fprintf(err_, "[%d/%d] %s\n", position_ + 1, maximum_, text.c_str());
-    std::fflush(err_);
-  }
+void ConsoleUi::ShowFileError(const std::string& file, const std::string& text) {
+  had_error_ = true;
+  std::fprintf(err_, "pamirune-cli: %s: %s\n", file.c_str(), TerminalText(text).c_str());
+  std::fflush(err_);
+}
+
+void ConsoleUi::ShowFileWarning(const std::string& file, const std::string& text) {
+  std::fprintf(err_, "pamirune-cli: %s: %s\n", file.c_str(), TerminalText(text).c_str());
+  std::fflush(err_);
+}
+
+void ConsoleUi::FileStarting(const std::string& file, int index, int count) {
+  // Each file is named before it is read, so what follows is plainly about it.
+  if (quiet_) return;
+  std::fprintf(err_, "[%d/%d] %s\n", index + 1, count, file.c_str());
+  std::fflush(err_);
 }
 
 void ConsoleUi::ShowFormatDialog(FormatDialogModel&) {}

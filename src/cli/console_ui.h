@@ -17,6 +17,9 @@ class ConsoleUi : public ConverterUi {
   void ShowInfo(const std::string& text) override;
   bool Confirm(const std::string& text) override;
   void ShowError(const std::string& text) override;
+  void ShowFileError(const std::string& file, const std::string& text) override;
+  void ShowFileWarning(const std::string& file, const std::string& text) override;
+  void FileStarting(const std::string& file, int index, int count) override;
   void SetTopmost(bool) override {}
   void SetStatusText(const std::string& text) override { status_ = text; }
   std::string StatusText() const override { return status_; }
@@ -24,7 +27,7 @@ class ConsoleUi : public ConverterUi {
   void SetProgressPosition(int position) override { position_ = position; }
   void SetProgressMax(int maximum) override { maximum_ = maximum; }
   void StepProgress() override { ++position_; }
-  void SetDropCaption(const std::string& text) override;
+  void SetDropCaption(const std::string&) override {}
   void Repaint() override {}
   void ShowFormatDialog(FormatDialogModel& model) override;
   void ShowOrderDialog(OrderDialogModel& model) override;

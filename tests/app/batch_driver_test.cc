@@ -74,7 +74,7 @@ TEST_F(BatchDriverTest, UnrecognisedContentIsAlwaysReported) {
   settings.no_dialogs = true;
   EXPECT_EQ(Run({"x.jpg"}), BatchResult::kStopped);
   ASSERT_EQ(ui.infos.size(), 1u);
-  EXPECT_EQ(ui.infos[0], msg::kUnsupportedContent);
+  EXPECT_EQ(ui.infos[0], std::string(msg::kUnsupportedContent) + "\n" + dir.File("x.jpg"));
 }
 
 TEST_F(BatchDriverTest, TiffOfEitherByteOrderAndEitherExtensionIsTakenWithoutRename) {
@@ -85,7 +85,7 @@ TEST_F(BatchDriverTest, TiffOfEitherByteOrderAndEitherExtensionIsTakenWithoutRen
   Run({"m.tif"});
   Run({"x.TIFF"});
   EXPECT_TRUE(ui.confirms.empty());
-  for (const auto& info : ui.infos) EXPECT_NE(info, msg::kUnsupportedContent);
+  for (const auto& info : ui.infos) EXPECT_EQ(info.find(msg::kUnsupportedContent), std::string::npos);
   EXPECT_TRUE(dir.Exists("x.TIFF"));
 }
 
@@ -95,7 +95,7 @@ TEST_F(BatchDriverTest, ShortFileIsNotJudgedByThePreviousHeader) {
   dir.Write("b.bmp", "B");
   settings.no_dialogs = true;
   EXPECT_EQ(Run({"a.bmp", "b.bmp"}), BatchResult::kStopped);
-  EXPECT_EQ(ui.infos.back(), msg::kUnsupportedContent);
+  EXPECT_EQ(ui.infos.back(), std::string(msg::kUnsupportedContent) + "\n" + dir.File("b.bmp"));
 }
 
 TEST_F(BatchDriverTest, FailedRenameStopsWithAMessage) {

@@ -372,7 +372,9 @@ TEST_F(PipelineTest, BatchStopsAtTheFirstUnacceptedExtension) {
   EXPECT_EQ(ui.confirms, std::vector<std::string>{msg::kConfirmBatch});
   EXPECT_TRUE(dir.Exists("ones.bmp"));
   EXPECT_FALSE(dir.Exists("threes.bmp"));
-  EXPECT_EQ(ui.infos, std::vector<std::string>{msg::kUnsupportedExtension});  // no completion
+  // No completion; the message names the file.
+  EXPECT_EQ(ui.infos, std::vector<std::string>{std::string(msg::kUnsupportedExtension) + "\n" +
+                                               dir.File("two.txt")});
   EXPECT_EQ(ui.status, msg::kUnsupportedExtension);
   EXPECT_FALSE(ui.progress_visible);
 }
@@ -386,7 +388,7 @@ TEST_F(PipelineTest, CompletionNamesTheLastTickedFormatWithItsSize) {
   EXPECT_EQ(ui.infos, std::vector<std::string>{Done("cats.bmp")});
   EXPECT_EQ(ui.status, Done("cats.bmp") + "12 KB");
 
-  // PNG declined, BMP written: the text still names the PNG, sized as the old file is.
+  // PNG declined, BMP written: the text names the BMP, the file that was written.
   dir.Write("cats.png", std::string(2500, 'x'));
   ui = FakeUi();
   ui.answers = {true, false};  // overwrite cats.bmp, keep cats.png
@@ -395,8 +397,8 @@ TEST_F(PipelineTest, CompletionNamesTheLastTickedFormatWithItsSize) {
   ASSERT_EQ(ui.confirms.size(), 2u);
   EXPECT_EQ(ui.confirms[1], "File : " + dir.File("cats.") + "pngがすでにあるよ♪上書きする？");
   EXPECT_EQ(dir.Read("cats.png"), std::string(2500, 'x'));
-  EXPECT_EQ(ui.infos, std::vector<std::string>{Done("cats.png")});
-  EXPECT_EQ(ui.status, Done("cats.png") + "2 KB");
+  EXPECT_EQ(ui.infos, std::vector<std::string>{Done("cats.bmp")});
+  EXPECT_EQ(ui.status, Done("cats.bmp") + "12 KB");
 }
 
 TEST_F(PipelineTest, EveryOverwriteDeclinedLeavesNoTrace) {
@@ -414,7 +416,7 @@ TEST_F(PipelineTest, EveryOverwriteDeclinedLeavesNoTrace) {
   EXPECT_EQ(dir.Read("bs.png"), "old");
 }
 
-TEST_F(PipelineTest, PdfBatchFollowsTheOrderDialogAndReplacesWithoutAPrompt) {
+TEST_F(PipelineTest, PdfBatchFollowsTheOrderDialogAndTheOverwriteRule) {
   dir.Write("a.bmp", BmpBytes(Solid(2, 1, kClWhite)));
   dir.Write("b.bmp", BmpBytes(Solid(3, 2, kClWhite)));
   dir.Write("c.bmp", BmpBytes(Solid(4, 3, kClWhite)));
@@ -426,7 +428,9 @@ TEST_F(PipelineTest, PdfBatchFollowsTheOrderDialogAndReplacesWithoutAPrompt) {
   ui.on_order = [](OrderDialogModel& m) { std::swap(m.rows.front(), m.rows.back()); };
   ASSERT_EQ(Run({"a.bmp", "b.bmp", "c.bmp"}), BatchResult::kCompleted);
   EXPECT_EQ(ui.order_captions, std::vector<std::string>{msg::kPdfOrderCaption});
-  EXPECT_TRUE(ui.confirms.empty());  // the batch file replaces as.pdf unasked
+  // The batch file replaces as.pdf only when the user says so, as every other output.
+  EXPECT_EQ(ui.confirms,
+            std::vector<std::string>{"File : " + dir.File("as.") + "pdfがすでにあるよ♪上書きする？"});
   EXPECT_FALSE(dir.Exists("cs.pdf"));
   EXPECT_EQ(ui.status.rfind(Done("as.pdf"), 0), 0u) << ui.status;
   std::string pdf = dir.Read("as.pdf");

@@ -79,7 +79,8 @@ class CliTest(unittest.TestCase):
         photo().save(self.path("three.bmp"))
         r = self.run_cli("--yes", "--formats", "png", "one.bmp", "two.txt", "three.bmp")
         self.assertEqual(r.returncode, 1)
-        self.assertIn("この形式は対応していません。", r.stdout)
+        self.assertIn("pamirune-cli: %s: この形式は対応していません。" % self.path("two.txt"),
+                      r.stderr)
         self.assertTrue(os.path.exists(self.path("one.png")))
         self.assertFalse(os.path.exists(self.path("three.png")))
 
