@@ -139,11 +139,10 @@ class CliTest(unittest.TestCase):
         for scale, size in [("2/3", (66, 40)), ("3/4", (75, 45)), ("1/3", (33, 20)),
                             ("2x", (200, 120))]:
             for smooth in ([], ["--smooth"]):
-                r = self.run_cli("--yes", "--overwrite", "--formats", "png", "--scale", scale,
-                                 *smooth, "s.png")
+                r = self.run_cli("--yes", "--overwrite", "--suffix-s", "--formats", "png",
+                                 "--scale", scale, *smooth, "s.png")
                 self.assertEqual(r.returncode, 0, r.stderr)
-                self.assertEqual(Image.open(self.path("s.png")).size, size)
-                photo(100, 60).save(self.path("s.png"))
+                self.assertEqual(Image.open(self.path("ss.png")).size, size)
 
     def test_pdf_batch_is_one_document_in_order(self):
         names = []
