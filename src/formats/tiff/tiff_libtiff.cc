@@ -149,6 +149,13 @@ void ReadWithLibTiff(const std::vector<uint8_t>& file, TBitmap& image, int& orie
     TIFFSetField(tif.get(), TIFFTAG_EXTRASAMPLES, extra_count, kinds.data());
   }
 
+  // A compression libtiff has no decoder for gives no picture at all, not a black one.
+  uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
+  if (!TIFFIsCODECConfigured(compression))
+    throw EInvalidGraphic(std::string(kTiffReadFailed) + " (compression " +
+                          std::to_string(compression) + ")");
+
   char message[1024] = "";
   if (!TIFFRGBAImageOK(tif.get(), message))
     throw EInvalidGraphic(std::string(kTiffReadFailed) + " (" + message + ")");
