@@ -382,7 +382,7 @@ bool Converter::MayWriteOutput(const std::string& path, OutputFormat format) {
       if (&other == own) continue;
       for (const auto& made : other.made) {
         if (made.path != path && !platform_.SameFile(made.path, path)) continue;
-        if (ui_.Confirm(std::string(msg::kFilePrefix) + path + msg::kMadeInThisBatch + "\n" +
+        if (ui_.ConfirmRisky(std::string(msg::kFilePrefix) + path + msg::kMadeInThisBatch + "\n" +
                         msg::kMadeFromLabel + other.path + "\n" + msg::kNowFromLabel +
                         own->path))
           return true;

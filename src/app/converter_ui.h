@@ -20,6 +20,8 @@ class ConverterUi {
   virtual void ShowInfo(const std::string& text) = 0;
   // OK/Cancel confirmation; true only for OK.
   virtual bool Confirm(const std::string& text) = 0;
+  // The same for a question whose OK may cost a file: Cancel is the default answer.
+  virtual bool ConfirmRisky(const std::string& text) { return Confirm(text); }
   // The user-interface error handler: shows an error that ended a batch.
   virtual void ShowError(const std::string& text) = 0;
   // An error or a warning about one file: the text, and the file on the next line.

@@ -25,9 +25,11 @@ bool ShowRealBox(QWidget* parent, MessageKind kind, const QString& text) {
       box.setStandardButtons(QMessageBox::Ok);
       break;
     case MessageKind::kConfirmation:
+    case MessageKind::kRiskyConfirmation:
       box.setIcon(QMessageBox::Question);
       box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-      box.setDefaultButton(QMessageBox::Ok);
+      box.setDefaultButton(kind == MessageKind::kConfirmation ? QMessageBox::Ok
+                                                              : QMessageBox::Cancel);
       box.setEscapeButton(QMessageBox::Cancel);
       break;
     case MessageKind::kError:

@@ -12,6 +12,7 @@ namespace pamirune {
 enum class MessageKind {
   kInformation,   // OK
   kConfirmation,  // OK / Cancel
+  kRiskyConfirmation,  // OK / Cancel with Cancel the default: OK may cost a file
   kError,         // OK, the error handler's box
 };
 

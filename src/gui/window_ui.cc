@@ -22,6 +22,10 @@ bool WindowUi::Confirm(const std::string& text) {
   return AskOkCancel(&window_, QString::fromStdString(text));
 }
 
+bool WindowUi::ConfirmRisky(const std::string& text) {
+  return ShowMessage(&window_, MessageKind::kRiskyConfirmation, QString::fromStdString(text));
+}
+
 void WindowUi::ShowError(const std::string& text) {
   ShowMessage(&window_, MessageKind::kError, QString::fromStdString(text));
 }

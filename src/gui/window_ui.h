@@ -14,6 +14,7 @@ class WindowUi : public ConverterUi {
 
   void ShowInfo(const std::string& text) override;
   bool Confirm(const std::string& text) override;
+  bool ConfirmRisky(const std::string& text) override;
   void ShowError(const std::string& text) override;
   void SetTopmost(bool topmost) override;
   void SetStatusText(const std::string& text) override;
