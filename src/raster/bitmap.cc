@@ -197,9 +197,7 @@ void SetPixelLimit(int64_t pixels) { pixel_limit = std::max<int64_t>(pixels, 1);
 
 int64_t CheckedImageBytes(int width, int height, int bits_per_pixel) {
   if (width < 0 || height < 0) throw EInvalidGraphic(kBadBitmap);
-  if (static_cast<int64_t>(width) * height > pixel_limit)
-    throw EImageTooLarge("画像が大きすぎます (" + std::to_string(width) + " x " +
-                         std::to_string(height) + ")");
+  if (static_cast<int64_t>(width) * height > pixel_limit) ThrowImageTooLarge(width, height);
   return RowBytes(width, bits_per_pixel) * height;
 }
 

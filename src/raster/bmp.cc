@@ -338,9 +338,7 @@ void TBitmap::SaveToStream(TStream& stream) const {
   const uint64_t image_bytes = bits_.size();
   const uint32_t offset = kFileHeaderSize + header_size + mask_bytes + table_bytes;
   const uint64_t file_size = offset + image_bytes;
-  if (file_size > std::numeric_limits<uint32_t>::max())
-    throw EImageTooLarge("画像が大きすぎます (" + std::to_string(width_) + " x " +
-                         std::to_string(height_) + ")");
+  if (file_size > std::numeric_limits<uint32_t>::max()) ThrowImageTooLarge(width_, height_);
 
   std::vector<uint8_t> head;
   head.reserve(offset);

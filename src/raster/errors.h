@@ -2,6 +2,7 @@
 // system's own classes (EInvalidGraphic, EMagError, EPngError, EJPEG, ...) derive from Exception.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -35,5 +36,11 @@ class EImageTooLarge : public Exception {
  public:
   using Exception::Exception;
 };
+
+// Refuses an image of width x height pixels as too large, with the size in the message.
+[[noreturn]] inline void ThrowImageTooLarge(int64_t width, int64_t height) {
+  throw EImageTooLarge("画像が大きすぎます (" + std::to_string(width) + " x " +
+                       std::to_string(height) + ")");
+}
 
 }  // namespace pamirune

@@ -15,11 +15,6 @@ namespace {
 
 constexpr int kMaxDimension = 65535;
 
-[[noreturn]] void TooLarge(int64_t width, int64_t height) {
-  throw EImageTooLarge("画像が大きすぎます (" + std::to_string(width) + " x " +
-                       std::to_string(height) + ")");
-}
-
 // The colours of row y of any Raster image, read row by row.
 void RowColours(const TBitmap& bitmap, int y, std::vector<TColor>& out) {
   const int width = bitmap.Width();
@@ -88,11 +83,11 @@ void TGIFSubImage::SetBounds(int left, int top, int width, int height) {
   CheckedImageBytes(width, height, 8);
   if (left < 0 || top < 0 || static_cast<int64_t>(left) + width > kMaxDimension ||
       static_cast<int64_t>(top) + height > kMaxDimension)
-    TooLarge(static_cast<int64_t>(left) + width, static_cast<int64_t>(top) + height);
+    ThrowImageTooLarge(static_cast<int64_t>(left) + width, static_cast<int64_t>(top) + height);
   if (width != width_ || height != height_) {
     const int64_t pixels = static_cast<int64_t>(width) * height;
     if (image_ && !image_->ReservePixels(static_cast<int64_t>(width_) * height_, pixels))
-      TooLarge(width, height);
+      ThrowImageTooLarge(width, height);
     data_.assign(static_cast<size_t>(pixels), 0);
     width_ = width;
     height_ = height;
@@ -364,7 +359,7 @@ void TGIFSubImage::ReadImage(TStream& stream) {
   const int64_t pixels = static_cast<int64_t>(width) * height;
   if (pixels > pamirune::PixelLimit() ||
       (image_ && !image_->ReservePixels(static_cast<int64_t>(width_) * height_, pixels)))
-    TooLarge(width, height);
+    ThrowImageTooLarge(width, height);
   left_ = left;
   top_ = top;
   width_ = width;
@@ -578,7 +573,7 @@ const TBitmap* TGIFImage::Bitmap() const {
   if (frame.Left() != 0 || frame.Top() != 0 || frame.Width() != width || frame.Height() != height) {
     // Frame 0 placed on the logical screen, the rest of which takes the transparent index
     // (or index 0); parts outside the screen are cut off.
-    if (static_cast<int64_t>(width) * height > pixel_limit_) TooLarge(width, height);
+    if (static_cast<int64_t>(width) * height > pixel_limit_) ThrowImageTooLarge(width, height);
     auto canvas = std::make_unique<TBitmap>(width, height, TPixelFormat::pf8bit);
     canvas->SetPalette(rendered->Palette());
     uint8_t fill = 0;

@@ -102,9 +102,7 @@ void TIcon::LoadFromStream(TStream& stream) {
       found = true;
     }
   }
-  if (!found && too_large)
-    throw EImageTooLarge("画像が大きすぎます (" + std::to_string(too_large->width) + " x " +
-                         std::to_string(too_large->height) + ")");
+  if (!found && too_large) ThrowImageTooLarge(too_large->width, too_large->height);
   if (!found) Invalid();
 
   TBitmap image;

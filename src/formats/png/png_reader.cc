@@ -311,8 +311,7 @@ void Decoder::OnHeader() {
   if (w == 0 || h == 0) throw EPngError(png_text::kErrSize);
   if (w > INT_MAX || h > INT_MAX ||
       static_cast<uint64_t>(w) * h > static_cast<uint64_t>(max_pixels_))
-    throw EImageTooLarge("画像が大きすぎます (" + std::to_string(w) + " x " + std::to_string(h) +
-                         ")");
+    ThrowImageTooLarge(w, h);
   width_ = static_cast<int>(w);
   height_ = static_cast<int>(h);
 }
