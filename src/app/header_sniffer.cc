@@ -87,22 +87,4 @@ bool AcceptedExtension(const std::string& ext) {
                      [&](const char* a) { return ext == a; });
 }
 
-std::string ExtractFileExt(const std::string& path) {
-  auto dot = path.find_last_of('.');
-  auto slash = path.find_last_of('/');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  return path.substr(dot);
-}
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
-std::string ChangeFileExt(const std::string& path, const std::string& extension) {
-  std::string ext = ExtractFileExt(path);
-  return path.substr(0, path.size() - ext.size()) + extension;
-}
-
 }  // namespace pamirune

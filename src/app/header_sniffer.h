@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "raster/file_path.h"
+
 namespace pamirune {
 
 enum class ImageKind { kNone, kBmp, kPng, kJpg, kMag, kIco, kGif, kTif };
@@ -26,11 +28,5 @@ std::string RenameTarget(ImageKind kind);
 std::string KindGuessText(ImageKind kind);
 // The extensions the batch accepts (lower case, dot included).
 bool AcceptedExtension(const std::string& lower_extension);
-
-// The last extension of a path, dot included ("" when the name has none).
-std::string ExtractFileExt(const std::string& path);
-std::string LowerAscii(std::string text);
-// The path with its last extension replaced (or appended when there is none).
-std::string ChangeFileExt(const std::string& path, const std::string& extension);
 
 }  // namespace pamirune

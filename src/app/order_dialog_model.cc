@@ -1,6 +1,7 @@
 #include "app/order_dialog_model.h"
 
 #include "app/messages.h"
+#include "raster/file_path.h"
 
 namespace pamirune {
 
@@ -19,8 +20,7 @@ OrderDialogLogic::OrderDialogLogic() : grid_(3, 2) {
 }
 
 std::string OrderDialogLogic::FileNamePart(const std::string& path) {
-  auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  return ExtractFileName(path);
 }
 
 void OrderDialogLogic::Activate(OrderDialogModel& model) {

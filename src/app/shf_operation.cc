@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "raster/file_path.h"
+
 namespace pamirune {
 
 uint32_t FlagValue(TfFlag flag) {
@@ -66,20 +68,6 @@ void ConfigureForTrash(TShfOperation& operation) {
   operation.Options = {TfFlag::ALLOWUNDO, TfFlag::NOCONFIRMATION, TfFlag::SILENT};
 }
 
-namespace {
-
-std::string FileNameOf(const std::string& path) {
-  auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string FolderOf(const std::string& path) {
-  auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-}  // namespace
-
 int TShfOperation::Execute() {
   if (from_.empty()) throw EShfOperation(kShfNoFiles);
   const uint32_t flags = FlagWord(Options);
@@ -107,11 +95,11 @@ int TShfOperation::Execute() {
       } else if (OperationF == TOperationF::foRENAME) {
         to = ToFolder.empty() || ToFolder.find('/') != std::string::npos
                  ? ToFolder
-                 : FolderOf(from) + ToFolder;
+                 : ExtractFilePath(from) + ToFolder;
       } else {
         std::string folder = ToFolder;
         if (!folder.empty() && folder.back() != '/') folder += '/';
-        to = folder + FileNameOf(from);
+        to = folder + ExtractFileName(from);
       }
     }
     if (!platform_.FileExists(from)) {
@@ -124,7 +112,7 @@ int TShfOperation::Execute() {
 }
 
 std::string TShfOperation::UniqueTarget(const std::string& path) {
-  const std::string folder = FolderOf(path), name = FileNameOf(path);
+  const std::string folder = ExtractFilePath(path), name = ExtractFileName(path);
   auto dot = name.find_last_of('.');
   const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
   const std::string ext = dot == std::string::npos || dot == 0 ? "" : name.substr(dot);

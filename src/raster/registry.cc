@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "raster/errors.h"
+#include "raster/file_path.h"
 
 namespace pamirune {
 
@@ -62,11 +63,8 @@ void TPicture::Hold(std::unique_ptr<TGraphic> graphic) {
 
 void TPicture::LoadFromFile(const std::string& file_name) {
   // The extension is the text after the last dot of the file's own name.
-  std::string ext;
-  auto dot = file_name.find_last_of('.');
-  auto slash = file_name.find_last_of('/');
-  if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
-    ext = file_name.substr(dot + 1);
+  std::string ext = ExtractFileExt(file_name);
+  if (!ext.empty()) ext.erase(0, 1);
   const TFileFormat* format = TFileFormatsList::Instance().Find(ext);
   if (!format) throw EInvalidGraphic("拡張子 ." + ext + " の画像形式は処理できません");
   if (!format->create) throw EInvalidGraphic(format->description + " は読み込めません");

@@ -2,12 +2,12 @@
 #include "formats/tiff/tiff.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstring>
 
 #include "formats/tiff/tiff_libtiff.h"
 #include "formats/tiff/tiff_lzw.h"
+#include "raster/file_path.h"
 #include "raster/registry.h"
 
 namespace pamirune {
@@ -22,12 +22,8 @@ TTiffWarningEvent& ThreadHandler() {
 }
 
 std::string LowerExtension(const std::string& file_name) {
-  auto dot = file_name.find_last_of('.');
-  auto slash = file_name.find_last_of('/');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string ext = file_name.substr(dot + 1);
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext;
+  std::string ext = LowerAscii(ExtractFileExt(file_name));
+  return ext.empty() ? ext : ext.substr(1);
 }
 
 // A 16-bit colour-map value as an 8-bit intensity: its high byte (0 -> 0, 65535 -> 255; both
