@@ -1,5 +1,5 @@
-// PngImage: defaults, registration, assignment rules, transparency, metadata that survives a
-// load and save, files and progress.
+// PngImage: the file of untouched options, registration, assignment rules, transparency, metadata
+// that survives a load and save, files and progress.
 #include "formats/png/png_image.h"
 
 #include <gtest/gtest.h>
@@ -14,25 +14,30 @@ namespace {
 
 using png_test::Bytes;
 
-TEST(PngImage, Defaults) {
+// What a PngImage with no options set writes: the gamma it states, IDAT chunks of at most
+// 32768 bytes, a time stamp, and pixels that come back unchanged.
+TEST(PngImage, UntouchedOptionsWriteAPlainFaithfulFile) {
   PngImage png;
-  const PngOptions& o = png.Options();
-  EXPECT_EQ(o.idat_size, 32768);
-  EXPECT_EQ(o.compression_level, -1);
-  EXPECT_EQ(o.filter_mode, 1);
-  EXPECT_EQ(o.interlace, 0);
-  EXPECT_FALSE(o.greyscale);
-  EXPECT_FALSE(o.alpha_present);
-  EXPECT_TRUE(o.comment.empty());
-  EXPECT_EQ(o.background_color, kPngNoColor);
-  EXPECT_EQ(o.transparent_color, kPngNoColor);
-  EXPECT_DOUBLE_EQ(o.gamma, 0.45455);
-  EXPECT_EQ(o.physical_size, PngPhysicalSize{});
-  EXPECT_EQ(o.significant_bits, 0u);
-  EXPECT_TRUE(o.use_current_time);
-  EXPECT_GE(o.stored_time.year, 2024);  // the time of creation
-  EXPECT_TRUE(png.Empty());
-  EXPECT_STREQ(png.ClassName(), "PngImage");
+  png.Assign(png_test::MakeRgb(160, 120));
+  TMemoryStream out;
+  png.SaveToStream(out);
+  const std::vector<png_test::Chunk> chunks = png_test::ParseChunks(out.Bytes());
+  const png_test::Chunk* gamma = png_test::FindChunk(chunks, "gAMA");
+  ASSERT_NE(gamma, nullptr);
+  EXPECT_EQ(gamma->data, (Bytes{0, 0, 0xB1, 0x8F}));  // 45455
+  EXPECT_NE(png_test::FindChunk(chunks, "tIME"), nullptr);
+  int idat = 0;
+  for (const png_test::Chunk& c : chunks) {
+    if (c.type != "IDAT") continue;
+    EXPECT_LE(c.data.size(), 32768u);
+    ++idat;
+  }
+  EXPECT_GT(idat, 1);
+  PngImage back;
+  png_test::Decode(out.Bytes(), back);
+  for (int y = 0; y < 120; y += 7)
+    for (int x = 0; x < 160; x += 5)
+      ASSERT_EQ(back.Bitmap().Pixel(x, y), png.Bitmap().Pixel(x, y)) << x << "," << y;
 }
 
 TEST(PngImage, RegisteredForPng) {
