@@ -24,7 +24,7 @@ inline constexpr char kColumnFileDate[] = "ﾌｧｲﾙ日付";
 inline constexpr char kByteSuffix[] = " Byte";
 inline constexpr char kKbSuffix[] = " KB";
 inline constexpr char kNoFormat[] = "形式が指定されてないよぉ～(;_;)";
-// Our own texts (the old program had none for these situations).
+// Refusals the batch adds for renames that fail and sizes no image can have.
 inline constexpr char kRenameFailed[] = "名前を変更できませんでした。変換を中止します。";
 inline constexpr char kScaledEmpty[] = "縮小すると画像が空になります。";
 inline constexpr char kBadIconSize[] = "Icoｻｲｽﾞが正しくありません。";

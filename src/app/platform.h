@@ -64,9 +64,6 @@ class Platform {
   // The clipboard's bitmap, or nullptr when it holds none.
   virtual std::unique_ptr<TBitmap> ClipboardBitmap() = 0;
 
-  // Local time of a file time, for display and for stamping.
-  virtual std::time_t Now() { return std::time(nullptr); }
-
   // Copies a file, replacing the target as one step (the old target stays whole on failure);
   // false on failure. Used by the shell file operation's copy and cross-device move.
   virtual bool CopyFile(const std::string& from, const std::string& to) { return false; }
