@@ -125,41 +125,18 @@ void DecodeMag(const uint8_t* data, size_t size, MagFile& file, TBitmap& raster)
   raster = std::move(out);
 }
 
-std::vector<uint8_t> EncodeMag(const TBitmap& raster, const EncodeOptions& options, MagFile& file) {
-  const TPixelFormat format = raster.PixelFormat();
-  const bool colors256 = format == TPixelFormat::pf8bit;
-  const int a = Alignment(colors256);
-  const int w = raster.Width(), h = raster.Height();
-  if ((format != TPixelFormat::pf4bit && !colors256) || w <= 0 || h <= 0 || w % a != 0)
-    throw EInvalidGraphic("画像ﾌｫｰﾏｯﾄが不正です");
-  // A start X off the alignment would change the decoded width; it is written rounded down,
-  // as reading would take it.
-  const uint32_t start_x = options.start_x - options.start_x % a;
-  const uint32_t start_y = options.start_y;
-  // The end coordinates must fit their 16-bit fields.
-  if (w + start_x - 1 > 0xFFFF || h + start_y - 1 > 0xFFFF)
-    throw EInvalidMagOperation("range over");
+namespace {
 
-  file = MagFile{};
-  file.header_block = FreshHeaderBlock();
-  std::memcpy(file.header_block.data() + kUserNameOffset, options.user_name.data(),
-              std::min(options.user_name.size(), kUserNameBytes));
-  file.user_name.assign(reinterpret_cast<const char*>(file.header_block.data()) + kUserNameOffset,
-                        kUserNameBytes);
-  file.colors256 = colors256;
-  file.line200 = options.line200;
-  file.start_x = static_cast<uint16_t>(start_x);
-  file.start_y = static_cast<uint16_t>(start_y);
-  file.width = w;
-  file.height = h;
+// The flag A bits, the flag B bytes (padded to an even count) and the pixel words of an image
+// whose rows are f flag bytes wide.
+struct MagStreams {
+  std::vector<uint8_t> flag_a;
+  std::vector<uint8_t> flag_b;
+  std::vector<uint8_t> pixel_data;
+};
 
-  const int f = w / a;
-  const uint64_t flag_bits = uint64_t{static_cast<uint32_t>(f)} * static_cast<uint32_t>(h);
-  const size_t flag_a_size = static_cast<size_t>((flag_bits + 15) / 16 * 2);  // whole, even
-  const size_t palette_bytes = PaletteBytes(colors256);
-  const size_t flag_a_offset = kMagHeaderBytes + palette_bytes;
-  const size_t flag_b_offset = flag_a_offset + flag_a_size;
-
+MagStreams EncodeStreams(const TBitmap& raster, int f, size_t flag_a_size) {
+  const int h = raster.Height();
   std::vector<const uint8_t*> rows(static_cast<size_t>(h));
   for (int y = 0; y < h; ++y) rows[static_cast<size_t>(y)] = raster.ScanLine(y);
   auto word_at = [&rows](int y, int x) {
@@ -173,9 +150,11 @@ std::vector<uint8_t> EncodeMag(const TBitmap& raster, const EncodeOptions& optio
   };
 
   std::vector<uint8_t> flag_line(static_cast<size_t>(f), 0);
-  std::vector<uint8_t> flag_a(flag_a_size, 0);
-  std::vector<uint8_t> flag_b;
-  std::vector<uint8_t> pixel_data;
+  MagStreams out;
+  std::vector<uint8_t>& flag_a = out.flag_a;
+  std::vector<uint8_t>& flag_b = out.flag_b;
+  std::vector<uint8_t>& pixel_data = out.pixel_data;
+  flag_a.assign(flag_a_size, 0);
   size_t bit = 0;
   for (int y = 0; y < h; ++y) {
     for (int i = 0; i < f; ++i) {
@@ -214,6 +193,76 @@ std::vector<uint8_t> EncodeMag(const TBitmap& raster, const EncodeOptions& optio
     }
   }
   if (flag_b.size() % 2 != 0) flag_b.push_back(0);
+  return out;
+}
+
+// The file's bytes: header block, comment and its end mark, MAG header, palette, the streams.
+std::vector<uint8_t> AssembleMag(const MagFile& file, const std::vector<TRGBQuad>& palette,
+                                 size_t palette_bytes, const MagStreams& streams) {
+  const std::vector<uint8_t>& flag_a = streams.flag_a;
+  const std::vector<uint8_t>& flag_b = streams.flag_b;
+  const std::vector<uint8_t>& pixel_data = streams.pixel_data;
+  std::vector<uint8_t> out;
+  out.reserve(kBlockBytes + file.comment.size() + 1 + kMagHeaderBytes + palette_bytes +
+              flag_a.size() + flag_b.size() + pixel_data.size());
+  out.insert(out.end(), file.header_block.begin(), file.header_block.end());
+  out.insert(out.end(), file.comment.begin(), file.comment.end());
+  out.push_back(kCommentEnd);
+  out.insert(out.end(), file.mag_header.begin(), file.mag_header.end());
+  for (size_t n = 0; n < palette_bytes / 3; ++n) {
+    // Entries the raster does not have are written black.
+    TRGBQuad entry = n < palette.size() ? palette[n] : TRGBQuad{};
+    out.push_back(entry.green);
+    out.push_back(entry.red);
+    out.push_back(entry.blue);
+  }
+  out.insert(out.end(), flag_a.begin(), flag_a.end());
+  out.insert(out.end(), flag_b.begin(), flag_b.end());
+  out.insert(out.end(), pixel_data.begin(), pixel_data.end());
+  return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodeMag(const TBitmap& raster, const EncodeOptions& options, MagFile& file) {
+  const TPixelFormat format = raster.PixelFormat();
+  const bool colors256 = format == TPixelFormat::pf8bit;
+  const int a = Alignment(colors256);
+  const int w = raster.Width(), h = raster.Height();
+  if ((format != TPixelFormat::pf4bit && !colors256) || w <= 0 || h <= 0 || w % a != 0)
+    throw EInvalidGraphic("画像ﾌｫｰﾏｯﾄが不正です");
+  // A start X off the alignment would change the decoded width; it is written rounded down,
+  // as reading would take it.
+  const uint32_t start_x = options.start_x - options.start_x % a;
+  const uint32_t start_y = options.start_y;
+  // The end coordinates must fit their 16-bit fields.
+  if (w + start_x - 1 > 0xFFFF || h + start_y - 1 > 0xFFFF)
+    throw EInvalidMagOperation("range over");
+
+  file = MagFile{};
+  file.header_block = FreshHeaderBlock();
+  std::memcpy(file.header_block.data() + kUserNameOffset, options.user_name.data(),
+              std::min(options.user_name.size(), kUserNameBytes));
+  file.user_name.assign(reinterpret_cast<const char*>(file.header_block.data()) + kUserNameOffset,
+                        kUserNameBytes);
+  file.colors256 = colors256;
+  file.line200 = options.line200;
+  file.start_x = static_cast<uint16_t>(start_x);
+  file.start_y = static_cast<uint16_t>(start_y);
+  file.width = w;
+  file.height = h;
+
+  const int f = w / a;
+  const uint64_t flag_bits = uint64_t{static_cast<uint32_t>(f)} * static_cast<uint32_t>(h);
+  const size_t flag_a_size = static_cast<size_t>((flag_bits + 15) / 16 * 2);  // whole, even
+  const size_t palette_bytes = PaletteBytes(colors256);
+  const size_t flag_a_offset = kMagHeaderBytes + palette_bytes;
+  const size_t flag_b_offset = flag_a_offset + flag_a_size;
+
+  MagStreams streams = EncodeStreams(raster, f, flag_a_size);
+  const std::vector<uint8_t>& flag_a = streams.flag_a;
+  const std::vector<uint8_t>& flag_b = streams.flag_b;
+  const std::vector<uint8_t>& pixel_data = streams.pixel_data;
 
   // The comment cannot hold the end mark; its length is made odd so the MAG header starts at
   // an even offset.
@@ -233,25 +282,7 @@ std::vector<uint8_t> EncodeMag(const TBitmap& raster, const EncodeOptions& optio
   PutLe32(header + kPixelOffset, static_cast<uint32_t>(flag_b_offset + flag_b.size()));
   PutLe32(header + kPixelSize, static_cast<uint32_t>(pixel_data.size()));
 
-  std::vector<uint8_t> out;
-  out.reserve(kBlockBytes + file.comment.size() + 1 + flag_b_offset + flag_b.size() +
-              pixel_data.size());
-  out.insert(out.end(), file.header_block.begin(), file.header_block.end());
-  out.insert(out.end(), file.comment.begin(), file.comment.end());
-  out.push_back(kCommentEnd);
-  out.insert(out.end(), file.mag_header.begin(), file.mag_header.end());
-  const std::vector<TRGBQuad>& palette = raster.Palette();
-  for (size_t n = 0; n < palette_bytes / 3; ++n) {
-    // Entries the raster does not have are written black.
-    TRGBQuad entry = n < palette.size() ? palette[n] : TRGBQuad{};
-    out.push_back(entry.green);
-    out.push_back(entry.red);
-    out.push_back(entry.blue);
-  }
-  out.insert(out.end(), flag_a.begin(), flag_a.end());
-  out.insert(out.end(), flag_b.begin(), flag_b.end());
-  out.insert(out.end(), pixel_data.begin(), pixel_data.end());
-  return out;
+  return AssembleMag(file, raster.Palette(), palette_bytes, streams);
 }
 
 }  // namespace pamirune::mag

@@ -53,15 +53,23 @@ int TypeSize(uint16_t type) {
 
 }  // namespace
 
-bool TIFD::Read(const std::vector<uint8_t>& file) {
+namespace {
+
+using Entry = TIFD::Entry;
+
+bool Inside(const std::vector<uint8_t>& file, uint64_t at, uint64_t length) {
   const uint64_t size = file.size();
-  auto inside = [&](uint64_t at, uint64_t length) { return at <= size && length <= size - at; };
-  error = true;
-  if (!inside(4, 4)) return false;
+  return at <= size && length <= size - at;
+}
+
+// The entries of the directory whose offset is at byte 4, and the offset of the next one.
+bool ReadEntries(const std::vector<uint8_t>& file, std::vector<Entry>& entries,
+                 uint32_t& next_ifd) {
+  if (!Inside(file, 4, 4)) return false;
   uint64_t ifd = GetLe32(file, 4);
-  if (!inside(ifd, 2)) return false;
+  if (!Inside(file, ifd, 2)) return false;
   uint32_t count = GetLe16(file, ifd);
-  if (!inside(ifd + 2, uint64_t{count} * 12 + 4)) return false;
+  if (!Inside(file, ifd + 2, uint64_t{count} * 12 + 4)) return false;
   entries.clear();
   for (uint32_t i = 0; i < count; ++i) {
     uint64_t at = ifd + 2 + uint64_t{i} * 12;
@@ -69,98 +77,126 @@ bool TIFD::Read(const std::vector<uint8_t>& file) {
         {GetLe16(file, at), GetLe16(file, at + 2), GetLe32(file, at + 4), GetLe32(file, at + 8)});
   }
   next_ifd = GetLe32(file, ifd + 2 + uint64_t{count} * 12);
+  return true;
+}
 
-  // The values of an entry as numbers: inline when they fit in 4 bytes, else at the offset.
-  // BYTE, SHORT and LONG arrays are all understood (strip arrays come in either width).
-  auto values = [&](const Entry& e, std::vector<uint32_t>& out) {
-    int unit = TypeSize(e.type);
-    uint64_t total = uint64_t{e.count} * unit;
-    uint64_t at = total <= 4 ? 0 : e.value;
-    if (total > 4 && !inside(at, total)) return false;
-    std::vector<uint8_t> inline_bytes;
-    if (total <= 4) {
-      for (int k = 0; k < 4; ++k) inline_bytes.push_back(static_cast<uint8_t>(e.value >> (8 * k)));
+// The values of an entry as numbers: inline when they fit in 4 bytes, else at the offset.
+// BYTE, SHORT and LONG arrays are all understood (strip arrays come in either width).
+bool EntryValues(const std::vector<uint8_t>& file, const Entry& e, std::vector<uint32_t>& out) {
+  int unit = TypeSize(e.type);
+  uint64_t total = uint64_t{e.count} * unit;
+  uint64_t at = total <= 4 ? 0 : e.value;
+  if (total > 4 && !Inside(file, at, total)) return false;
+  std::vector<uint8_t> inline_bytes;
+  if (total <= 4) {
+    for (int k = 0; k < 4; ++k) inline_bytes.push_back(static_cast<uint8_t>(e.value >> (8 * k)));
+  }
+  const std::vector<uint8_t>& src = total <= 4 ? inline_bytes : file;
+  out.resize(e.count);
+  for (uint32_t k = 0; k < e.count; ++k) {
+    uint64_t p = at + uint64_t{k} * unit;
+    switch (e.type) {
+      case kTypeByte:
+        out[k] = src[p];
+        break;
+      case kTypeShort:
+        out[k] = GetLe16(src, p);
+        break;
+      default:
+        out[k] = unit >= 4 ? GetLe32(src, p) : src[p];
+        break;
     }
-    const std::vector<uint8_t>& src = total <= 4 ? inline_bytes : file;
-    out.resize(e.count);
-    for (uint32_t k = 0; k < e.count; ++k) {
-      uint64_t p = at + uint64_t{k} * unit;
-      switch (e.type) {
-        case kTypeByte:
-          out[k] = src[p];
-          break;
-        case kTypeShort:
-          out[k] = GetLe16(src, p);
-          break;
-        default:
-          out[k] = unit >= 4 ? GetLe32(src, p) : src[p];
-          break;
-      }
-    }
-    return true;
-  };
-  auto first = [&](const Entry& e, uint32_t& out) {
-    if (e.count == 0) return true;
-    Entry one = e;
-    one.count = 1;
-    if (uint64_t{e.count} * TypeSize(e.type) > 4) {
-      // Several values stored elsewhere: the first one is at the offset.
-      if (!inside(e.value, TypeSize(e.type))) return false;
-      if (e.type == kTypeByte) {
-        one.value = file[e.value];
-      } else {
-        one.value = e.type == kTypeShort ? GetLe16(file, e.value) : GetLe32(file, e.value);
-        one.type = e.type == kTypeShort ? kTypeShort : kTypeLong;
-      }
-    }
-    std::vector<uint32_t> v;
-    if (!values(one, v)) return false;
-    out = v[0];
-    return true;
-  };
+  }
+  return true;
+}
 
-  bool have_rows_per_strip = false;
-  bool have_byte_counts = false;
-  for (const Entry& e : entries) {
+// The first value of an entry; out is left alone when the entry has none.
+bool FirstValue(const std::vector<uint8_t>& file, const Entry& e, uint32_t& out) {
+  if (e.count == 0) return true;
+  Entry one = e;
+  one.count = 1;
+  if (uint64_t{e.count} * TypeSize(e.type) > 4) {
+    // Several values stored elsewhere: the first one is at the offset.
+    if (!Inside(file, e.value, TypeSize(e.type))) return false;
+    if (e.type == kTypeByte) {
+      one.value = file[e.value];
+    } else {
+      one.value = e.type == kTypeShort ? GetLe16(file, e.value) : GetLe32(file, e.value);
+      one.type = e.type == kTypeShort ? kTypeShort : kTypeLong;
+    }
+  }
+  std::vector<uint32_t> v;
+  if (!EntryValues(file, one, v)) return false;
+  out = v[0];
+  return true;
+}
+
+// Takes the fields this reader uses from the entries.
+bool ApplyEntries(const std::vector<uint8_t>& file, TIFD& d, bool& have_rows_per_strip,
+                  bool& have_byte_counts) {
+  auto first = [&](const Entry& e, uint32_t& out) { return FirstValue(file, e, out); };
+  for (const Entry& e : d.entries) {
     bool ok = true;
     switch (e.tag) {
-      case kImageWidth: ok = first(e, image_width); break;
-      case kImageLength: ok = first(e, image_height); break;
-      case kBitsPerSample: ok = first(e, bits_per_sample); break;
-      case kCompression: ok = first(e, compression); break;
-      case kPhotometric: ok = first(e, photometric); break;
-      case kFillOrder: ok = first(e, fill_order); break;
-      case kOrientation: ok = first(e, orientation); break;
-      case kSamplesPerPixel: ok = first(e, samples_per_pixel); break;
-      case kPlanarConfiguration: ok = first(e, planar_configuration); break;
-      case kPredictor: ok = first(e, predictor_value); break;
-      case kSampleFormat: ok = first(e, sample_format); break;
+      case kImageWidth:
+        ok = first(e, d.image_width);
+        break;
+      case kImageLength:
+        ok = first(e, d.image_height);
+        break;
+      case kBitsPerSample:
+        ok = first(e, d.bits_per_sample);
+        break;
+      case kCompression:
+        ok = first(e, d.compression);
+        break;
+      case kPhotometric:
+        ok = first(e, d.photometric);
+        break;
+      case kFillOrder:
+        ok = first(e, d.fill_order);
+        break;
+      case kOrientation:
+        ok = first(e, d.orientation);
+        break;
+      case kSamplesPerPixel:
+        ok = first(e, d.samples_per_pixel);
+        break;
+      case kPlanarConfiguration:
+        ok = first(e, d.planar_configuration);
+        break;
+      case kPredictor:
+        ok = first(e, d.predictor_value);
+        break;
+      case kSampleFormat:
+        ok = first(e, d.sample_format);
+        break;
       case kTileWidth:
       case kTileOffsets:
-        tiled = true;
+        d.tiled = true;
         break;
       case kRowsPerStrip:
-        ok = first(e, rows_per_strip);
+        ok = first(e, d.rows_per_strip);
         have_rows_per_strip = true;
         break;
       case kStripOffsets:
-        strip_count = e.count;
-        strip_offset_value = e.value;
-        ok = values(e, strip_offsets);
+        d.strip_count = e.count;
+        d.strip_offset_value = e.value;
+        ok = EntryValues(file, e, d.strip_offsets);
         break;
       case kStripByteCounts:
-        strip_byte_count_value = e.value;
-        ok = values(e, strip_byte_counts);
+        d.strip_byte_count_value = e.value;
+        ok = EntryValues(file, e, d.strip_byte_counts);
         have_byte_counts = true;
         break;
       case kColorMap: {
         std::vector<uint32_t> v;
-        color_map_offset = e.value;
-        ok = values(e, v);
+        d.color_map_offset = e.value;
+        ok = EntryValues(file, e, v);
         if (ok) {
-          color_map.assign(v.begin(), v.end());
-          color_map_count = e.count;
-          color_map_loaded = true;
+          d.color_map.assign(v.begin(), v.end());
+          d.color_map_count = e.count;
+          d.color_map_loaded = true;
         }
         break;
       }
@@ -169,23 +205,42 @@ bool TIFD::Read(const std::vector<uint8_t>& file) {
     }
     if (!ok) return false;
   }
-  predictor = predictor_value == 2;
-  bits_per_pixel = samples_per_pixel * bits_per_sample;
+  return true;
+}
+
+// The strip and row layout that follows from the fields; false when a strip lies outside file.
+bool FinishLayout(const std::vector<uint8_t>& file, TIFD& d, bool have_rows_per_strip,
+                  bool have_byte_counts) {
+  const uint64_t size = file.size();
+  d.predictor = d.predictor_value == 2;
+  d.bits_per_pixel = d.samples_per_pixel * d.bits_per_sample;
   // No RowsPerStrip means the whole image is one strip.
-  if (!have_rows_per_strip || rows_per_strip == 0 || rows_per_strip > image_height)
-    rows_per_strip = image_height;
+  if (!have_rows_per_strip || d.rows_per_strip == 0 || d.rows_per_strip > d.image_height)
+    d.rows_per_strip = d.image_height;
   // No byte counts: each strip reaches the end of the file.
   if (!have_byte_counts) {
-    strip_byte_counts.clear();
-    for (uint32_t off : strip_offsets)
-      strip_byte_counts.push_back(off <= size ? static_cast<uint32_t>(size - off) : 0);
+    d.strip_byte_counts.clear();
+    for (uint32_t off : d.strip_offsets)
+      d.strip_byte_counts.push_back(off <= size ? static_cast<uint32_t>(size - off) : 0);
   }
-  if (strip_byte_counts.size() < strip_offsets.size()) return false;
-  for (size_t i = 0; i < strip_offsets.size(); ++i)
-    if (!inside(strip_offsets[i], strip_byte_counts[i])) return false;
-  uint64_t row = (uint64_t{image_width} * bits_per_pixel + 7) / 8;
-  row_bytes = static_cast<uint32_t>(std::min<uint64_t>(row, UINT32_MAX));
-  left_bits = static_cast<uint32_t>(row * 8 - uint64_t{image_width} * bits_per_pixel);
+  if (d.strip_byte_counts.size() < d.strip_offsets.size()) return false;
+  for (size_t i = 0; i < d.strip_offsets.size(); ++i)
+    if (!Inside(file, d.strip_offsets[i], d.strip_byte_counts[i])) return false;
+  uint64_t row = (uint64_t{d.image_width} * d.bits_per_pixel + 7) / 8;
+  d.row_bytes = static_cast<uint32_t>(std::min<uint64_t>(row, UINT32_MAX));
+  d.left_bits = static_cast<uint32_t>(row * 8 - uint64_t{d.image_width} * d.bits_per_pixel);
+  return true;
+}
+
+}  // namespace
+
+bool TIFD::Read(const std::vector<uint8_t>& file) {
+  error = true;
+  if (!ReadEntries(file, entries, next_ifd)) return false;
+  bool have_rows_per_strip = false;
+  bool have_byte_counts = false;
+  if (!ApplyEntries(file, *this, have_rows_per_strip, have_byte_counts)) return false;
+  if (!FinishLayout(file, *this, have_rows_per_strip, have_byte_counts)) return false;
   error = false;
   return true;
 }
