@@ -13,6 +13,7 @@
 
 #include "raster/dib_convert.h"
 #include "raster/dib_image.h"
+#include "support/temp_dir.h"
 
 namespace pamirune {
 namespace {
@@ -101,18 +102,7 @@ uint32_t ColourAt(const DibData& d, int x, int y) {
   return q.red << 16 | q.green << 8 | q.blue;
 }
 
-class TempDir {
- public:
-  TempDir() {
-    path_ = fs::temp_directory_path() / ("dib_bmp_test_" + std::to_string(::getpid()));
-    fs::create_directories(path_);
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
+using TempDir = ::pamirune::testing::TempDir;
 
 // Runs a Python snippet with Pillow; sys.argv[1] is the path. Returns its standard output.
 bool RunPillow(const std::string& script, const std::string& path, std::string& out) {

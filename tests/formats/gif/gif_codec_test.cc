@@ -558,28 +558,5 @@ TEST(GifImageTest, GraphicsThatCannotBeDrawnAreRefused) {
   EXPECT_EQ(gif.Images()[0].Data(), (std::vector<uint8_t>{0, 1, 1, 0}));
 }
 
-TEST(GifImageTest, IsRegisteredForTheGifExtension) {
-  RegisterGifGraphic();
-  const TFileFormat* format = TFileFormatsList::Instance().Find("GIF");
-  ASSERT_NE(format, nullptr);
-  EXPECT_EQ(format->description, "GIF Image");
-  EXPECT_EQ(format->kind, "TGIFImage");
-
-  const auto dir =
-      std::filesystem::temp_directory_path() / ("gif_registry_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  const std::string path = (dir / "pic.gif").string();
-  TGIFImage gif;
-  gif.Add(Indexed(3, 2, {kClBlack, kClWhite}, {0, 1, 0, 1, 0, 1}));
-  gif.SaveToFile(path);
-  TPicture picture;
-  picture.LoadFromFile(path);
-  ASSERT_NE(dynamic_cast<TGIFImage*>(picture.Graphic()), nullptr);
-  TBitmap frame0;
-  frame0.Assign(*picture.Graphic());
-  EXPECT_EQ(frame0.Pixel(1, 0), kClWhite);
-  std::filesystem::remove_all(dir);
-}
-
 }  // namespace
 }  // namespace pamirune

@@ -19,6 +19,7 @@
 #include "raster/bitmap.h"
 #include "raster/byte_order.h"
 #include "raster/stream.h"
+#include "support/temp_dir.h"
 
 namespace pamirune::tiff_test {
 
@@ -51,21 +52,7 @@ inline int RunTool(const std::string& command, std::string* output = nullptr) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "pamirune_tiffico_XXXXXX").string();
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    path_ = mkdtemp(buf.data());
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using TempDir = ::pamirune::testing::TempDir;
 
 inline Bytes ReadFile(const std::string& path) { return ReadWholeFile(path); }
 inline void WriteFile(const std::string& path, const Bytes& bytes) {
