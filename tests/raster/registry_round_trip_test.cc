@@ -1,9 +1,13 @@
-// Every registered kind that can be created: a small image written under the kind's extension
-// reads back through the registry at its size with its colours (JPEG within its loss), and a
-// write into a folder that does not exist is an error, not a crash.
+// Every registered kind once, however often the kinds register; each one that can be created
+// and written: a small image written under the kind's extension reads back through the registry
+// at its size with its colours (JPEG within its loss), and a write into a folder that does not
+// exist is an error, not a crash.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <set>
+#include <string>
+#include <tuple>
 
 #include "formats/register_all.h"
 #include "raster/bitmap.h"
@@ -27,6 +31,12 @@ int Channel(TColor c, int shift) { return static_cast<int>((c >> shift) & 0xFF);
 
 TEST(RegistryRoundTrip, EveryKindWritesWhatItReadsAndFailsCleanly) {
   RegisterGraphicKinds();
+  RegisterGraphicKinds();  // a second registration adds nothing
+  // (A built-in entry without a reader may stand beside the kind that reads its extension.)
+  std::set<std::tuple<std::string, std::string, bool>> seen;
+  for (const TFileFormat& format : TFileFormatsList::Instance().Entries())
+    EXPECT_TRUE(seen.insert({format.extension, format.kind, bool(format.create)}).second)
+        << format.extension << " " << format.kind << " twice";
   testing::TempDir dir;
   const TBitmap image = SmallImage();
   int kinds = 0;

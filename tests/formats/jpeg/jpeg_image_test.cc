@@ -285,21 +285,6 @@ TEST(JpegImage, PixelLimitIsCheckedFromTheHeader) {
   EXPECT_THROW(Load(jpeg, file), EImageTooLarge);
 }
 
-TEST(JpegImage, Registry) {
-  RegisterJpegGraphic();
-  RegisterJpegGraphic();
-  for (const char* extension : {"jpg", "JPEG"}) {
-    const TFileFormat* format = TFileFormatsList::Instance().Find(extension);
-    ASSERT_NE(format, nullptr);
-    EXPECT_EQ(format->description, "JPEG Image File");
-    EXPECT_EQ(format->kind, "TJPEGImage");
-  }
-  int entries = 0;
-  for (const TFileFormat& f : TFileFormatsList::Instance().Entries())
-    entries += f.kind == "TJPEGImage";
-  EXPECT_EQ(entries, 2);
-}
-
 }  // namespace
 }  // namespace pamirune::testing
 

@@ -211,30 +211,6 @@ TEST(MagImage, CoordinatesPastTheFieldsAreRefused) {
   EXPECT_THROW(Save(image), EInvalidMagOperation);
 }
 
-TEST(MagImage, RegistryAndFileRoundTrip) {
-  RegisterMagGraphic();
-  RegisterMagGraphic();
-  const TFileFormat* format = TFileFormatsList::Instance().Find("mag");
-  ASSERT_NE(format, nullptr);
-  EXPECT_EQ(format->description, "MAki chan Graphic format");
-  int entries = 0;
-  for (const TFileFormat& f : TFileFormatsList::Instance().Entries())
-    entries += f.extension == "mag";
-  EXPECT_EQ(entries, 1);
-
-  TempDir temp;
-  std::string path = temp.File("registry_round_trip.mag");
-  TMAGImage image;
-  image.Assign(RepeatingWords(24, 5, TPixelFormat::pf8bit, 1));
-  image.SaveToFile(path);
-  TPicture picture;
-  picture.LoadFromFile(path);
-  ASSERT_STREQ(picture.Graphic()->ClassName(), "TMAGImage");
-  TBitmap out;
-  out.Assign(*picture.Graphic());
-  EXPECT_EQ(Indices(out), Indices(*image.Raster()));
-}
-
 TEST(MagImage, StoredFormRoundTrip) {
   TMAGImage image;
   image.Assign(RepeatingWords(8, 3, TPixelFormat::pf4bit, 2));

@@ -40,34 +40,6 @@ TEST(PngImage, UntouchedOptionsWriteAPlainFaithfulFile) {
       ASSERT_EQ(back.Bitmap().Pixel(x, y), png.Bitmap().Pixel(x, y)) << x << "," << y;
 }
 
-TEST(PngImage, RegisteredForPng) {
-  RegisterPngGraphic();
-  RegisterPngGraphic();  // once only
-  int count = 0;
-  for (const TFileFormat& f : TFileFormatsList::Instance().Entries())
-    if (f.extension == "png") ++count;
-  EXPECT_EQ(count, 1);
-  const TFileFormat* f = TFileFormatsList::Instance().Find("PNG");
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(f->description, "PNG Format");
-  auto g = f->create();
-  EXPECT_NE(dynamic_cast<PngImage*>(g.get()), nullptr);
-
-  // Through the picture container, by extension.
-  std::string dir = png_test::TempDir();
-  std::string path = dir + "/x.png";
-  PngImage src;
-  src.Assign(png_test::MakeRgb(5, 4));
-  src.SaveToFile(path);
-  TPicture picture;
-  picture.LoadFromFile(path);
-  ASSERT_NE(dynamic_cast<PngImage*>(picture.Graphic()), nullptr);
-  TBitmap back;
-  back.Assign(*picture.Graphic());
-  EXPECT_EQ(back.Pixel(4, 3), src.Bitmap().Pixel(4, 3));
-  std::filesystem::remove_all(dir);
-}
-
 TEST(PngImage, AssignRules) {
   PngImage a;
   a.Assign(png_test::MakeRgb(4, 4));
