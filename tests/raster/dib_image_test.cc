@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "raster/registry.h"
+#include "support/temp_dir.h"
 
 namespace pamirune {
 namespace {
@@ -291,12 +292,11 @@ TEST(DibImageTest, RegisteredForDibFilesAndTheClipboardForm) {
   DibImage dib;
   dib.Assign(ColourBitmap(TPixelFormat::pf24bit));
   dib.SetPixelFormat(DibPixelFormat::k8Bit);
-  auto path = std::filesystem::temp_directory_path() /
-              ("dib_image_test_" + std::to_string(::getpid()) + ".dib");
-  dib.SaveToFile(path.string());
+  ::pamirune::testing::TempDir dir;
+  const std::string path = dir.File("pic.dib");
+  dib.SaveToFile(path);
   TPicture picture;
-  picture.LoadFromFile(path.string());
-  std::filesystem::remove(path);
+  picture.LoadFromFile(path);
   ASSERT_NE(picture.Graphic(), nullptr);
   EXPECT_STREQ(picture.Graphic()->ClassName(), "DibImage");
   const auto& loaded = static_cast<const DibImage&>(*picture.Graphic());
