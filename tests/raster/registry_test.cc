@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "raster/errors.h"
+#include "support/temp_dir.h"
 
 namespace pamirune {
 namespace {
@@ -45,16 +46,10 @@ class TFakeGraphic : public TGraphic {
 
 class RegistryTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("pamirune_registry_" + std::to_string(getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_ / "dir.with.dots");
-  }
+  void SetUp() override { fs::create_directories(dir_ / "dir.with.dots"); }
   void TearDown() override {
     TFileFormatsList::Instance().RemoveKind("TFakeGraphic");
     TFileFormatsList::Instance().RemoveKind("TTIFFBitMap");
-    fs::remove_all(dir_);
   }
   std::string Write(const std::string& name, const std::string& content) {
     fs::path p = dir_ / name;
@@ -80,7 +75,8 @@ class RegistryTest : public ::testing::Test {
     }
     return "(loaded)";
   }
-  fs::path dir_;
+  ::pamirune::testing::TempDir temp_;
+  fs::path dir_ = temp_.path();
 };
 
 // Kinds the registry names but cannot read are refused by their description, whatever the
