@@ -286,7 +286,10 @@ void TBitmap::LoadFromStream(TStream& stream) {
   next.Allocate(width, height, format);
 
   if (h.compression == kBiRle8 || h.compression == kBiRle4) {
-    std::vector<uint8_t> data = stream.ReadRest();
+    // Run-length data never needs more than two bytes a pixel and a few more a row (what
+    // follows, zeros padding a file to gigabytes say, is not read).
+    const int64_t most = (2 * int64_t{width} + 8) * height + 1024;
+    std::vector<uint8_t> data = stream.ReadRest(most);
     if (!next.bits_.empty())
       DecodeRle(data.data(), data.size(), h.compression == kBiRle4, width, height, next.stride_,
                 next.bits_.data());

@@ -19,8 +19,8 @@ void TStream::ReadBuffer(void* buffer, size_t count) {
   if (Read(buffer, count) != count) throw Exception("Stream read error");
 }
 
-std::vector<uint8_t> TStream::ReadRest() {
-  int64_t n = std::max<int64_t>(0, Remaining());
+std::vector<uint8_t> TStream::ReadRest(int64_t max_bytes) {
+  int64_t n = std::clamp<int64_t>(Remaining(), 0, std::max<int64_t>(max_bytes, 0));
   std::vector<uint8_t> out(static_cast<size_t>(n));
   size_t got = n ? Read(out.data(), out.size()) : 0;
   out.resize(got);

@@ -23,8 +23,8 @@ class TStream {
   // Reads exactly count bytes or throws EInvalidGraphic-free EReadError ("Stream read error").
   void ReadBuffer(void* buffer, size_t count);
   void WriteBuffer(const void* buffer, size_t count) { Write(buffer, count); }
-  // Everything from the current position to the end.
-  std::vector<uint8_t> ReadRest();
+  // Everything from the current position to the end, or at most max_bytes of it.
+  std::vector<uint8_t> ReadRest(int64_t max_bytes = INT64_MAX);
   void WriteBytes(const std::vector<uint8_t>& bytes) { Write(bytes.data(), bytes.size()); }
 };
 
