@@ -56,6 +56,15 @@ def tiff_with(**tags):
     return bytes(data)
 
 
+def bmp_out_of_table():
+    """An 8-bit BMP of four colours whose right half uses index 200, beyond its table."""
+    table = bytes([0, 0, 200, 0, 0, 200, 0, 0, 200, 0, 0, 0, 255, 255, 255, 0])
+    pixels = bytes([1, 1, 200, 200]) * 2
+    header = struct.pack("<IiiHHIIiiII", 40, 4, 2, 1, 8, 0, len(pixels), 2835, 2835, 4, 0)
+    offset = 14 + len(header) + len(table)
+    return b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset) + header + table + pixels
+
+
 def gif_cut():
     # No trailer and the image data cut inside a sub-block.
     return cut(encoded(photo(64, 64), "GIF"), 0.5)
@@ -84,6 +93,7 @@ INPUTS = [
     ("fine.bmp", lambda: encoded(photo(), "BMP"), "whole"),
     ("fine-lzw.tif", lambda: encoded(photo(), "TIFF", compression="tiff_lzw"), "whole"),
     ("fine-grey16.tif", lambda: encoded(Image.new("I;16", (8, 8), 300), "TIFF"), "whole"),
+    ("out-of-table.bmp", bmp_out_of_table, "whole"),
 ]
 OUTPUT_SETS = ["bmp", "png,gif,tif", "jpg,pdf,ico,mag"]
 
@@ -164,6 +174,19 @@ class HostileInputs(Base):
                         for f in made - {base + "mag", base + "pdf"}:
                             with Image.open(self.path(sub, f)) as im:
                                 im.load()
+
+    def test_a_fifo_is_refused_at_once_and_a_name_of_255_bytes_converts(self):
+        os.mkfifo(self.path("x.png"))
+        r = self.run_cli("--yes", "--formats", "bmp", "x.png")
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(self.path("x.png"), r.stderr)
+        self.assertEqual(self.files(), {"x.png"})
+        os.remove(self.path("x.png"))
+        long_name = "n" * 251 + ".bmp"  # its outputs' names are 255 bytes long too
+        photo().save(self.path(long_name))
+        r = self.run_cli("--yes", "--formats", "png,gif,tif", long_name)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(self.files(), {long_name} | {long_name[:-3] + f for f in ("png", "gif", "tif")})
 
     def test_a_bad_file_in_a_batch_is_named_before_it_is_read(self):
         for n in ("a.bmp", "c.bmp"):
