@@ -61,11 +61,12 @@ TEST(RegistryRoundTrip, EveryKindWritesWhatItReadsAndFailsCleanly) {
     for (int y = 0; y < 32; ++y)
       for (int x = 0; x < 32; ++x)
         for (int shift : {0, 8, 16})
-          if (!lossy || (!near_edge(x) && !near_edge(y)))
+          if (!lossy || (!near_edge(x) && !near_edge(y))) {
             ASSERT_LE(
                 std::abs(Channel(back.Pixel(x, y), shift) - Channel(image.Pixel(x, y), shift)),
                 tolerance)
                 << x << "," << y;
+          }
     EXPECT_THROW(graphic->SaveToFile(dir.File("no such folder/x." + format.extension)), Exception);
     ++kinds;
   }

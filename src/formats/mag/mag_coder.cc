@@ -260,7 +260,6 @@ std::vector<uint8_t> EncodeMag(const TBitmap& raster, const EncodeOptions& optio
   const size_t flag_b_offset = flag_a_offset + flag_a_size;
 
   MagStreams streams = EncodeStreams(raster, f, flag_a_size);
-  const std::vector<uint8_t>& flag_a = streams.flag_a;
   const std::vector<uint8_t>& flag_b = streams.flag_b;
   const std::vector<uint8_t>& pixel_data = streams.pixel_data;
 
