@@ -21,6 +21,7 @@
 #include "raster/dib_image.h"
 #include "raster/errors.h"
 #include "raster/gray_bitmap.h"
+#include "raster/memory.h"
 #include "raster/orientation.h"
 #include "raster/resample.h"
 
@@ -109,7 +110,9 @@ struct Converter::ImageJob {
 };
 
 Converter::Converter(ConversionSettings& settings, ConverterUi& ui, Platform& platform)
-    : settings_(settings), ui_(ui), platform_(platform), batch_(std::make_unique<BatchOutputs>()) {}
+    : settings_(settings), ui_(ui), platform_(platform), batch_(std::make_unique<BatchOutputs>()) {
+  ReturnLargeBuffersWhenFreed();
+}
 
 Converter::~Converter() = default;
 
@@ -480,8 +483,11 @@ bool Converter::LoadSource(const std::string& file_name, TBitmap& working) {
   picture_.LoadFromFile(file_name);
   TGraphic* graphic = picture_.Graphic();
   if (graphic) {
-    working.Assign(*graphic);
-    if (settings_.auto_orient) ApplyOrientation(working, graphic->Orientation());
+    // The pixels move into the working image where the kind allows it; the graphic goes.
+    graphic->MoveToBitmap(working);
+    const int orientation = graphic->Orientation();
+    picture_.SetGraphic(nullptr);
+    if (settings_.auto_orient) ApplyOrientation(working, orientation);
   }
   // A file that gives no picture is an error, with the reader's own words when it had some.
   if (working.Width() <= 0 || working.Height() <= 0)
@@ -570,18 +576,36 @@ void Converter::SharedSteps(ImageJob& job) {
 
   if (settings_.write_jpg) {
     job.jpeg = std::make_unique<TJPEGImage>();
-    job.jpeg->Assign(job.working);
     job.jpeg->SetCompressionQuality(settings_.level * 10);
-    job.jpeg->Compress();
+    job.jpeg->CompressFrom(job.working);
   }
   TColor png_transparent = 0;
   if (settings_.transparency)
     png_transparent = settings_.transparent_per_image ? picker_.color : job.working.Pixel(0, 0);
 
-  job.dib.Assign(job.working);
+  // Past this point the pixels live in the DIB image and then in its bitmap, each handed on
+  // rather than copied where no later step needs the giver: one full image at a time.
+  const bool need_bitmap = settings_.write_png || settings_.write_ico || settings_.write_pdf ||
+                           settings_.write_gif || settings_.write_tif;
+  if (!need_bitmap && !settings_.write_bmp && !settings_.write_mag) return;  // JPEG only
+  job.dib.Adopt(std::move(job.working));
   job.dib.SetPixelFormat(settings_.colour_mode == ColourMode::kFull ? DibPixelFormat::k24Bit
                                                                     : DibPixelFormat::k8Bit);
-  job.dib.ToBitmap(job.dib_bitmap);
+  if (settings_.write_mag) {
+    // The MAG file always has a palette: a full-colour image is reduced on a copy.
+    DibImage eight = job.dib;
+    eight.SetPixelFormat(DibPixelFormat::k8Bit);
+    TBitmap eight_bitmap;
+    eight.ToBitmap(eight_bitmap);
+    job.mag = std::make_unique<TMAGImage>();
+    job.mag->Assign(eight_bitmap);
+  }
+  if (need_bitmap) {
+    if (settings_.write_bmp)
+      job.dib.ToBitmap(job.dib_bitmap);
+    else
+      job.dib.MoveToBitmap(job.dib_bitmap);
+  }
 
   if (settings_.write_gif) {
     GifTransparentPick pick;
@@ -607,18 +631,11 @@ void Converter::SharedSteps(ImageJob& job) {
   if (settings_.write_png) {
     job.png = std::make_unique<PngImage>();
     if (settings_.transparency) job.png->SetTransparentColor(png_transparent);
-    job.png->Assign(job.dib_bitmap);
+    // The file is written from the DIB image's bitmap: the PNG image holds only the options.
     job.png->SetCompressionLevel(PngCompressionLevelForQuality(settings_.level));
   }
-  if (settings_.write_mag) {
-    // The MAG file always has a palette: a full-colour image is reduced on a copy.
-    DibImage eight = job.dib;
-    eight.SetPixelFormat(DibPixelFormat::k8Bit);
-    TBitmap eight_bitmap;
-    eight.ToBitmap(eight_bitmap);
-    job.mag = std::make_unique<TMAGImage>();
-    job.mag->Assign(eight_bitmap);
-  }
+  // Only the BMP file is written from the DIB image itself; the others read its bitmap.
+  if (!settings_.write_bmp) job.dib = DibImage();
 }
 
 void Converter::WriteFormats(ImageJob& job) {
@@ -751,7 +768,7 @@ void Converter::WriteFormat(ImageJob& job, OutputFormat format, const std::strin
       job.jpeg->SaveToFile(path);
       return;
     case OutputFormat::kPng:
-      job.png->SaveToFile(path);
+      job.png->SaveRasterToFile(job.dib_bitmap, path);
       return;
     case OutputFormat::kMag:
       job.mag->SaveToFile(path);
@@ -775,6 +792,10 @@ void Converter::WriteFormat(ImageJob& job, OutputFormat format, const std::strin
       TBitmap icon;
       if (job.dib_bitmap.Width() == job.icon_size) {
         icon = job.dib_bitmap;
+      } else if (job.dib_bitmap.PixelFormat() == TPixelFormat::pf24bit) {
+        // Already 24 bits: read where it is, no copy of the whole image.
+        icon = TBitmap(job.icon_size, job.icon_size, TPixelFormat::pf24bit);
+        ResizeNearest(job.dib_bitmap, icon, {});
       } else {
         TBitmap copy = job.dib_bitmap;
         icon = TBitmap(job.icon_size, job.icon_size, TPixelFormat::pf24bit);

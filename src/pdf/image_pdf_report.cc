@@ -24,7 +24,7 @@ void ImagePdfReport::AddImagePage(const TBitmap& image, const std::string& item_
   item.SetParent(&panel_);
   item.SetStretch(true);
   item.SetBounds(0, 0, image.Width(), image.Height());
-  item.SetPicture(&image);
+  item.SetPictureInPlace(&image);  // the item lives only while this page is made
   report_.Print(page_);
 }
 

@@ -119,7 +119,8 @@ std::unique_ptr<TPdfImage> TPdfBitmapImage::CreateImage(const TGraphic& image) {
   // never wait in memory whole.
   const size_t row_bytes = static_cast<size_t>(width) * (indexed ? 1 : 3);
   std::vector<uint8_t> deflated;
-  deflated.reserve(row_bytes * static_cast<size_t>(height) / 4);
+  // Room for the worst case; only the pages written are taken, and the data never move.
+  deflated.reserve(row_bytes * static_cast<size_t>(height) * 101 / 100 + 64 * 1024);
   ZlibWriter zlib(
       9, [&](const uint8_t* p, size_t n) { deflated.insert(deflated.end(), p, p + n); },
       row_bytes * static_cast<size_t>(height));

@@ -378,7 +378,6 @@ void TPdfStream::SetDeflated(std::vector<uint8_t> deflated) {
   if (!Filter().HasName("FlateDecode"))
     throw EPdfInvalidOperation("TPdfStream --no filter to encode with.");
   data_ = std::move(deflated);
-  data_.shrink_to_fit();
   encoded_ = true;
   if (auto* length = dynamic_cast<TPdfNumber*>(attributes_.ValueByName("Length")))
     length->SetValue(static_cast<int32_t>(std::min<size_t>(data_.size(), INT32_MAX)));
@@ -406,6 +405,14 @@ void TPdfStream::WriteValueToStream(TStream& stream) {
 }
 
 // ---- TPdfXref ----
+
+size_t TPdfXref::StreamBytes() const {
+  size_t total = 0;
+  for (const auto& entry : entries_)
+    if (const auto* stream = dynamic_cast<const TPdfStream*>(entry.value.get()))
+      total += stream->HeldBytes();
+  return total;
+}
 
 TPdfXref::TPdfXref() {
   TPdfXrefEntry head;

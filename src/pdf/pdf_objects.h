@@ -251,6 +251,8 @@ class TPdfStream : public TPdfObject {
 
   // The data before filtering.
   std::vector<uint8_t>& Data();
+  // Bytes held now (encoded or not).
+  size_t HeldBytes() const { return data_.size(); }
   void Append(std::string_view bytes);
 
   // Deflates the data now instead of at writing time, so large data do not wait in memory
@@ -294,6 +296,8 @@ class TPdfXref {
   }
 
   size_t ItemCount() const { return entries_.size(); }
+  // Bytes the streams among the objects hold now.
+  size_t StreamBytes() const;
   TPdfXrefEntry& Items(size_t index) { return entries_.at(index); }
   // The object of number, or nullptr.
   TPdfObject* GetObject(int number) const;

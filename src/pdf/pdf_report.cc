@@ -190,6 +190,7 @@ void TPRItem::SetParent(TPRContainer* parent) {
 }
 
 void TPRImage::SetPicture(const TGraphic* picture) {
+  borrowed_ = nullptr;
   if (!picture) {
     picture_.reset();
     return;
@@ -197,6 +198,11 @@ void TPRImage::SetPicture(const TGraphic* picture) {
   auto* bitmap = dynamic_cast<const TBitmap*>(picture);
   if (!bitmap) throw EPdfInvalidImageFormat("only bitmap image is allowed.");
   picture_ = std::make_unique<TBitmap>(*bitmap);
+}
+
+void TPRImage::SetPictureInPlace(const TBitmap* picture) {
+  picture_.reset();
+  borrowed_ = picture;
 }
 
 std::string TPRImage::ImageName(TPdfDoc& doc) const {
@@ -211,13 +217,14 @@ std::string TPRImage::ImageName(TPdfDoc& doc) const {
 }
 
 void TPRImage::Print(TPRCanvas& canvas, const TRect& rect) {
-  if (!picture_ || picture_->Empty()) return;
+  const TBitmap* picture = Picture();
+  if (!picture || picture->Empty()) return;
   TPdfCanvas* pdf = canvas.PdfCanvas();
   if (!pdf) throw EPdfInvalidOperation("GetCanvas --Document is null");
   TPdfDoc& doc = pdf->Doc();
 
   std::string name = ImageName(doc);
-  if (!doc.GetXObject(name)) doc.AddImage(name, *picture_, kImageCreator);
+  if (!doc.GetXObject(name)) doc.AddImage(name, *picture, kImageCreator);
 
   TPdfDictionary* resources = pdf->Page().DictionaryByName("Resources");
   TPdfDictionary* xobjects = resources ? resources->DictionaryByName("XObject") : nullptr;
@@ -231,8 +238,8 @@ void TPRImage::Print(TPRCanvas& canvas, const TRect& rect) {
     pdf->Rectangle(rect.left, page_height - rect.top - Height(), Width(), Height());
     pdf->Clip();
     pdf->NewPath();
-    pdf->Concat(picture_->Width(), 0, 0, picture_->Height(), rect.left,
-                page_height - rect.top - picture_->Height());
+    pdf->Concat(picture->Width(), 0, 0, picture->Height(), rect.left,
+                page_height - rect.top - picture->Height());
   }
   pdf->DrawXObject(name);
   pdf->GRestore();
@@ -360,6 +367,9 @@ void TPReport::Print(TPRPage& page) {
 void TPReport::EndDoc() {
   if (!doc_) throw EPdfInvalidOperation("document is null..");
   TMemoryStream stream;
+  // The file is a little more than its streams: room for it all at once, so the image data
+  // are not moved as the file grows.
+  stream.Bytes().reserve(doc_->Xref().StreamBytes() + doc_->Xref().ItemCount() * 256 + 65536);
   doc_->SaveToStream(stream);
   WriteFileAtomic(file_name_, stream.Bytes());
   Abort();

@@ -226,7 +226,9 @@ class TPRImage : public TPRItem {
   // Only a Raster image is accepted ("only bitmap image is allowed."); a copy is kept.
   // nullptr empties the picture.
   void SetPicture(const TGraphic* picture);
-  const TBitmap* Picture() const { return picture_.get(); }
+  // Uses picture where it is, without a copy: it must outlive the item's printing.
+  void SetPictureInPlace(const TBitmap* picture);
+  const TBitmap* Picture() const { return picture_ ? picture_.get() : borrowed_; }
   bool Stretch() const { return stretch_; }
   void SetStretch(bool value) { stretch_ = value; }
   // Shared: the image object is named after the item and reused by every later page of the
@@ -239,6 +241,7 @@ class TPRImage : public TPRItem {
  private:
   std::string ImageName(TPdfDoc& doc) const;
   std::unique_ptr<TBitmap> picture_;
+  const TBitmap* borrowed_ = nullptr;
   bool stretch_ = true;
   bool shared_image_ = true;
 };

@@ -462,6 +462,14 @@ void TRowWriter::Write(int y, int x0, int count, const TColor* colors) {
 
 TBitmap::TBitmap(int width, int height, TPixelFormat format) { Allocate(width, height, format); }
 
+TBitmap::TBitmap(int width, int height, TPixelFormat format, std::vector<uint8_t>&& bits) {
+  Allocate(width, 0, format);
+  if (bits.size() != static_cast<size_t>(CheckedImageBytes(width, height, BitsPerPixel(format))))
+    throw EInvalidGraphic("TBitmap: rows do not fit the size");
+  height_ = height;
+  bits_ = std::move(bits);
+}
+
 void TBitmap::Allocate(int width, int height, TPixelFormat format) {
   int bpp = BitsPerPixel(format);
   int64_t bytes = CheckedImageBytes(width, height, bpp);

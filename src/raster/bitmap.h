@@ -57,6 +57,9 @@ class TBitmap : public TGraphic {
  public:
   TBitmap() = default;
   TBitmap(int width, int height, TPixelFormat format);
+  // Takes over bits, which must hold exactly the padded rows, bottom-up, of that size and
+  // format (EInvalidGraphic otherwise); palette formats get the default palette.
+  TBitmap(int width, int height, TPixelFormat format, std::vector<uint8_t>&& bits);
 
   std::unique_ptr<TGraphic> NewOfSameKind() const override { return std::make_unique<TBitmap>(); }
   std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TBitmap>(*this); }

@@ -220,7 +220,7 @@ DibData ReadBmpDib(TStream& stream) {
 void WriteBmpDib(const DibData& data, TStream& stream) {
   std::vector<uint8_t> out;
   const uint32_t table = 4 * static_cast<uint32_t>(data.colors.size());
-  out.reserve(54 + table + data.bits.size());
+  out.reserve(54 + table);
   out.push_back('B');
   out.push_back('M');
   AppendLe32(out, 54 + table + static_cast<uint32_t>(data.bits.size()));
@@ -228,8 +228,9 @@ void WriteBmpDib(const DibData& data, TStream& stream) {
   AppendLe16(out, 0);
   AppendLe32(out, 54 + table);
   WriteInfoAndTable(data, out);
-  out.insert(out.end(), data.bits.begin(), data.bits.end());
+  // The pixels go to the stream from where they are.
   stream.WriteBuffer(out.data(), out.size());
+  stream.WriteBuffer(data.bits.data(), data.bits.size());
 }
 
 DibData ReadPackedDib(const uint8_t* bytes, size_t size) {

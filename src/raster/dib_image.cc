@@ -208,7 +208,12 @@ int HighestIndexUsed(const TBitmap& bitmap, int bits) {
 
 }  // namespace
 
-void DibImage::AssignFromBitmap(const TBitmap& bitmap) {
+void DibImage::Adopt(TBitmap&& bitmap) {
+  AssignFromBitmap(bitmap, &bitmap.Bits());
+  bitmap = TBitmap();
+}
+
+void DibImage::AssignFromBitmap(const TBitmap& bitmap, std::vector<uint8_t>* movable_bits) {
   const TPixelFormat pf = bitmap.PixelFormat();
   const int bits = BitsPerPixel(pf);
   const int out_bits = bits == 16 || bits == 32 ? 24 : bits;
@@ -230,9 +235,16 @@ void DibImage::AssignFromBitmap(const TBitmap& bitmap) {
       if (used >= static_cast<int>(colors.size())) colors.resize(static_cast<size_t>(used) + 1);
     }
   }
-  DibData data = MakeDib(bitmap.Width(), bitmap.Height(), out_bits, std::move(colors),
+  const bool take = movable_bits && bits == out_bits &&
+                    movable_bits->size() == static_cast<size_t>(CheckedImageBytes(
+                                                bitmap.Width(), bitmap.Height(), bits));
+  DibData data = MakeDib(bitmap.Width(), take ? 0 : bitmap.Height(), out_bits, std::move(colors),
                          bitmap.XPelsPerMeter(), bitmap.YPelsPerMeter());
-  if (data.Empty() || data.bits.empty()) {
+  if (take) {
+    data.header.height = bitmap.Height();
+    data.bits = std::move(*movable_bits);
+    SyncDibHeader(data);
+  } else if (data.Empty() || data.bits.empty()) {
     // Nothing to copy.
   } else if (bits == out_bits) {
     // Same layout: rows bottom-up, padded to 4 bytes.
@@ -313,6 +325,32 @@ void DibImage::ToBitmap(TBitmap& dest) const {
   dest.OnProgress = std::move(on_progress);
   dest.SetTransparent(Transparent());
   if (has_transparent_color_) dest.SetTransparentColor(transparent_color_);
+}
+
+void DibImage::MoveToBitmap(TBitmap& dest) {
+  std::optional<DibPixelFormat> format = data_->Format();
+  if (data_.use_count() > 1 || !format || *format == DibPixelFormat::k4BitRle ||
+      *format == DibPixelFormat::k8BitRle) {
+    dest.Assign(*this);
+    return;
+  }
+  static constexpr TPixelFormat kFormats[] = {TPixelFormat::pf1bit, TPixelFormat::pf4bit,
+                                              TPixelFormat::pf4bit, TPixelFormat::pf8bit,
+                                              TPixelFormat::pf8bit, TPixelFormat::pf24bit};
+  const TPixelFormat pf = kFormats[static_cast<int>(*format)];
+  DibData& d = *data_;
+  TBitmap made(d.Width(), d.Height(), pf, std::move(d.bits));
+  if (pf != TPixelFormat::pf24bit) made.SetPalette(d.colors);
+  made.SetResolution(d.header.x_pels_per_meter, d.header.y_pels_per_meter);
+  TNotifyEvent on_change = dest.OnChange;
+  TProgressEvent on_progress = dest.OnProgress;
+  dest = std::move(made);
+  dest.OnChange = std::move(on_change);
+  dest.OnProgress = std::move(on_progress);
+  dest.SetTransparent(Transparent());
+  data_ = std::make_shared<DibData>();
+  Changed();
+  if (dest.OnChange) dest.OnChange();
 }
 
 void DibImage::LoadFromStream(TStream& stream) { SetData(ReadBmpDib(stream)); }

@@ -32,10 +32,16 @@ class DibImage : public TGraphic {
   // From a TBitmap (1, 4, 8, 24 bits kept; 15, 16 and 32 become 24), from another DibImage
   // (shares its data and copies its settings) or from any kind through its TBitmap rendering.
   void Assign(const TGraphic& source) override;
+  // Assign(bitmap) for a bitmap not needed afterwards: pixels already in the DIB layout are
+  // taken over, not copied. The bitmap is empty afterwards.
+  void Adopt(TBitmap&& bitmap);
   // To a TBitmap (1 -> pf1bit, 4 and 4 RLE -> pf4bit, 8 and 8 RLE -> pf8bit, 24 -> pf24bit, with
   // the colour table as palette) or to another DibImage.
   bool AssignTo(TGraphic& dest) const override;
   void ToBitmap(TBitmap& dest) const override;
+  // ToBitmap, handing the pixels over when no other image shares them; this image is then
+  // empty.
+  void MoveToBitmap(TBitmap& dest) override;
   const char* ClassName() const override { return "DibImage"; }
 
   bool Empty() const override { return data_->Empty(); }
@@ -76,7 +82,8 @@ class DibImage : public TGraphic {
   int StageCount() const { return stage_count_; }
 
  private:
-  void AssignFromBitmap(const TBitmap& bitmap);
+  // With movable_bits (the bitmap's own buffer), pixels in the DIB layout are moved, not copied.
+  void AssignFromBitmap(const TBitmap& bitmap, std::vector<uint8_t>* movable_bits = nullptr);
   template <typename Conversion>
   DibData RunStage(const std::string& message, int total, Conversion&& conversion);
 

@@ -39,6 +39,8 @@ void TGraphic::SaveToFile(const std::string& file_name) const {
   WriteFileAtomic(file_name, stream.Bytes());
 }
 
+void TGraphic::MoveToBitmap(TBitmap& dest) { dest.Assign(*this); }
+
 void TGraphic::Draw(TBitmap& target, const TRect& rect) const { target.StretchDraw(rect, *this); }
 
 }  // namespace pamirune

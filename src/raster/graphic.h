@@ -82,6 +82,9 @@ class TGraphic {
   virtual bool AssignTo(TGraphic& dest) const;
   // Render into a Raster image (every kind implements this).
   virtual void ToBitmap(TBitmap& dest) const = 0;
+  // dest.Assign(*this) for a graphic that is not needed afterwards: a kind that holds its
+  // pixels as a Raster image may hand them over instead of copying them, and is then empty.
+  virtual void MoveToBitmap(TBitmap& dest);
 
   virtual bool Empty() const = 0;
   virtual int Width() const = 0;

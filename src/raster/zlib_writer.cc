@@ -154,7 +154,7 @@ ZlibWriter::ZlibWriter(int level, Sink sink, size_t expected_size)
     : level_(level >= 0 && level <= 9 ? level : 6),
       sink_(std::move(sink)),
       block_size_(g_block_size.load() ? g_block_size.load() : kBlockSize),
-      threads_(expected_size > block_size_ ? EffectiveThreads() : 1) {
+      threads_(expected_size > 2 * block_size_ ? EffectiveThreads() : 1) {
   block_.reserve(std::min(block_size_, expected_size > 0 ? expected_size : size_t{1} << 16));
 }
 

@@ -25,11 +25,11 @@ class ZlibWriter {
   using Sink = std::function<void(const uint8_t* data, size_t size)>;
 
   // Data of one block; a block holds this much input unless it is the last one.
-  static constexpr size_t kBlockSize = size_t{8} << 20;
+  static constexpr size_t kBlockSize = size_t{4} << 20;
 
   // level: 0 stores the data uncompressed, 1..9 as zlib's levels, anything else is zlib's
   // default level 6. expected_size: the number of bytes the caller means to write (0 when not
-  // known); blocks are deflated on other threads only when it spans several blocks.
+  // known); blocks are deflated on other threads only when it spans more than two blocks.
   ZlibWriter(int level, Sink sink, size_t expected_size = 0);
   ~ZlibWriter();
   ZlibWriter(const ZlibWriter&) = delete;

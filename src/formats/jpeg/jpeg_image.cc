@@ -136,6 +136,21 @@ void TJPEGImage::ToBitmap(TBitmap& dest) const {
   }
 }
 
+void TJPEGImage::MoveToBitmap(TBitmap& dest) {
+  DIBNeeded();
+  if (!raster_) {
+    dest.Assign(*this);
+    return;
+  }
+  TNotifyEvent on_change = dest.OnChange;
+  TProgressEvent on_progress = dest.OnProgress;
+  dest = std::move(*raster_);
+  raster_.reset();
+  dest.OnChange = std::move(on_change);
+  dest.OnProgress = std::move(on_progress);
+  if (dest.OnChange) dest.OnChange();
+}
+
 bool TJPEGImage::Empty() const {
   if (!data_->stream.empty()) return false;
   return !raster_ || raster_->Empty();
@@ -183,6 +198,24 @@ void TJPEGImage::CompressNow() const {
 }
 
 void TJPEGImage::Compress() { CompressNow(); }
+
+void TJPEGImage::CompressFrom(const TBitmap& raster) {
+  jpeg::CompressOptions options;
+  options.quality = compression_quality_;
+  options.grayscale = grayscale_;
+  options.progressive = progressive_encoding_;
+  data_ = std::make_shared<TJPEGData>();
+  raster_.reset();
+  auto data = std::make_shared<TJPEGData>();
+  data->stream = jpeg::Compress(raster, options, OnProgress);
+  if (!data->stream.empty()) {
+    data->width = raster.Width();
+    data->height = raster.Height();
+    data->grayscale = grayscale_;
+  }
+  data_ = std::move(data);
+  Changed();
+}
 
 void TJPEGImage::SaveToStream(TStream& stream) const {
   if (data_->stream.empty()) CompressNow();

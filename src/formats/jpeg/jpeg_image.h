@@ -46,6 +46,8 @@ class TJPEGImage : public TGraphic {
   void Assign(const TGraphic& source) override;
   // Decodes first when needed.
   void ToBitmap(TBitmap& dest) const override;
+  // Decodes when needed and hands the raster over; the encoded bytes stay.
+  void MoveToBitmap(TBitmap& dest) override;
   const char* ClassName() const override { return "TJPEGImage"; }
   // The EXIF orientation of the loaded file; the decoded raster stays as stored.
   int Orientation() const override { return data_->orientation; }
@@ -64,6 +66,9 @@ class TJPEGImage : public TGraphic {
 
   // Encodes the raster into fresh shared data (no bytes at all for an image without pixels).
   void Compress();
+  // Encodes raster straight from its rows into fresh shared data and keeps no raster: the
+  // image then holds only the encoded bytes.
+  void CompressFrom(const TBitmap& raster);
   // Decodes now if there are encoded bytes and no raster yet.
   void DIBNeeded() const;
 

@@ -106,6 +106,21 @@ void PngImage::SaveToStream(TStream& stream) const {
   writer.Write(image_);
 }
 
+void PngImage::SaveRasterToFile(const TBitmap& image, const std::string& file_name) const {
+  if (options_.idat_size < kPngMinIdatSize || options_.idat_size > kPngMaxIdatSize)
+    throw EPngError(png_text::kErrIdatSize);
+  TMemoryStream stream;
+  // Room for the file at its largest (pages are only taken as the file grows): it never moves.
+  stream.Bytes().reserve(static_cast<size_t>(image.Height()) *
+                             (static_cast<size_t>(image.Width()) * 4 + 1) * 101 / 100 +
+                         64 * 1024);
+  PngWriteStream writer(stream, options_);
+  writer.SetClock(clock_);
+  writer.SetProgress(OnProgress);
+  writer.Write(image);
+  WriteFileAtomic(file_name, stream.Bytes());
+}
+
 void PngImage::WriteData(TStream& stream) const {
   if (!image_.Empty()) SaveToStream(stream);
 }

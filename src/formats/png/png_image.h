@@ -46,6 +46,9 @@ class PngImage : public TGraphic {
   void LoadFromStream(TStream& stream) override;
   // Raises EPngError (IDAT size out of range, empty image, compression failure).
   void SaveToStream(TStream& stream) const override;
+  // Writes image, which stands in for the held raster, with this image's options and without
+  // an alpha mask: a writer whose pixels live elsewhere need not copy them in.
+  void SaveRasterToFile(const TBitmap& image, const std::string& file_name) const;
   // Form persistence: the PNG encoding; nothing is written for an empty image.
   void ReadData(TStream& stream) { LoadFromStream(stream); }
   void WriteData(TStream& stream) const;

@@ -266,30 +266,22 @@ void TTIFFBitMap::ReadTiff(const std::vector<uint8_t>& file) {
   if (rows_read < height) Warn(kTiffReadFailed, kTiffErrorCaption, TLoadWarning::lwDataRanOut);
 }
 
-void TTIFFBitMap::SaveToStream(TStream& stream) const {
-  if (Empty()) throw EInvalidGraphic(kTiffWriteFailed);
-  bool compress = compress_;
-  bool predict = predict_;
-  if (ask_for_options_ && OnSaveOptions) {
-    bool c = compress, p = predict;
-    if (OnSaveOptions(c, p)) {
-      compress = c;
-      predict = c && p;
-    }
-  }
+namespace {
 
+// The whole file of image, strips compressed or not.
+std::vector<uint8_t> EncodeTiff(const TBitmap& image, bool compress, bool predict) {
   // 1, 4 and 8 bits keep their depth; everything else (15, 16 and 32 bits too) is widened to
   // 24-bit RGB first.
-  const TBitmap* source = this;
+  const TBitmap* source = &image;
   TBitmap widened;
   int bits;
-  switch (PixelFormat()) {
+  switch (image.PixelFormat()) {
     case TPixelFormat::pf1bit: bits = 1; break;
     case TPixelFormat::pf4bit: bits = 4; break;
     case TPixelFormat::pf8bit: bits = 8; break;
     case TPixelFormat::pf24bit: bits = 24; break;
     default:
-      widened = static_cast<const TBitmap&>(*this);
+      widened = image;
       widened.SetPixelFormat(TPixelFormat::pf24bit);
       source = &widened;
       bits = 24;
@@ -320,15 +312,18 @@ void TTIFFBitMap::SaveToStream(TStream& stream) const {
   }
 
   TIFD ifd;
-  ifd.Build(Width(), Height(), bits, compress, predict, std::move(map));
+  ifd.Build(image.Width(), image.Height(), bits, compress, predict, std::move(map));
   const bool differencing = ifd.predictor;
   const uint32_t r = ifd.row_bytes;
   const uint32_t n = ifd.strip_count;
-  const int height = Height();
+  const int height = image.Height();
   const int step = bits == 24 ? 3 : 1;
   const uint8_t last_mask = static_cast<uint8_t>(0xFF << ifd.left_bits);
 
   std::vector<uint8_t> out = {'I', 'I', 42, 0, 8, 0, 0, 0};
+  // Room for the worst case (LZW codes of 12 bits per byte); only the pages written are taken,
+  // and the file never moves as it grows.
+  out.reserve(size_t{r} * static_cast<size_t>(height) * 3 / 2 + 8 * size_t{n} + 65536);
   std::vector<uint8_t> directory = ifd.Bytes();
   out.insert(out.end(), directory.begin(), directory.end());
   for (uint16_t v : ifd.color_map) {
@@ -391,6 +386,24 @@ void TTIFFBitMap::SaveToStream(TStream& stream) const {
     directory = ifd.Bytes();
     std::copy(directory.begin(), directory.end(), out.begin() + 8);
   }
+  return out;
+}
+
+}  // namespace
+
+void TTIFFBitMap::SaveToStream(TStream& stream) const {
+  if (Empty()) throw EInvalidGraphic(kTiffWriteFailed);
+  bool compress = compress_;
+  bool predict = predict_;
+  if (ask_for_options_ && OnSaveOptions) {
+    bool c = compress, p = predict;
+    if (OnSaveOptions(c, p)) {
+      compress = c;
+      predict = c && p;
+    }
+  }
+
+  std::vector<uint8_t> out = EncodeTiff(*this, compress, predict);
   stream.WriteBuffer(out.data(), out.size());
 }
 
@@ -410,11 +423,10 @@ void TTiff::LoadFromFile(const std::string& path) { tiff_map_.LoadFromFile(path)
 void TTiff::SaveToFile(const std::string& path) const { tiff_map_.SaveToFile(path); }
 
 void SaveTiffFile(const TBitmap& bitmap, const std::string& file_name) {
-  TTIFFBitMap tiff;
-  static_cast<TBitmap&>(tiff) = bitmap;
-  tiff.SetCompress(true);
-  tiff.SetAskForOptions(false);
-  tiff.SaveToFile(file_name);
+  // As a TTIFFBitMap holding the bitmap would write it (compressed, predictor as by default),
+  // without copying the pixels into one.
+  if (bitmap.Empty()) throw EInvalidGraphic(kTiffWriteFailed);
+  WriteFileAtomic(file_name, EncodeTiff(bitmap, true, TTIFFBitMap().Predict()));
 }
 
 void RegisterTiffGraphic() {
