@@ -9,18 +9,13 @@
 #include <stdexcept>
 #include <thread>
 
+#include "raster/threads.h"
+
 namespace pamirune {
 
 namespace {
 
-std::atomic<int> g_threads{0};
 std::atomic<size_t> g_block_size{0};
-
-int EffectiveThreads() {
-  int n = g_threads.load();
-  if (n > 0) return n;
-  return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 2);
-}
 
 // A last block smaller than this is deflated by zlib itself.
 constexpr size_t kSmallFinalBlock = 64 * 1024;
@@ -147,14 +142,13 @@ std::vector<uint8_t> DeflateBlock(std::vector<uint8_t> input, int level, bool fi
 
 }  // namespace
 
-void ZlibWriter::SetThreads(int threads) { g_threads = std::max(0, threads); }
 void ZlibWriter::SetBlockSize(size_t bytes) { g_block_size = bytes; }
 
 ZlibWriter::ZlibWriter(int level, Sink sink, size_t expected_size)
     : level_(level >= 0 && level <= 9 ? level : 6),
       sink_(std::move(sink)),
       block_size_(g_block_size.load() ? g_block_size.load() : kBlockSize),
-      threads_(expected_size > 2 * block_size_ ? EffectiveThreads() : 1) {
+      threads_(expected_size > 2 * block_size_ ? ConversionThreads() : 1) {
   block_.reserve(std::min(block_size_, expected_size > 0 ? expected_size : size_t{1} << 16));
 }
 

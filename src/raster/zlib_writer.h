@@ -43,8 +43,6 @@ class ZlibWriter {
   // Ends the stream (the last block and the checksum). Nothing may be written after it.
   void Finish();
 
-  // Threads used for large data: 0 = as many as the machine has cores, at most 2.
-  static void SetThreads(int threads);
   // The block size of writers made from now on (0: kBlockSize); for tests.
   static void SetBlockSize(size_t bytes);
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "raster/threads.h"
+
 namespace pamirune {
 namespace {
 
@@ -36,7 +38,7 @@ Bytes Sample(size_t size, unsigned seed) {
 }
 
 Bytes Write(const Bytes& data, int level, int threads, size_t piece) {
-  ZlibWriter::SetThreads(threads);
+  SetConversionThreads(threads);
   Bytes out;
   ZlibWriter z(
       level, [&](const uint8_t* p, size_t n) { out.insert(out.end(), p, p + n); }, data.size());
@@ -51,7 +53,7 @@ Bytes Write(const Bytes& data, int level, int threads, size_t piece) {
     }
   }
   z.Finish();
-  ZlibWriter::SetThreads(0);
+  SetConversionThreads(0);
   return out;
 }
 

@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <future>
 
 #include "formats/tiff/tiff_libtiff.h"
 #include "formats/tiff/tiff_lzw.h"
 #include "raster/file_path.h"
 #include "raster/registry.h"
+#include "raster/threads.h"
 
 namespace pamirune {
 
@@ -333,8 +335,8 @@ std::vector<uint8_t> EncodeTiff(const TBitmap& image, bool compress, bool predic
   const size_t arrays_at = out.size();
   if (n >= 2) out.resize(out.size() + 8 * size_t{n}, 0);
 
-  std::vector<uint8_t> strip;
-  for (uint32_t i = 0; i < n; ++i) {
+  // The rows of strip i as the file holds them.
+  auto fill_strip = [&](uint32_t i, std::vector<uint8_t>& strip) {
     int y0 = static_cast<int>(uint64_t{i} * ifd.rows_per_strip);
     int rows = std::min<int>(static_cast<int>(ifd.rows_per_strip), height - y0);
     strip.resize(size_t{r} * rows);
@@ -358,13 +360,36 @@ std::vector<uint8_t> EncodeTiff(const TBitmap& image, bool compress, bool predic
           dst[k] = static_cast<uint8_t>(dst[k] - dst[k - step]);
       }
     }
-    if (compress) {
-      std::vector<uint8_t> packed = TLZW::Compress(strip.data(), strip.size());
+  };
+  if (compress) {
+    // Each strip is compressed on its own: for a large image the second half of the strips
+    // on another thread, beside the first half. They are written in order either way.
+    std::vector<std::vector<uint8_t>> packed(n);
+    auto pack = [&](uint32_t from, uint32_t to) {
+      std::vector<uint8_t> strip;
+      for (uint32_t i = from; i < to; ++i) {
+        fill_strip(i, strip);
+        packed[i] = TLZW::Compress(strip.data(), strip.size());
+      }
+    };
+    const bool split = ConversionThreads() > 1 && n >= 2 &&
+                       size_t{r} * static_cast<size_t>(height) >= (size_t{4} << 20);
+    const uint32_t half = split ? n / 2 : n;
+    std::future<void> second;
+    if (half < n) second = std::async(std::launch::async, pack, half, n);
+    pack(0, half);
+    if (second.valid()) second.get();
+    for (uint32_t i = 0; i < n; ++i) {
       ifd.strip_offsets[i] = static_cast<uint32_t>(out.size());
-      ifd.strip_byte_counts[i] = static_cast<uint32_t>(packed.size());
-      out.insert(out.end(), packed.begin(), packed.end());
+      ifd.strip_byte_counts[i] = static_cast<uint32_t>(packed[i].size());
+      out.insert(out.end(), packed[i].begin(), packed[i].end());
       if (out.size() % 2 != 0) out.push_back(0);  // strips start on even offsets
-    } else {
+      std::vector<uint8_t>().swap(packed[i]);
+    }
+  } else {
+    std::vector<uint8_t> strip;
+    for (uint32_t i = 0; i < n; ++i) {
+      fill_strip(i, strip);
       out.insert(out.end(), strip.begin(), strip.end());
     }
   }

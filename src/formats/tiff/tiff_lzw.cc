@@ -8,77 +8,90 @@ namespace pamirune {
 
 namespace {
 
+// Codes go most significant bit first into a buffer sized for the worst case.
 class BitWriter {
  public:
-  explicit BitWriter(std::vector<uint8_t>& out) : out_(out) {}
+  explicit BitWriter(uint8_t* out) : out_(out) {}
   void Put(int code, int width) {
-    acc_ = (acc_ << width) | static_cast<uint32_t>(code);
+    acc_ = (acc_ << width) | static_cast<uint64_t>(code);
     bits_ += width;
+    if (bits_ >= 32) {
+      bits_ -= 32;
+      const uint32_t v = static_cast<uint32_t>(acc_ >> bits_);
+      out_[0] = static_cast<uint8_t>(v >> 24);
+      out_[1] = static_cast<uint8_t>(v >> 16);
+      out_[2] = static_cast<uint8_t>(v >> 8);
+      out_[3] = static_cast<uint8_t>(v);
+      out_ += 4;
+      acc_ &= (uint64_t{1} << bits_) - 1;
+    }
+  }
+  // Writes the bits left, the last byte filled with zeros; returns the end of the output.
+  uint8_t* Flush() {
     while (bits_ >= 8) {
       bits_ -= 8;
-      out_.push_back(static_cast<uint8_t>(acc_ >> bits_));
+      *out_++ = static_cast<uint8_t>(acc_ >> bits_);
     }
-    acc_ &= (1u << bits_) - 1;
-  }
-  void Flush() {
-    if (bits_ > 0) out_.push_back(static_cast<uint8_t>(acc_ << (8 - bits_)));
+    if (bits_ > 0) *out_++ = static_cast<uint8_t>(acc_ << (8 - bits_));
     bits_ = 0;
     acc_ = 0;
+    return out_;
   }
 
  private:
-  std::vector<uint8_t>& out_;
-  uint32_t acc_ = 0;
+  uint8_t* out_;
+  uint64_t acc_ = 0;
   int bits_ = 0;
 };
 
-// String table of the compressor: (prefix code, next byte) -> code, open addressing. A
-// generation number per slot makes clearing the table cheap.
+// String table of the compressor: (prefix code, next byte) -> code, open addressing over a
+// power-of-two table about four times the codes. Each slot holds the table's generation, the
+// key and the code in one word, so a lookup is one load, and clearing the table only moves
+// the generation on.
 class EncodeTable {
  public:
-  static constexpr int kSlots = 8191;  // prime, about twice the codes
+  static constexpr int kSlotBits = 14;
+  static constexpr uint32_t kMask = (1u << kSlotBits) - 1;
   EncodeTable() { Clear(); }
   void Clear() {
     if (++generation_ == 0) {
-      slot_generation_.fill(0);
+      slots_.fill(0);
       generation_ = 1;
     }
   }
   int Find(int prefix, uint8_t byte) const {
-    uint32_t key = (static_cast<uint32_t>(prefix) << 8) | byte;
-    for (uint32_t i = Hash(key);; i = (i + 1) % kSlots) {
-      if (slot_generation_[i] != generation_) return -1;
-      if (keys_[i] == key) return codes_[i];
+    const uint32_t key = (static_cast<uint32_t>(prefix) << 8) | byte;
+    const uint64_t tag = (uint64_t{generation_} << 32) | (uint64_t{key} << 12);
+    for (uint32_t i = Hash(key);; i = (i + 1) & kMask) {
+      const uint64_t slot = slots_[i];
+      if ((slot >> 32) != generation_) return -1;
+      if ((slot & ~uint64_t{0xFFF}) == tag) return static_cast<int>(slot & 0xFFF);
     }
   }
   void Add(int prefix, uint8_t byte, int code) {
-    uint32_t key = (static_cast<uint32_t>(prefix) << 8) | byte;
+    const uint32_t key = (static_cast<uint32_t>(prefix) << 8) | byte;
     uint32_t i = Hash(key);
-    while (slot_generation_[i] == generation_) i = (i + 1) % kSlots;
-    slot_generation_[i] = generation_;
-    keys_[i] = key;
-    codes_[i] = static_cast<uint16_t>(code);
+    while ((slots_[i] >> 32) == generation_) i = (i + 1) & kMask;
+    slots_[i] = (uint64_t{generation_} << 32) | (uint64_t{key} << 12) | static_cast<uint32_t>(code);
   }
 
  private:
-  static uint32_t Hash(uint32_t key) { return (key * 2654435761u >> 7) % kSlots; }
-  std::array<uint32_t, kSlots> keys_{};
-  std::array<uint16_t, kSlots> codes_{};
-  std::array<uint32_t, kSlots> slot_generation_{};
+  static uint32_t Hash(uint32_t key) { return (key * 2654435761u) >> (32 - kSlotBits); }
+  std::array<uint64_t, size_t{1} << kSlotBits> slots_{};
   uint32_t generation_ = 0;
 };
 
 }  // namespace
 
 std::vector<uint8_t> TLZW::Compress(const uint8_t* data, size_t size) {
-  std::vector<uint8_t> out;
-  out.reserve(size + size / 2 + 16);  // the worst case: one 12-bit code per byte
-  BitWriter writer(out);
+  // The worst case: one 12-bit code per byte, with Clear and End of Information codes.
+  std::vector<uint8_t> out(size + size / 2 + size / 1024 + 16);
+  BitWriter writer(out.data());
   int width = 9;
   writer.Put(kClearCode, width);
   if (size == 0) {
     writer.Put(kEndCode, width);
-    writer.Flush();
+    out.resize(static_cast<size_t>(writer.Flush() - out.data()));
     return out;
   }
   auto table = std::make_unique<EncodeTable>();
@@ -113,7 +126,8 @@ std::vector<uint8_t> TLZW::Compress(const uint8_t* data, size_t size) {
   // at the width it then expects.
   taken(next++);
   writer.Put(kEndCode, width);
-  writer.Flush();
+  out.resize(static_cast<size_t>(writer.Flush() - out.data()));
+  out.shrink_to_fit();  // strips wait in memory until the file is put together
   return out;
 }
 

@@ -10,6 +10,7 @@
 #include "formats/png/png_filter.h"
 #include "formats/png/png_stream.h"
 #include "png_test_util.h"
+#include "raster/threads.h"
 #include "raster/zlib_writer.h"
 
 namespace pamirune {
@@ -501,10 +502,10 @@ TEST(PngWriter, TwoThreadsWriteTheSameFileAsOne) {
   TBitmap img = png_test::MakeRgb(300, 200);
   Bytes files[2];
   for (int threads : {1, 2}) {
-    ZlibWriter::SetThreads(threads);
+    SetConversionThreads(threads);
     files[threads - 1] = Encode(img);
   }
-  ZlibWriter::SetThreads(0);
+  SetConversionThreads(0);
   ZlibWriter::SetBlockSize(0);
   EXPECT_EQ(files[0], files[1]);
   Bytes raw = png_test::InflateIdat(files[0]);
