@@ -865,6 +865,17 @@ void TBitmap::Assign(const TGraphic& source) {
   Changed();
 }
 
+void TBitmap::MoveToBitmap(TBitmap& dest) {
+  if (&dest == this) return;
+  TNotifyEvent on_change = std::move(dest.OnChange);
+  TProgressEvent on_progress = std::move(dest.OnProgress);
+  dest = std::move(*this);
+  dest.OnChange = std::move(on_change);
+  dest.OnProgress = std::move(on_progress);
+  *this = TBitmap();
+  if (dest.OnChange) dest.OnChange();
+}
+
 bool TBitmap::AssignTo(TGraphic& dest) const {
   if (auto* b = dynamic_cast<TBitmap*>(&dest)) {
     *b = *this;

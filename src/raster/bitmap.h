@@ -66,6 +66,7 @@ class TBitmap : public TGraphic {
   void Assign(const TGraphic& source) override;
   bool AssignTo(TGraphic& dest) const override;
   void ToBitmap(TBitmap& dest) const override { dest = *this; }
+  void MoveToBitmap(TBitmap& dest) override;
   const char* ClassName() const override { return "TBitmap"; }
 
   bool Empty() const override { return width_ == 0 || height_ == 0; }

@@ -235,6 +235,8 @@ void DibImage::AssignFromBitmap(const TBitmap& bitmap, std::vector<uint8_t>* mov
       if (used >= static_cast<int>(colors.size())) colors.resize(static_cast<size_t>(used) + 1);
     }
   }
+  // Read before the pixels may be taken (the automatic colour is a pixel's).
+  const TColor transparent_color = bitmap.TransparentColor();
   const bool take = movable_bits && bits == out_bits &&
                     movable_bits->size() == static_cast<size_t>(CheckedImageBytes(
                                                 bitmap.Width(), bitmap.Height(), bits));
@@ -267,7 +269,7 @@ void DibImage::AssignFromBitmap(const TBitmap& bitmap, std::vector<uint8_t>* mov
   data_ = std::make_shared<DibData>(std::move(data));
   transparent_ = bitmap.Transparent();
   has_transparent_color_ = bitmap.TransparentMode() == TTransparentMode::tmFixed;
-  transparent_color_ = bitmap.TransparentColor();
+  transparent_color_ = transparent_color;
   Changed();
 }
 

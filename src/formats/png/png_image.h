@@ -32,6 +32,8 @@ class PngImage : public TGraphic {
   void Assign(const TGraphic& source) override;
   // Hands over the image raster.
   void ToBitmap(TBitmap& dest) const override { dest = image_; }
+  // Hands the image raster over; the alpha mask stays.
+  void MoveToBitmap(TBitmap& dest) override { image_.MoveToBitmap(dest); }
   const char* ClassName() const override { return "PngImage"; }
 
   bool Empty() const override { return image_.Empty(); }
