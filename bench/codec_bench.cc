@@ -10,13 +10,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "bench_image.h"
 #include "formats/gif/gif.h"
 #include "formats/jpeg/jpeg_image.h"
 #include "formats/mag/mag_image.h"
 #include "formats/png/png_image.h"
 #include "raster/dib_image.h"
 #include "raster/stream.h"
-#include "bench_image.h"
 
 namespace pamirune {
 namespace {

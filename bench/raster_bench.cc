@@ -10,9 +10,9 @@
 #include <cstring>
 #include <string>
 
+#include "bench_image.h"
 #include "raster/color_reduction.h"
 #include "raster/resample.h"
-#include "bench_image.h"
 
 namespace pamirune {
 namespace {

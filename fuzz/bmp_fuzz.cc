@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fuzz_limits.h"
 #include "raster/bitmap.h"
 #include "raster/errors.h"
-#include "fuzz_limits.h"
 
 static const fuzz::PixelLimit kLimit(int64_t{1} << 20);
 

@@ -2,9 +2,9 @@
 // pixel format, renders it to a TBitmap and saves it again.
 #include <cstdint>
 
+#include "fuzz_limits.h"
 #include "raster/dib_image.h"
 #include "raster/errors.h"
-#include "fuzz_limits.h"
 
 // Conversions between depths cost several passes: smaller images than elsewhere.
 static const fuzz::PixelLimit kLimit(int64_t{1} << 16);

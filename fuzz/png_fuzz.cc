@@ -5,8 +5,8 @@
 
 #include "formats/png/png_reader.h"
 #include "formats/png/png_writer.h"
-#include "raster/errors.h"
 #include "fuzz_limits.h"
+#include "raster/errors.h"
 
 static const fuzz::PixelLimit kLimit;
 

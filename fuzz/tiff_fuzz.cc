@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "formats/tiff/tiff.h"
-#include "raster/dib_image.h"
 #include "fuzz_limits.h"
+#include "raster/dib_image.h"
 
 static const fuzz::PixelLimit kLimit;
 

@@ -13,7 +13,7 @@ run_packages=(
   qt6-base-dev libgl-dev qt6-translations-l10n fonts-ipafont-gothic
 )
 test_packages=(
-  clang libclang-rt-14-dev
+  clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pil imagemagick pngcheck libpng-tools libtiff-tools giflib-tools gifsicle
   poppler-utils qpdf fonts-urw-base35

@@ -34,14 +34,22 @@ const char* FormatToken(OutputFormat format) {
 
 bool FormatTicked(const ConversionSettings& s, OutputFormat format) {
   switch (format) {
-    case OutputFormat::kBmp: return s.write_bmp;
-    case OutputFormat::kJpg: return s.write_jpg;
-    case OutputFormat::kPng: return s.write_png;
-    case OutputFormat::kMag: return s.write_mag;
-    case OutputFormat::kIco: return s.write_ico;
-    case OutputFormat::kPdf: return s.write_pdf;
-    case OutputFormat::kGif: return s.write_gif;
-    case OutputFormat::kTif: return s.write_tif;
+    case OutputFormat::kBmp:
+      return s.write_bmp;
+    case OutputFormat::kJpg:
+      return s.write_jpg;
+    case OutputFormat::kPng:
+      return s.write_png;
+    case OutputFormat::kMag:
+      return s.write_mag;
+    case OutputFormat::kIco:
+      return s.write_ico;
+    case OutputFormat::kPdf:
+      return s.write_pdf;
+    case OutputFormat::kGif:
+      return s.write_gif;
+    case OutputFormat::kTif:
+      return s.write_tif;
   }
   return false;
 }
@@ -386,8 +394,8 @@ bool Converter::MayWriteOutput(const std::string& path, OutputFormat format) {
       for (const auto& made : other.made) {
         if (made.path != path && !platform_.SameFile(made.path, path)) continue;
         if (ui_.ConfirmRisky(std::string(msg::kFilePrefix) + path + msg::kMadeInThisBatch + "\n" +
-                        msg::kMadeFromLabel + other.path + "\n" + msg::kNowFromLabel +
-                        own->path))
+                             msg::kMadeFromLabel + other.path + "\n" + msg::kNowFromLabel +
+                             own->path))
           return true;
         cancelled_ = true;
         return false;
@@ -462,8 +470,7 @@ std::string Converter::MakeOutputBase(const std::string& source) {
 bool Converter::MayWrite(const std::string& path, OutputFormat format) {
   if (!platform_.FileExists(path)) return true;
   if (settings_.overwrite) return true;
-  if (ui_.Confirm(std::string(msg::kFilePrefix) + path + msg::kExistsOverwrite))
-    return true;
+  if (ui_.Confirm(std::string(msg::kFilePrefix) + path + msg::kExistsOverwrite)) return true;
   cancelled_ = true;
   return false;
 }
@@ -494,7 +501,7 @@ bool Converter::LoadSource(const std::string& file_name, TBitmap& working) {
     throw EInvalidGraphic(detail.empty() ? msg::kEmptyImage : detail);
   if (!ran_out && !not_decoded) return true;
   // The reader's own words say what it could not read.
-  ShowFileWarning(file_name, ran_out       ? std::string(msg::kDataRanOut)
+  ShowFileWarning(file_name, ran_out          ? std::string(msg::kDataRanOut)
                              : detail.empty() ? std::string(msg::kNotDecoded)
                                               : msg::kNotDecoded + (" (" + detail + ")"));
   return false;
@@ -532,11 +539,13 @@ void Converter::ConvertFile(const std::string& file_name, int index, int icon_si
   for (auto f : kOutputOrder)
     if (FormatTicked(settings_, f)) source.outputs.push_back(output_base_ + FormatToken(f));
   if (!batch_file_base_.empty()) {
-    if (settings_.pdf_batch && settings_.write_pdf) source.outputs.push_back(batch_file_base_ + "pdf");
-    if (settings_.gif_anime && settings_.write_gif) source.outputs.push_back(batch_file_base_ + "gif");
+    if (settings_.pdf_batch && settings_.write_pdf)
+      source.outputs.push_back(batch_file_base_ + "pdf");
+    if (settings_.gif_anime && settings_.write_gif)
+      source.outputs.push_back(batch_file_base_ + "gif");
   }
-  source.in_batch_file = (settings_.pdf_batch && settings_.write_pdf) ||
-                         (settings_.gif_anime && settings_.write_gif);
+  source.in_batch_file =
+      (settings_.pdf_batch && settings_.write_pdf) || (settings_.gif_anime && settings_.write_gif);
   batch_->sources.push_back(std::move(source));
   batch_->current = index;
   WriteFormats(job);
@@ -684,7 +693,8 @@ void Converter::ConvertClipboard() {
       const std::string* used = UsedOutputDir();
       std::string dir = used ? *used : platform_.DefaultOutputDir();
       if (!dir.empty() && dir.back() != '/') dir += '/';
-      output_base_ = dir + "Clip" + std::to_string(clip_counter_) + (settings_.suffix_s ? "s." : ".");
+      output_base_ =
+          dir + "Clip" + std::to_string(clip_counter_) + (settings_.suffix_s ? "s." : ".");
       WriteFormats(job);
       ClipboardEnding(job);
     }
@@ -700,12 +710,15 @@ void Converter::ClipboardEnding(ImageJob& job) {
   // The document begun for the clipboard's single page; when its overwrite was declined it
   // has no page and is dropped, so no file is replaced by an empty document.
   if (batch_->pdf.Active()) {
-    if (batch_->pdf.PageCount() > 0) batch_->pdf.EndDoc(); else batch_->pdf.Abort();
+    if (batch_->pdf.PageCount() > 0)
+      batch_->pdf.EndDoc();
+    else
+      batch_->pdf.Abort();
   }
   if (std::find(job.written.begin(), job.written.end(), last_file) != job.written.end())
     PreviewAndStamp(last_file);
-  std::string text = cancelled_ ? std::string(msg::kOverwriteCancelled)
-                                : output_base_ + last_ext_ + msg::kSaved;
+  std::string text =
+      cancelled_ ? std::string(msg::kOverwriteCancelled) : output_base_ + last_ext_ + msg::kSaved;
   if (!settings_.no_dialogs) ShowInfo(text);
   ui_.SetProgressVisible(false);
   ui_.SetStatusText(text);
@@ -779,8 +792,7 @@ void Converter::WriteFormat(ImageJob& job, OutputFormat format, const std::strin
       if (settings_.pdf_batch && batch_->pdf.Active()) {
         if (!job.clipboard) batch_->pdf.SetFileName(BatchFileBase() + "pdf");
         batch_->pdf.AddImagePage(job.dib_bitmap, item);
-      }
-      else
+      } else
         batch_->pdf.WriteSingle(job.dib_bitmap, item, path);
       return;
     }

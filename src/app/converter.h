@@ -64,7 +64,9 @@ class Converter {
   void ShowFormatDialog();
   // The program's format dialog, which lives as long as the program (its "変換後終了させない"
   // box keeps its state). Without one the converter uses its own.
-  void SetFormatDialog(FormatDialogModel* dialog) { format_dialog_ = dialog ? dialog : &own_dialog_; }
+  void SetFormatDialog(FormatDialogModel* dialog) {
+    format_dialog_ = dialog ? dialog : &own_dialog_;
+  }
   FormatDialogModel& FormatDialog() { return *format_dialog_; }
 
   // Result of the last batch: the output base and the last written extension.

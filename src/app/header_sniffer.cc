@@ -40,8 +40,8 @@ ImageKind SniffHeader(const std::array<uint8_t, kHeaderBytes>& h) {
   if (LooksLikeIcon(h)) return ImageKind::kIco;
   if (BytesAre(h, 0, "GIF")) return ImageKind::kGif;
   // Intel and Motorola byte order, classic (42) and 64-bit (43) directories.
-  static const uint8_t kTiff[][4] = {{'I', 'I', 42, 0}, {'M', 'M', 0, 42},
-                                     {'I', 'I', 43, 0}, {'M', 'M', 0, 43}};
+  static const uint8_t kTiff[][4] = {
+      {'I', 'I', 42, 0}, {'M', 'M', 0, 42}, {'I', 'I', 43, 0}, {'M', 'M', 0, 43}};
   for (const auto& magic : kTiff)
     if (std::memcmp(h.data(), magic, 4) == 0) return ImageKind::kTif;
   return ImageKind::kNone;
@@ -49,28 +49,44 @@ ImageKind SniffHeader(const std::array<uint8_t, kHeaderBytes>& h) {
 
 bool ExtensionFitsKind(ImageKind kind, const std::string& ext) {
   switch (kind) {
-    case ImageKind::kBmp: return ext == ".bmp";
-    case ImageKind::kPng: return ext == ".png";
-    case ImageKind::kJpg: return ext == ".jpg" || ext == ".jpeg";
-    case ImageKind::kMag: return ext == ".mag";
-    case ImageKind::kIco: return ext == ".ico";
-    case ImageKind::kGif: return ext == ".gif";
-    case ImageKind::kTif: return ext == ".tif" || ext == ".tiff";
-    case ImageKind::kNone: break;
+    case ImageKind::kBmp:
+      return ext == ".bmp";
+    case ImageKind::kPng:
+      return ext == ".png";
+    case ImageKind::kJpg:
+      return ext == ".jpg" || ext == ".jpeg";
+    case ImageKind::kMag:
+      return ext == ".mag";
+    case ImageKind::kIco:
+      return ext == ".ico";
+    case ImageKind::kGif:
+      return ext == ".gif";
+    case ImageKind::kTif:
+      return ext == ".tif" || ext == ".tiff";
+    case ImageKind::kNone:
+      break;
   }
   return false;
 }
 
 std::string RenameTarget(ImageKind kind) {
   switch (kind) {
-    case ImageKind::kBmp: return ".bmp";
-    case ImageKind::kPng: return ".png";
-    case ImageKind::kJpg: return ".jpg";
-    case ImageKind::kMag: return ".mag";
-    case ImageKind::kIco: return ".ico";
-    case ImageKind::kGif: return ".gif";
-    case ImageKind::kTif: return ".tif";
-    case ImageKind::kNone: break;
+    case ImageKind::kBmp:
+      return ".bmp";
+    case ImageKind::kPng:
+      return ".png";
+    case ImageKind::kJpg:
+      return ".jpg";
+    case ImageKind::kMag:
+      return ".mag";
+    case ImageKind::kIco:
+      return ".ico";
+    case ImageKind::kGif:
+      return ".gif";
+    case ImageKind::kTif:
+      return ".tif";
+    case ImageKind::kNone:
+      break;
   }
   return "";
 }
@@ -81,7 +97,7 @@ std::string KindGuessText(ImageKind kind) {
 }
 
 bool AcceptedExtension(const std::string& ext) {
-  static const char* kAccepted[] = {".jpg", ".jpeg", ".png", ".mag", ".bmp",
+  static const char* kAccepted[] = {".jpg", ".jpeg", ".png",  ".mag", ".bmp",
                                     ".ico", ".gif",  ".tiff", ".tif"};
   return std::any_of(std::begin(kAccepted), std::end(kAccepted),
                      [&](const char* a) { return ext == a; });

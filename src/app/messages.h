@@ -41,8 +41,7 @@ inline constexpr char kPartSourceKept[] =
     "読めなかったところがある元ファイルなので、同じファイルには書き込みませんでした。";
 inline constexpr char kWouldReplaceSource[] =
     "一括変換中の別の元ファイルと同じファイルになるので書き込みませんでした。";
-inline constexpr char kTrashFailed[] =
-    "元ファイルをゴミ箱へ移せなかったので上書きしませんでした。";
+inline constexpr char kTrashFailed[] = "元ファイルをゴミ箱へ移せなかったので上書きしませんでした。";
 inline constexpr char kMadeInThisBatch[] =
     "は、この一括変換で別の元ファイルから作ったばかりだよ。上書きする？";
 inline constexpr char kMadeFromLabel[] = "作った元: ";

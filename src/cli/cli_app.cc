@@ -1,15 +1,16 @@
 #include "cli/cli_app.h"
 
+#include <filesystem>
+
+#include "app/clipboard_watcher.h"
 #include "app/converter.h"
 #include "app/messages.h"
+#include "app/send_to.h"
 #include "app/settings_io.h"
 #include "cli/cli_options.h"
+#include "cli/cli_platform.h"
 #include "cli/console_ui.h"
 #include "formats/register_all.h"
-#include "app/clipboard_watcher.h"
-#include "app/send_to.h"
-#include "cli/cli_platform.h"
-#include <filesystem>
 #include "raster/errors.h"
 
 namespace pamirune {
@@ -36,7 +37,9 @@ std::string BatchFileBaseFor(const std::string& file, const ConversionSettings& 
     return "";
   }
   return std::string("-o ") + file + ": the name must end in " +
-         (pdf && gif ? ".pdf or .gif" : pdf ? ".pdf" : ".gif");
+         (pdf && gif ? ".pdf or .gif"
+          : pdf      ? ".pdf"
+                     : ".gif");
 }
 
 }  // namespace
@@ -67,9 +70,11 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
     } catch (const std::exception& e) {
       std::fprintf(err, "pamirune-cli: %s\n", e.what());
     }
-    std::fprintf(out, "\nSettings file: %s%s\nIts values now (the options above change them for one run):\n%s",
-                 ini_path.c_str(), existed ? "" : " (not there yet: the defaults)",
-                 DescribeSettings(settings).c_str());
+    std::fprintf(
+        out,
+        "\nSettings file: %s%s\nIts values now (the options above change them for one run):\n%s",
+        ini_path.c_str(), existed ? "" : " (not there yet: the defaults)",
+        DescribeSettings(settings).c_str());
     return 0;
   }
   RegisterGraphicKinds();

@@ -9,13 +9,12 @@ namespace pamirune {
 namespace {
 
 // Options that take a value, and flags.
-const char* const kValueOptions[] = {"--formats", "--colour", "--color", "--scale",
-                                     "--level",   "--icon-size", "--delay", "--out-dir",
-                                     "--dispose", "--ini", "--send-to", "--output"};
-const char* const kFlagOptions[] = {"--smooth",    "--transparent", "--pdf-batch",
-                                    "--gif-anime", "--suffix-s",    "--keep-date",
-                                    "--overwrite", "--no-dialogs",  "--pdf-order",
-                                    "--gif-order", "--preview",     "--no-auto-orient"};
+const char* const kValueOptions[] = {"--formats", "--colour",    "--color",   "--scale",
+                                     "--level",   "--icon-size", "--delay",   "--out-dir",
+                                     "--dispose", "--ini",       "--send-to", "--output"};
+const char* const kFlagOptions[] = {
+    "--smooth",    "--transparent", "--pdf-batch", "--gif-anime", "--suffix-s", "--keep-date",
+    "--overwrite", "--no-dialogs",  "--pdf-order", "--gif-order", "--preview",  "--no-auto-orient"};
 
 bool IsOneOf(const std::string& s, const char* const* list, size_t n) {
   for (size_t i = 0; i < n; ++i)
@@ -142,21 +141,22 @@ CliParseResult ParseCliArguments(const std::vector<std::string>& args) {
         }
         value = args[++i];
       }
-      if (name == "--ini") r.job.ini_path = value;
+      if (name == "--ini")
+        r.job.ini_path = value;
       else if (name == "--output") {
         if (value.empty()) {
           r.error = "-o needs a file name";
           return r;
         }
         r.job.batch_output = value;
-      }
-      else if (name == "--send-to") {
+      } else if (name == "--send-to") {
         if (value != "register" && value != "unregister" && value != "status") {
           r.error = "--send-to takes register, unregister or status";
           return r;
         }
         r.job.send_to = value;
-      } else r.job.overrides.emplace_back(name, value);
+      } else
+        r.job.overrides.emplace_back(name, value);
     }
   }
   return r;
@@ -168,21 +168,34 @@ std::string ApplyOverrides(const CliJob& job, ConversionSettings& s) {
       s.write_bmp = s.write_jpg = s.write_png = s.write_mag = false;
       s.write_ico = s.write_pdf = s.write_gif = s.write_tif = false;
       for (const auto& f : Split(value, ',')) {
-        if (f == "bmp") s.write_bmp = true;
-        else if (f == "jpg" || f == "jpeg") s.write_jpg = true;
-        else if (f == "png") s.write_png = true;
-        else if (f == "mag") s.write_mag = true;
-        else if (f == "ico") s.write_ico = true;
-        else if (f == "pdf") s.write_pdf = true;
-        else if (f == "gif") s.write_gif = true;
-        else if (f == "tif" || f == "tiff") s.write_tif = true;
-        else return "unknown format in --formats: " + f;
+        if (f == "bmp")
+          s.write_bmp = true;
+        else if (f == "jpg" || f == "jpeg")
+          s.write_jpg = true;
+        else if (f == "png")
+          s.write_png = true;
+        else if (f == "mag")
+          s.write_mag = true;
+        else if (f == "ico")
+          s.write_ico = true;
+        else if (f == "pdf")
+          s.write_pdf = true;
+        else if (f == "gif")
+          s.write_gif = true;
+        else if (f == "tif" || f == "tiff")
+          s.write_tif = true;
+        else
+          return "unknown format in --formats: " + f;
       }
     } else if (name == "--colour" || name == "--color") {
-      if (value == "256") s.colour_mode = ColourMode::k256;
-      else if (value == "full") s.colour_mode = ColourMode::kFull;
-      else if (value == "bw") s.colour_mode = ColourMode::kBlackWhite;
-      else return "--colour takes 256, full or bw";
+      if (value == "256")
+        s.colour_mode = ColourMode::k256;
+      else if (value == "full")
+        s.colour_mode = ColourMode::kFull;
+      else if (value == "bw")
+        s.colour_mode = ColourMode::kBlackWhite;
+      else
+        return "--colour takes 256, full or bw";
     } else if (name == "--scale") {
       static const char* kTexts[][2] = {{"1/1", "1/1"}, {"1/2", "1/2"}, {"1/3", "1/3"},
                                         {"2/3", "2/3"}, {"3/4", "3/4"}, {"2x", "2×"},
@@ -214,10 +227,14 @@ std::string ApplyOverrides(const CliJob& job, ConversionSettings& s) {
       s.output_dir = value;
       if (!s.output_dir.empty() && s.output_dir.back() != '/') s.output_dir += '/';
     } else if (name == "--dispose") {
-      if (value == "keep") s.disposal = Disposal::kKeep;
-      else if (value == "trash") s.disposal = Disposal::kTrash;
-      else if (value == "delete") s.disposal = Disposal::kDelete;
-      else return "--dispose takes keep, trash or delete";
+      if (value == "keep")
+        s.disposal = Disposal::kKeep;
+      else if (value == "trash")
+        s.disposal = Disposal::kTrash;
+      else if (value == "delete")
+        s.disposal = Disposal::kDelete;
+      else
+        return "--dispose takes keep, trash or delete";
     } else if (name == "--smooth") {
       s.smooth_resize = true;
     } else if (name == "--transparent") {
@@ -274,14 +291,13 @@ std::string DescribeSettings(const ConversionSettings& s) {
       << "  --scale " << scale << "  --level " << s.level << "  --icon-size "
       << (s.icon_size_text.empty() ? "(none)" : s.icon_size_text) << "\n"
       << "  --delay " << delay << "  --dispose " << dispose << "  --out-dir "
-      << (s.use_output_dir && !s.output_dir.empty() ? s.output_dir : "(beside the source)")
-      << "\n"
+      << (s.use_output_dir && !s.output_dir.empty() ? s.output_dir : "(beside the source)") << "\n"
       << "  transparent " << OnOff(s.transparency) << ", pdf-batch " << OnOff(s.pdf_batch)
       << ", gif-anime " << OnOff(s.gif_anime) << ", smooth " << OnOff(s.smooth_resize)
       << ", suffix-s " << OnOff(s.suffix_s) << ", keep-date " << OnOff(s.keep_date)
       << ", overwrite " << OnOff(s.overwrite) << ",\n  no-dialogs " << OnOff(s.no_dialogs)
-      << ", pdf-order " << OnOff(s.pdf_order_dialog) << ", gif-order "
-      << OnOff(s.gif_order_dialog) << ", preview " << OnOff(s.preview) << "\n";
+      << ", pdf-order " << OnOff(s.pdf_order_dialog) << ", gif-order " << OnOff(s.gif_order_dialog)
+      << ", preview " << OnOff(s.preview) << "\n";
   return out.str();
 }
 

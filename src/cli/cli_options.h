@@ -19,10 +19,10 @@ struct CliJob {
   bool show_help = false;
   bool show_version = false;
   bool clipboard = false;
-  bool quiet = false;       // no information messages or progress, only errors and questions
-  bool keep_going = false;  // a failed file does not end the batch
+  bool quiet = false;        // no information messages or progress, only errors and questions
+  bool keep_going = false;   // a failed file does not end the batch
   std::string batch_output;  // -o: the batch PDF / GIF file
-  std::string send_to;  // "register", "unregister", "status" or empty
+  std::string send_to;       // "register", "unregister", "status" or empty
   // Overrides of the settings for this run, applied in order over the loaded settings.
   std::vector<std::pair<std::string, std::string>> overrides;
 };

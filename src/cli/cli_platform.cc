@@ -1,10 +1,10 @@
 #include "cli/cli_platform.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include <unistd.h>
 
 #include "raster/bitmap.h"
 #include "raster/errors.h"
@@ -51,7 +51,8 @@ std::string CliPlatform::ClipboardTool(std::string* problem) {
   if (wayland && InPath("wl-paste")) return "wl-paste";
   if (x11 && InPath("xclip")) return "xclip";  // X11, or Xwayland under a Wayland session
   if (!wayland && !x11) {
-    *problem = "there is no display to read the clipboard of (neither WAYLAND_DISPLAY nor DISPLAY is set)";
+    *problem =
+        "there is no display to read the clipboard of (neither WAYLAND_DISPLAY nor DISPLAY is set)";
   } else {
     std::string wanted = wayland ? "wl-paste (Debian package wl-clipboard)" : "";
     if (x11) wanted += std::string(wanted.empty() ? "" : " or ") + "xclip (Debian package xclip)";

@@ -19,8 +19,12 @@ std::string TerminalText(std::string text) {
 }  // namespace
 
 ConsoleUi::ConsoleUi(Answer answer, std::FILE* out, std::FILE* err, std::FILE* in, bool quiet)
-    : answer_(answer), out_(out), err_(err), in_(in),
-      interactive_(in && ::isatty(::fileno(in))), quiet_(quiet) {}
+    : answer_(answer),
+      out_(out),
+      err_(err),
+      in_(in),
+      interactive_(in && ::isatty(::fileno(in))),
+      quiet_(quiet) {}
 
 void ConsoleUi::ShowInfo(const std::string& text) {
   if (quiet_) return;
@@ -43,10 +47,10 @@ bool ConsoleUi::Confirm(const std::string& text) {
     std::fflush(out_);
     if (answer_ != Answer::kNo) {
       std::string question = quiet_ ? " \"" + TerminalText(text) + "\"" : "";
-      std::fprintf(err_, "pamirune-cli: no terminal to answer%s on: Cancel (--yes answers OK%s)\n",
-                   question.c_str(),
-                   text.find(msg::kExistsOverwrite) != std::string::npos ? ", --overwrite replaces"
-                                                                        : "");
+      std::fprintf(
+          err_, "pamirune-cli: no terminal to answer%s on: Cancel (--yes answers OK%s)\n",
+          question.c_str(),
+          text.find(msg::kExistsOverwrite) != std::string::npos ? ", --overwrite replaces" : "");
       std::fflush(err_);
     }
     return false;

@@ -8,8 +8,8 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
@@ -262,8 +262,7 @@ bool MainWindow::HasTray() const {
 
 void MainWindow::BuildTray() {
   if (options_.tray == MainWindowOptions::Tray::kNone) return;
-  if (options_.tray == MainWindowOptions::Tray::kAuto &&
-      !TrayAvailable()) {
+  if (options_.tray == MainWindowOptions::Tray::kAuto && !TrayAvailable()) {
     // No tray yet: closing with stay resident minimises instead, until a tray host appears.
     WatchForTray();
     return;
@@ -385,8 +384,10 @@ void MainWindow::RestorePlacement() {
     const QSize frame = isVisible() ? frameGeometry().size() - this->size() : QSize(0, 0);
     const QRect area = best->availableGeometry();
     size = size.boundedTo(area.size() - frame).expandedTo(minimumSize());
-    at.setX(std::max(area.left(), std::min(at.x(), area.right() + 1 - size.width() - frame.width())));
-    at.setY(std::max(area.top(), std::min(at.y(), area.bottom() + 1 - size.height() - frame.height())));
+    at.setX(
+        std::max(area.left(), std::min(at.x(), area.right() + 1 - size.width() - frame.width())));
+    at.setY(
+        std::max(area.top(), std::min(at.y(), area.bottom() + 1 - size.height() - frame.height())));
   }
   if (size != this->size()) resize(size);
   if (at != pos()) move(at);

@@ -10,10 +10,10 @@ class QWidget;
 namespace pamirune {
 
 enum class MessageKind {
-  kInformation,   // OK
-  kConfirmation,  // OK / Cancel
+  kInformation,        // OK
+  kConfirmation,       // OK / Cancel
   kRiskyConfirmation,  // OK / Cancel with Cancel the default: OK may cost a file
-  kError,         // OK, the error handler's box
+  kError,              // OK, the error handler's box
 };
 
 // Shows a box modally and returns true when it was answered with OK. The text is passed exactly

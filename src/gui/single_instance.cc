@@ -4,11 +4,11 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QThread>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
+#include <QThread>
 #include <algorithm>
 
 namespace pamirune {

@@ -29,7 +29,8 @@ void ImagePdfReport::AddImagePage(const TBitmap& image, const std::string& item_
 }
 
 void ImagePdfReport::EndDoc() {
-  if (TPdfDoc* doc = report_.PdfDoc()) doc->Info().SetCreationDate(clock_ ? clock_() : PdfLocalNow());
+  if (TPdfDoc* doc = report_.PdfDoc())
+    doc->Info().SetCreationDate(clock_ ? clock_() : PdfLocalNow());
   report_.EndDoc();
 }
 

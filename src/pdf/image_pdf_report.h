@@ -1,7 +1,7 @@
 // The PDF output of the converter: a report holding the values the converter stores for it
-// (compressed pages; the creation date is the time the file is written), one hidden page without margins and one layout
-// panel filling it. Each image becomes one page exactly the size of the image (one pixel per
-// point) with the image filling it.
+// (compressed pages; the creation date is the time the file is written), one hidden page without
+// margins and one layout panel filling it. Each image becomes one page exactly the size of the
+// image (one pixel per point) with the image filling it.
 //
 //   ImagePdfReport pdf;
 //   pdf.SetFileName(base + "pdf");   // may change before every page; EndDoc uses the last

@@ -299,8 +299,8 @@ void TBitmap::LoadFromStream(TStream& stream) {
     size_t want = next.bits_.size();
     size_t got = want ? stream.Read(next.bits_.data(), want) : 0;
     // Only the padding of the last row missing costs no pixels.
-    const size_t padding =
-        static_cast<size_t>(next.stride_) - (static_cast<size_t>(width) * BitsPerPixel(format) + 7) / 8;
+    const size_t padding = static_cast<size_t>(next.stride_) -
+                           (static_cast<size_t>(width) * BitsPerPixel(format) + 7) / 8;
     if (want - got > padding) LoadWarning(TLoadWarning::lwDataRanOut);
   }
   if (top_down) FlipRows(next.bits_, height, next.stride_);

@@ -201,7 +201,8 @@ class TKernelDitherer : public TDitherEngine {
   uint8_t DitherPixel(Lookup& lookup, int r, int g, int b) {
     const ptrdiff_t cell = column_ + kMargin;
     int in[3] = {r, g, b};
-    for (int c = 0; c < 3; ++c) in[c] = DiffusedInput(in[c], rows_[0][c * stride_ + cell], kDivisor);
+    for (int c = 0; c < 3; ++c)
+      in[c] = DiffusedInput(in[c], rows_[0][c * stride_ + cell], kDivisor);
     uint8_t chosen[3];
     const uint8_t index = lookup.MatchColour(in[0], in[1], in[2], chosen[0], chosen[1], chosen[2]);
     for (int c = 0; c < 3; ++c) {
@@ -230,38 +231,33 @@ class TKernelDitherer : public TDitherEngine {
 
 struct StuckiKernel {
   static constexpr int kRows = 3, kMargin = 2, kDivisor = 42;
-  static constexpr KernelTap kTaps[] = {
-      {0, 1, 8},  {0, 2, 4},                                               //
-      {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4}, {1, 2, 2},             //
-      {2, -2, 1}, {2, -1, 2}, {2, 0, 4}, {2, 1, 2}, {2, 2, 1}};
+  static constexpr KernelTap kTaps[] = {{0, 1, 8},  {0, 2, 4},                                    //
+                                        {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4}, {1, 2, 2},  //
+                                        {2, -2, 1}, {2, -1, 2}, {2, 0, 4}, {2, 1, 2}, {2, 2, 1}};
 };
 struct SierraKernel {
   static constexpr int kRows = 3, kMargin = 2, kDivisor = 32;
-  static constexpr KernelTap kTaps[] = {
-      {0, 1, 5},  {0, 2, 3},                                               //
-      {1, -2, 2}, {1, -1, 4}, {1, 0, 5}, {1, 1, 4}, {1, 2, 2},             //
-      {2, -1, 2}, {2, 0, 3},  {2, 1, 2}};
+  static constexpr KernelTap kTaps[] = {{0, 1, 5},  {0, 2, 3},                                    //
+                                        {1, -2, 2}, {1, -1, 4}, {1, 0, 5}, {1, 1, 4}, {1, 2, 2},  //
+                                        {2, -1, 2}, {2, 0, 3},  {2, 1, 2}};
 };
 struct JaJuNiKernel {
   static constexpr int kRows = 3, kMargin = 2, kDivisor = 48;
-  static constexpr KernelTap kTaps[] = {
-      {0, 1, 7},  {0, 2, 5},                                               //
-      {1, -2, 3}, {1, -1, 5}, {1, 0, 7}, {1, 1, 5}, {1, 2, 3},             //
-      {2, -2, 1}, {2, -1, 3}, {2, 0, 5}, {2, 1, 3}, {2, 2, 1}};
+  static constexpr KernelTap kTaps[] = {{0, 1, 7},  {0, 2, 5},                                    //
+                                        {1, -2, 3}, {1, -1, 5}, {1, 0, 7}, {1, 1, 5}, {1, 2, 3},  //
+                                        {2, -2, 1}, {2, -1, 3}, {2, 0, 5}, {2, 1, 3}, {2, 2, 1}};
 };
 struct BurkesKernel {
   static constexpr int kRows = 2, kMargin = 2, kDivisor = 32;
-  static constexpr KernelTap kTaps[] = {
-      {0, 1, 8},  {0, 2, 4},                                               //
-      {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4}, {1, 2, 2}};
+  static constexpr KernelTap kTaps[] = {{0, 1, 8},  {0, 2, 4},  //
+                                        {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4}, {1, 2, 2}};
 };
 struct SteveArcheKernel {
   static constexpr int kRows = 4, kMargin = 3, kDivisor = 200;
-  static constexpr KernelTap kTaps[] = {
-      {0, 2, 32},                                                          //
-      {1, -3, 12}, {1, -1, 26}, {1, 1, 30}, {1, 3, 16},                    //
-      {2, -2, 12}, {2, 0, 26},  {2, 2, 12},                                //
-      {3, -3, 5},  {3, -1, 12}, {3, 1, 12}, {3, 3, 5}};
+  static constexpr KernelTap kTaps[] = {{0, 2, 32},                                        //
+                                        {1, -3, 12}, {1, -1, 26}, {1, 1, 30}, {1, 3, 16},  //
+                                        {2, -2, 12}, {2, 0, 26},  {2, 2, 12},              //
+                                        {3, -3, 5},  {3, -1, 12}, {3, 1, 12}, {3, 3, 5}};
 };
 
 using TStuckiDitherer = TKernelDitherer<StuckiKernel>;

@@ -82,8 +82,8 @@ int TFastColorLookup::Search(int r, int g, int b) const {
 
 // ---- Writer ---------------------------------------------------------------------------------
 
-TDIBWriter::TDIBWriter(TBitmap& target, const std::vector<TRGBQuad>& palette, int width,
-                       int height, TPixelFormat format)
+TDIBWriter::TDIBWriter(TBitmap& target, const std::vector<TRGBQuad>& palette, int width, int height,
+                       TPixelFormat format)
     : target_(target), palette_(palette), width_(width), height_(height), format_(format) {
   if (format != TPixelFormat::pf8bit && format != TPixelFormat::pf24bit)
     throw EInvalidGraphic(kUnsupportedPixelFormat);
@@ -145,8 +145,7 @@ void Scan(Engine& engine, Lookup& lookup, const TBitmap& source, TDIBWriter& wri
 }
 
 template <class Lookup>
-void RunMethod(DiffusionMethod method, Lookup& lookup, const TBitmap& source,
-               TDIBWriter& writer) {
+void RunMethod(DiffusionMethod method, Lookup& lookup, const TBitmap& source, TDIBWriter& writer) {
   const int width = source.Width();
   switch (method) {
     case DiffusionMethod::NearestOnly: {
@@ -235,10 +234,18 @@ std::unique_ptr<TBitmap> ReduceRasterColours(const TBitmap& source, PaletteSourc
     case PaletteSource::SystemHalftone256:
       palette.assign(HalftonePalette256().begin(), HalftonePalette256().end());
       break;
-    case PaletteSource::SystemGray4: palette = GrayPalette4(); break;
-    case PaletteSource::BlackWhite: palette = MonochromePalette2(); break;
-    case PaletteSource::Gray256: palette = GrayPalette256(); break;
-    case PaletteSource::WebCube216: palette = WebCubePalette216(); break;
+    case PaletteSource::SystemGray4:
+      palette = GrayPalette4();
+      break;
+    case PaletteSource::BlackWhite:
+      palette = MonochromePalette2();
+      break;
+    case PaletteSource::Gray256:
+      palette = GrayPalette256();
+      break;
+    case PaletteSource::WebCube216:
+      palette = WebCubePalette216();
+      break;
     case PaletteSource::OctreeOptimal: {
       const int b = std::clamp(bits, 0, 8);
       palette = BuildOctreePalette(*pixels, 1 << b, 8, false);
@@ -251,7 +258,8 @@ std::unique_ptr<TBitmap> ReduceRasterColours(const TBitmap& source, PaletteSourc
       if (caller_palette) palette = *caller_palette;
       if (palette.size() > 256) palette.resize(256);
       break;
-    case PaletteSource::KeepTrueColour: break;
+    case PaletteSource::KeepTrueColour:
+      break;
   }
   if (palette.empty()) return nullptr;  // an unreadable palette gives no image
 

@@ -12,16 +12,16 @@ namespace pamirune {
 // Where the palette of the reduced image comes from. The ordinal values are stored by the GIF
 // image and must not change.
 enum class PaletteSource {
-  KeepTrueColour = 0,     // no palette: the result is a 24-bit copy
-  SystemStatic20,         // the 20 static system colours
-  SystemHalftone256,      // the 256-colour halftone palette
-  SystemGray4,            // greys 0, 128, 192, 255
-  BlackWhite,             // black and white
-  Gray256,                // 256 greys
-  WebCube216,             // the 6 x 6 x 6 colour cube
-  OctreeOptimal,          // octree palette of 2^bits colours
-  OctreeWithSystem,       // octree palette of 236 colours inside the 20 system colours
-  CallerPalette           // a copy of the palette handed in
+  KeepTrueColour = 0,  // no palette: the result is a 24-bit copy
+  SystemStatic20,      // the 20 static system colours
+  SystemHalftone256,   // the 256-colour halftone palette
+  SystemGray4,         // greys 0, 128, 192, 255
+  BlackWhite,          // black and white
+  Gray256,             // 256 greys
+  WebCube216,          // the 6 x 6 x 6 colour cube
+  OctreeOptimal,       // octree palette of 2^bits colours
+  OctreeWithSystem,    // octree palette of 236 colours inside the 20 system colours
+  CallerPalette        // a copy of the palette handed in
 };
 
 // How pixels are mapped to the palette. The ordinal values are stored by the GIF image.
@@ -42,8 +42,7 @@ enum class DiffusionMethod {
 // raises EInvalidGraphic("Invalid image dimensions").
 std::unique_ptr<TBitmap> ReduceRasterColours(const TBitmap& source, PaletteSource source_kind,
                                              DiffusionMethod method,
-                                             const std::vector<TRGBQuad>* caller_palette,
-                                             int bits);
+                                             const std::vector<TRGBQuad>* caller_palette, int bits);
 
 // The octree palette of an image: at most max_colours leaf colours of a tree colour_bits deep
 // (1..8). With with_system_colours the result has 256 entries: system colours 0..9, then 236

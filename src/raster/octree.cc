@@ -127,7 +127,8 @@ std::vector<TRGBQuad> TColorQuantizer::Colours() const {
       continue;
     }
     for (int c = 7; c >= 0; --c)  // pushed backwards so child 0 comes out first
-      if (n.child[static_cast<size_t>(c)] != kNone) stack.push_back(n.child[static_cast<size_t>(c)]);
+      if (n.child[static_cast<size_t>(c)] != kNone)
+        stack.push_back(n.child[static_cast<size_t>(c)]);
   }
   return out;
 }

@@ -145,7 +145,8 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
 // a target whose own name is as long as a name may be still gets a temporary beside it.
 std::string TempName(const std::string& dir) {
   static std::mt19937 random{std::random_device{}()};
-  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   std::string name = dir + "/.pamirune-";
   for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
   return name;
@@ -161,8 +162,7 @@ std::string TempName(const std::string& dir) {
 bool LinkUnnamed(int fd, const std::string& dir, const std::string& path) {
   const std::string proc = "/proc/self/fd/" + std::to_string(fd);
   auto link_to = [&](const std::string& name) {
-    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
-      return 0;
+    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
     return errno;
   };
   int err = link_to(path);

@@ -1,8 +1,8 @@
 // Byte streams the graphic kinds load from and save to: memory and file streams.
 #pragma once
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -40,7 +40,10 @@ class TMemoryStream : public TStream {
 
   const std::vector<uint8_t>& Bytes() const { return data_; }
   std::vector<uint8_t>& Bytes() { return data_; }
-  void Clear() { data_.clear(); position_ = 0; }
+  void Clear() {
+    data_.clear();
+    position_ = 0;
+  }
 
  private:
   std::vector<uint8_t> data_;

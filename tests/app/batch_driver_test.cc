@@ -85,7 +85,8 @@ TEST_F(BatchDriverTest, TiffOfEitherByteOrderAndEitherExtensionIsTakenWithoutRen
   Run({"m.tif"});
   Run({"x.TIFF"});
   EXPECT_TRUE(ui.confirms.empty());
-  for (const auto& info : ui.infos) EXPECT_EQ(info.find(msg::kUnsupportedContent), std::string::npos);
+  for (const auto& info : ui.infos)
+    EXPECT_EQ(info.find(msg::kUnsupportedContent), std::string::npos);
   EXPECT_TRUE(dir.Exists("x.TIFF"));
 }
 
@@ -142,7 +143,6 @@ TEST_F(BatchDriverTest, OrderDialogSetsTheProcessingOrder) {
   EXPECT_EQ(files[0], dir.File("b.bmp"));
   EXPECT_EQ(files[1], dir.File("a.bmp"));
 }
-
 
 TEST_F(BatchDriverTest, OneFileNeedsNoConfirmationAndReportsTheSize) {
   dir.Write("cat.bmp", Bmp());

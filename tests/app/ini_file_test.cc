@@ -57,11 +57,17 @@ TEST_F(IniFileTest, Reading) {
       "[other]\nresize=2\n"
       "[FLAG]\nresize=3\nlate=4\r\n");
   const std::pair<const char*, const char*> cases[] = {
-      {"Resize", "1"},    {"empty", ""},       {"quoted", "  spaced  "},
-      {"half", "\"x"},    {"eq", "a=b"},       {"c", "still in fLaG"},
-      {"late", "4"},      {"long", "default"},  // a cut value (a cut folder name) is worse than
-                                                // none
-      {"top", "default"}, {";c", "default"}};
+      {"Resize", "1"},
+      {"empty", ""},
+      {"quoted", "  spaced  "},
+      {"half", "\"x"},
+      {"eq", "a=b"},
+      {"c", "still in fLaG"},
+      {"late", "4"},
+      {"long", "default"},  // a cut value (a cut folder name) is worse than
+                            // none
+      {"top", "default"},
+      {";c", "default"}};
   for (const auto& [key, value] : cases)
     EXPECT_EQ(ini.ReadString("Flag", key, "default"), value) << key;
   EXPECT_EQ(ini.ReadString("flag", "OK", ""), longest);
@@ -112,11 +118,11 @@ TEST_F(IniFileTest, FilesThatAreNoSettingsFileReadAsEmptyAndAreNeverOverwritten)
   std::string noise;
   for (int i = 0; i < 100000; ++i) noise.push_back(static_cast<char>(random()));
   const std::string not_settings[] = {
-      noise,                                                  // binary
+      noise,                                                      // binary
       "[A]\nk=1\n" + std::string(TIniFile::kMaxFileBytes, '\n'),  // far too large
-      "Notes for Monday\n[A]\nk=1\n",                          // text of another kind
-      std::string("[A]\nk=1\0\n", 9),                           // a zero byte
-      std::string("\xFF\xFE\x00\xD8[\0", 6),                     // broken UTF-16
+      "Notes for Monday\n[A]\nk=1\n",                             // text of another kind
+      std::string("[A]\nk=1\0\n", 9),                             // a zero byte
+      std::string("\xFF\xFE\x00\xD8[\0", 6),                      // broken UTF-16
   };
   for (const std::string& bytes : not_settings) {
     const std::string path = Path("other.dat");
@@ -151,7 +157,8 @@ TEST_F(IniFileTest, Utf16FilesAreReadAndSavedInTheirOwnEncoding) {
     ini.WriteString("A", "j", "1");
     const std::string saved = Get(path);
     std::string expected = file;
-    for (char c : std::string("j=1\n")) expected += big ? std::string{'\0', c} : std::string{c, '\0'};
+    for (char c : std::string("j=1\n"))
+      expected += big ? std::string{'\0', c} : std::string{c, '\0'};
     EXPECT_EQ(saved, expected);
     EXPECT_EQ(TIniFile(path).ReadString("A", "j", "d"), "1");
   }

@@ -15,8 +15,8 @@
 #include "formats/ico/ico.h"
 #include "formats/jpeg/jpeg_image.h"
 #include "formats/png/png_image.h"
-#include "formats/tiff/tiff.h"
 #include "formats/register_all.h"
+#include "formats/tiff/tiff.h"
 #include "raster/registry.h"
 #include "support/fake_ui.h"
 #include "support/temp_dir.h"
@@ -29,16 +29,19 @@ using testing::FakeUi;
 using testing::TempDir;
 using testing::TestPlatform;
 
-std::string Bytes(const TMemoryStream& s) { return std::string(s.Bytes().begin(), s.Bytes().end()); }
+std::string Bytes(const TMemoryStream& s) {
+  return std::string(s.Bytes().begin(), s.Bytes().end());
+}
 
 // A w x h 24-bit image: a colour ramp, so that it holds many distinct colours.
 TBitmap Ramp(int w, int h) {
   TBitmap b(w, h, TPixelFormat::pf24bit);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
-      b.SetPixel(x, y, RGB(static_cast<uint8_t>(x * 255 / (w > 1 ? w - 1 : 1)),
-                           static_cast<uint8_t>(y * 255 / (h > 1 ? h - 1 : 1)),
-                           static_cast<uint8_t>((x * 7 + y * 13) & 0xFF)));
+      b.SetPixel(x, y,
+                 RGB(static_cast<uint8_t>(x * 255 / (w > 1 ? w - 1 : 1)),
+                     static_cast<uint8_t>(y * 255 / (h > 1 ? h - 1 : 1)),
+                     static_cast<uint8_t>((x * 7 + y * 13) & 0xFF)));
   return b;
 }
 
@@ -238,8 +241,8 @@ TEST_F(PipelineTest, ScaleFactorsTruncateEachSide) {
     const char* text;
     bool smooth;
     int w, h;
-  } cases[] = {{"2/3", false, 66, 40}, {"3/4", false, 75, 45}, {"1/3", false, 33, 20},
-               {"2/3", true, 66, 40},  {"3/4", true, 75, 45},  {"1/3", true, 33, 20},
+  } cases[] = {{"2/3", false, 66, 40},  {"3/4", false, 75, 45}, {"1/3", false, 33, 20},
+               {"2/3", true, 66, 40},   {"3/4", true, 75, 45},  {"1/3", true, 33, 20},
                {"1/1", false, 100, 60}, {"2×", false, 200, 120}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.text) + (c.smooth ? " smooth" : " plain"));
@@ -430,8 +433,8 @@ TEST_F(PipelineTest, PdfBatchFollowsTheOrderDialogAndTheOverwriteRule) {
   ASSERT_EQ(Run({"a.bmp", "b.bmp", "c.bmp"}), BatchResult::kCompleted);
   EXPECT_EQ(ui.order_captions, std::vector<std::string>{msg::kPdfOrderCaption});
   // The batch file replaces as.pdf only when the user says so, as every other output.
-  EXPECT_EQ(ui.confirms,
-            std::vector<std::string>{"File : " + dir.File("as.") + "pdfがすでにあるよ♪上書きする？"});
+  EXPECT_EQ(ui.confirms, std::vector<std::string>{"File : " + dir.File("as.") +
+                                                  "pdfがすでにあるよ♪上書きする？"});
   EXPECT_FALSE(dir.Exists("cs.pdf"));
   EXPECT_EQ(ui.status.rfind(Done("as.pdf"), 0), 0u) << ui.status;
   std::string pdf = dir.Read("as.pdf");

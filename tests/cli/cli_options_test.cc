@@ -6,8 +6,8 @@ namespace pamirune {
 namespace {
 
 TEST(CliOptionsTest, OverridesApplyInOrder) {
-  auto r = ParseCliArguments({"--formats", "bmp,png", "--colour=full", "--scale", "2x",
-                              "--level", "0", "--delay", "1500", "--out-dir", "/tmp/x", "a.bmp"});
+  auto r = ParseCliArguments({"--formats", "bmp,png", "--colour=full", "--scale", "2x", "--level",
+                              "0", "--delay", "1500", "--out-dir", "/tmp/x", "a.bmp"});
   ASSERT_EQ(r.error, "");
   ConversionSettings s;
   ASSERT_EQ(ApplyOverrides(r.job, s), "");
@@ -26,10 +26,14 @@ TEST(CliOptionsTest, UsageErrors) {
   EXPECT_NE(ParseCliArguments({"--formats"}).error, "");
   EXPECT_NE(ParseCliArguments({"--send-to", "maybe"}).error, "");
   ConversionSettings s;
-  for (auto bad : std::vector<std::vector<std::string>>{
-           {"--formats", "bmp,xyz"}, {"--level", "11"}, {"--icon-size", "48"},
-           {"--colour", "grey"}, {"--scale", "5/4"}, {"--dispose", "shred"},
-           {"--delay", "0"}, {"--delay", "65536"}}) {
+  for (auto bad : std::vector<std::vector<std::string>>{{"--formats", "bmp,xyz"},
+                                                        {"--level", "11"},
+                                                        {"--icon-size", "48"},
+                                                        {"--colour", "grey"},
+                                                        {"--scale", "5/4"},
+                                                        {"--dispose", "shred"},
+                                                        {"--delay", "0"},
+                                                        {"--delay", "65536"}}) {
     auto r = ParseCliArguments(bad);
     ASSERT_EQ(r.error, "");
     EXPECT_NE(ApplyOverrides(r.job, s), "") << bad[0];

@@ -31,7 +31,8 @@ class MessageRecorder {
     previous_ = SetMessageHandler([this](QWidget*, MessageKind kind, const QString& text) {
       boxes.push_back({kind, text.toStdString()});
       if (on_box) on_box(boxes.back());
-      if (kind != MessageKind::kConfirmation && kind != MessageKind::kRiskyConfirmation) return true;
+      if (kind != MessageKind::kConfirmation && kind != MessageKind::kRiskyConfirmation)
+        return true;
       if (answers.empty()) return default_answer;
       bool answer = answers.front();
       answers.pop_front();

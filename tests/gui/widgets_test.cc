@@ -137,9 +137,8 @@ TEST(SingleInstanceTest, HandOverCarriesNamesAsBytesAndRefusesAnythingElse) {
 
   // The second start blocks while it waits for the answer: it runs beside this event loop.
   const std::vector<std::string> files = {"/old/\x82\xa0.bmp", "/with space/b.png"};
-  auto handed = std::async(std::launch::async, [&] {
-    return HandOverToRunningInstance(files, socket_path, 2000);
-  });
+  auto handed = std::async(std::launch::async,
+                           [&] { return HandOverToRunningInstance(files, socket_path, 2000); });
   ASSERT_TRUE(testing::WaitFor(
       [&] { return handed.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
   EXPECT_TRUE(handed.get());

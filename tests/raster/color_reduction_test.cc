@@ -173,9 +173,9 @@ TEST(ColourReductionDiffusion, ForwardWeightsOfEachKernel) {
   // Burkes: 100 + (800 + 16) / 32 = 125; 100 + (400 + 1000 + 16) / 32 = 144 -> white.
   // Stevenson-Arce: nothing to +1, so 100; the third 100 + (3200 + 100) / 200 = 116.
   const Case cases[] = {
-      {DiffusionMethod::NearestOnly, {0, 0, 0}},   {DiffusionMethod::FloydSteinberg, {0, 1, 0}},
-      {DiffusionMethod::Stucki, {0, 0, 1}},        {DiffusionMethod::Sierra, {0, 0, 1}},
-      {DiffusionMethod::JaJuNi, {0, 0, 0}},        {DiffusionMethod::Burkes, {0, 0, 1}},
+      {DiffusionMethod::NearestOnly, {0, 0, 0}}, {DiffusionMethod::FloydSteinberg, {0, 1, 0}},
+      {DiffusionMethod::Stucki, {0, 0, 1}},      {DiffusionMethod::Sierra, {0, 0, 1}},
+      {DiffusionMethod::JaJuNi, {0, 0, 0}},      {DiffusionMethod::Burkes, {0, 0, 1}},
       {DiffusionMethod::SteveArche, {0, 0, 0}},
   };
   TBitmap image = Image24(3, 1, std::vector<Rgb>(3, Rgb{100, 100, 100}));
@@ -202,26 +202,26 @@ TEST(ColourReductionDiffusion, EveryKernelOnAColourImage) {
   };
   const Case cases[] = {
       {DiffusionMethod::NearestOnly,
-       {42, 79, 123, 160, 162, 19, 56, 84, 122, 159, 22, 18, 61, 99, 157, 164, 21, 64,
-        97, 74, 111, 19, 62, 64, 102, 109, 110, 153, 61, 99, 76, 108, 151, 188, 16}},
+       {42, 79, 123, 160, 162, 19, 56,  84,  122, 159, 22, 18, 61, 99,  157, 164, 21, 64,
+        97, 74, 111, 19,  62,  64, 102, 109, 110, 153, 61, 99, 76, 108, 151, 188, 16}},
       {DiffusionMethod::FloydSteinberg,
-       {42, 80, 123, 160, 162, 19, 63, 121, 164, 165, 22, 61, 98, 99, 157, 200, 28, 65,
-        103, 110, 117, 26, 63, 100, 138, 109, 152, 154, 62, 105, 112, 115, 152, 195, 52}},
+       {42,  80,  123, 160, 162, 19,  63,  121, 164, 165, 22, 61,  98,  99,  157, 200, 28, 65,
+        103, 110, 117, 26,  63,  100, 138, 109, 152, 154, 62, 105, 112, 115, 152, 195, 52}},
       {DiffusionMethod::Stucki,
-       {42, 79, 123, 160, 162, 19, 62, 121, 158, 165, 22, 61, 62, 99, 163, 200, 28, 65,
-        97, 110, 111, 20, 63, 100, 102, 109, 152, 154, 62, 105, 112, 151, 152, 195, 52}},
+       {42, 79,  123, 160, 162, 19,  62,  121, 158, 165, 22, 61,  62,  99,  163, 200, 28, 65,
+        97, 110, 111, 20,  63,  100, 102, 109, 152, 154, 62, 105, 112, 151, 152, 195, 52}},
       {DiffusionMethod::Sierra,
-       {42, 79, 123, 160, 162, 19, 62, 121, 158, 165, 22, 61, 62, 99, 163, 200, 28, 65,
-        103, 110, 111, 20, 63, 100, 102, 109, 152, 154, 62, 105, 112, 151, 152, 195, 52}},
+       {42,  79,  123, 160, 162, 19,  62,  121, 158, 165, 22, 61,  62,  99,  163, 200, 28, 65,
+        103, 110, 111, 20,  63,  100, 102, 109, 152, 154, 62, 105, 112, 151, 152, 195, 52}},
       {DiffusionMethod::JaJuNi,
-       {42, 79, 123, 160, 162, 19, 62, 121, 158, 165, 22, 61, 62, 99, 163, 200, 28, 65,
-        97, 110, 111, 19, 63, 100, 102, 109, 152, 154, 62, 105, 112, 151, 152, 195, 52}},
+       {42, 79,  123, 160, 162, 19,  62,  121, 158, 165, 22, 61,  62,  99,  163, 200, 28, 65,
+        97, 110, 111, 19,  63,  100, 102, 109, 152, 154, 62, 105, 112, 151, 152, 195, 52}},
       {DiffusionMethod::SteveArche,
-       {42, 79, 123, 160, 162, 19, 56, 121, 122, 165, 22, 60, 62, 99, 163, 200, 58, 65,
-        103, 74, 111, 19, 63, 100, 102, 109, 152, 154, 62, 105, 112, 115, 152, 195, 52}},
+       {42,  79, 123, 160, 162, 19,  56,  121, 122, 165, 22, 60,  62,  99,  163, 200, 58, 65,
+        103, 74, 111, 19,  63,  100, 102, 109, 152, 154, 62, 105, 112, 115, 152, 195, 52}},
       {DiffusionMethod::Burkes,
-       {42, 80, 123, 160, 162, 19, 63, 121, 158, 165, 22, 61, 98, 99, 163, 200, 28, 65,
-        103, 110, 111, 19, 63, 100, 102, 109, 152, 154, 62, 105, 112, 151, 152, 195, 52}},
+       {42,  80,  123, 160, 162, 19,  63,  121, 158, 165, 22, 61,  98,  99,  163, 200, 28, 65,
+        103, 110, 111, 19,  63,  100, 102, 109, 152, 154, 62, 105, 112, 151, 152, 195, 52}},
   };
   for (const Case& c : cases) {
     auto result = ReduceRasterColours(image, PaletteSource::WebCube216, c.method, nullptr, 8);
@@ -241,8 +241,8 @@ TBitmap Photo(int width, int height) {
       const double dx = x - width * 0.6, dy = y - height * 0.4;
       const double disc = std::exp(-(dx * dx + dy * dy) / (width * height * 0.05));
       auto c = [&](double v) { return std::clamp(static_cast<int>(v) + noise, 0, 255); };
-      pixels.push_back({c(40 + 180.0 * x / width + 30 * disc), c(60 + 120.0 * y / height + 60 * disc),
-                        c(200 - 150.0 * x / width)});
+      pixels.push_back({c(40 + 180.0 * x / width + 30 * disc),
+                        c(60 + 120.0 * y / height + 60 * disc), c(200 - 150.0 * x / width)});
     }
   }
   return Image24(width, height, pixels);
@@ -284,8 +284,8 @@ TEST(ColourReductionDiffusion, PhotographStaysInPaletteAndDiffusionLowersTheErro
       ASSERT_EQ(result->Width(), 96);
       ASSERT_EQ(result->Height(), 64);
       // Every index names a real entry of the palette that was built.
-      size_t entries = source == PaletteSource::WebCube216   ? 216
-                       : source == PaletteSource::BlackWhite ? 2
+      size_t entries = source == PaletteSource::WebCube216    ? 216
+                       : source == PaletteSource::BlackWhite  ? 2
                        : source == PaletteSource::SystemGray4 ? 4
                                                               : 16;
       for (int v : Indices(*result)) ASSERT_LT(static_cast<size_t>(v), entries);
@@ -359,8 +359,8 @@ TEST(ColourReductionOctree, ManyColoursStayWithinTheLimit) {
 
 TEST(ColourReduction, ResultIsAnEightBitImageWithA256EntryTable) {
   TBitmap image = Image24(2, 2, {{0, 0, 0}, {255, 255, 255}, {128, 128, 128}, {190, 190, 190}});
-  auto result = ReduceRasterColours(image, PaletteSource::SystemGray4,
-                                    DiffusionMethod::NearestOnly, nullptr, 8);
+  auto result = ReduceRasterColours(image, PaletteSource::SystemGray4, DiffusionMethod::NearestOnly,
+                                    nullptr, 8);
   ASSERT_TRUE(result);
   EXPECT_EQ(result->PixelFormat(), TPixelFormat::pf8bit);
   ASSERT_EQ(result->Palette().size(), 256u);
@@ -372,8 +372,8 @@ TEST(ColourReduction, ResultIsAnEightBitImageWithA256EntryTable) {
 
 TEST(ColourReduction, KeepTrueColourCopiesAndOtherBitDepthsAreRead) {
   TBitmap image = Image24(2, 1, {{1, 2, 3}, {4, 5, 6}});
-  auto copy = ReduceRasterColours(image, PaletteSource::KeepTrueColour,
-                                  DiffusionMethod::Burkes, nullptr, 8);
+  auto copy = ReduceRasterColours(image, PaletteSource::KeepTrueColour, DiffusionMethod::Burkes,
+                                  nullptr, 8);
   ASSERT_TRUE(copy);
   EXPECT_EQ(copy->PixelFormat(), TPixelFormat::pf24bit);
   EXPECT_EQ(copy->Pixel(1, 0), RGB(4, 5, 6));
@@ -382,8 +382,8 @@ TEST(ColourReduction, KeepTrueColourCopiesAndOtherBitDepthsAreRead) {
   TBitmap wide(2, 1, TPixelFormat::pf32bit);
   wide.SetPixel(0, 0, RGB(255, 255, 255));
   wide.SetPixel(1, 0, RGB(0, 0, 0));
-  auto result = ReduceRasterColours(wide, PaletteSource::WebCube216,
-                                    DiffusionMethod::NearestOnly, nullptr, 8);
+  auto result = ReduceRasterColours(wide, PaletteSource::WebCube216, DiffusionMethod::NearestOnly,
+                                    nullptr, 8);
   ASSERT_TRUE(result);
   EXPECT_EQ(Indices(*result), (std::vector<int>{215, 0}));
   EXPECT_EQ(wide.PixelFormat(), TPixelFormat::pf32bit);
@@ -413,8 +413,8 @@ TEST(ColourReduction, LargeImagesAreReducedAlike) {
   TBitmap image(1000, 501, TPixelFormat::pf24bit);
   std::fill(image.Bits().begin(), image.Bits().end(), 200);
   image.ScanLine(500)[3 * 999 + 2] = 0;  // bottom-right pixel: no red
-  auto result = ReduceRasterColours(image, PaletteSource::WebCube216,
-                                    DiffusionMethod::NearestOnly, nullptr, 8);
+  auto result = ReduceRasterColours(image, PaletteSource::WebCube216, DiffusionMethod::NearestOnly,
+                                    nullptr, 8);
   ASSERT_TRUE(result);
   EXPECT_EQ(result->PixelFormat(), TPixelFormat::pf8bit);
   EXPECT_EQ(result->ScanLine(0)[0], 3 * 36 + 3 * 6 + 3);
@@ -457,8 +457,8 @@ TEST(ColourReduction, WriterErrors) {
   }
   // An empty source reaches the writer with no size.
   TBitmap empty;
-  EXPECT_THROW(ReduceRasterColours(empty, PaletteSource::WebCube216,
-                                   DiffusionMethod::NearestOnly, nullptr, 8),
+  EXPECT_THROW(ReduceRasterColours(empty, PaletteSource::WebCube216, DiffusionMethod::NearestOnly,
+                                   nullptr, 8),
                EInvalidGraphic);
 }
 

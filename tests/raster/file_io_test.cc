@@ -54,8 +54,12 @@ TEST(FileStreamTest, ReadsAsAskedAndStopsAtTheReadLimit) {
   TMemoryStream expected(std::vector<uint8_t>(bytes.begin(), bytes.end()));
   ASSERT_EQ(stream.Size(), expected.Size());
   // Small, large and backward reads give the file's bytes.
-  for (auto [at, count] : {std::pair<int64_t, size_t>{0, 3}, {70'000, 1}, {5, 200'000},
-                           {299'990, 50}, {65'530, 12}, {400'000, 4}}) {
+  for (auto [at, count] : {std::pair<int64_t, size_t>{0, 3},
+                           {70'000, 1},
+                           {5, 200'000},
+                           {299'990, 50},
+                           {65'530, 12},
+                           {400'000, 4}}) {
     std::vector<uint8_t> a(count), b(count);
     stream.Seek(at);
     expected.Seek(at);
@@ -88,8 +92,8 @@ TEST(PixelLimitTest, HugeHeadersAreRefusedByEveryKind) {
   const std::string gif = std::string("GIF89a\0\x40\0\x40\0\0\0", 13) +
                           std::string(",\0\0\0\0\0\x40\0\x40\0\x02\0;", 13);
   TempDir dir;
-  for (const auto& [name, bytes] : {std::pair<std::string, std::string>{"h.png", png},
-                                    {"h.bmp", bmp}, {"h.gif", gif}}) {
+  for (const auto& [name, bytes] :
+       {std::pair<std::string, std::string>{"h.png", png}, {"h.bmp", bmp}, {"h.gif", gif}}) {
     dir.Write(name, bytes);
     TPicture picture;
     EXPECT_THROW(picture.LoadFromFile(dir.File(name)), EImageTooLarge) << name;

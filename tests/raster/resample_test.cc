@@ -163,8 +163,8 @@ TEST(ResampleSizes, ScaleFactorsOfTheConverter) {
     int width, height;
   };
   // 2/3, 3/4, 1/3, 1/2, 2x, 3x.
-  for (Size s : {Size{66, 40}, Size{75, 45}, Size{33, 20}, Size{50, 30}, Size{200, 120},
-                 Size{300, 180}}) {
+  for (Size s :
+       {Size{66, 40}, Size{75, 45}, Size{33, 20}, Size{50, 30}, Size{200, 120}, Size{300, 180}}) {
     TBitmap source(w, h, TPixelFormat::pf24bit);
     for (int y = 0; y < h; ++y) {
       uint8_t* row = source.ScanLine(y);
@@ -245,13 +245,15 @@ TEST(ResampleInterop, AreaAveragingAgreesWithPillow) {
   };
   for (Size s : {Size{45, 30, 2}, Size{30, 20, 2}}) {
     const auto out = dir / ("out" + std::to_string(s.width) + ".rgb");
-    const std::string command =
-        std::string(python) + " -c \"from PIL import Image; import sys; "
-        "im = Image.frombytes('RGB', (" + std::to_string(w) + ", " + std::to_string(h) +
-        "), open(sys.argv[1], 'rb').read()); "
-        "open(sys.argv[2], 'wb').write(im.resize((" + std::to_string(s.width) + ", " +
-        std::to_string(s.height) + "), Image.BOX).tobytes())\" " + (dir / "in.rgb").string() +
-        " " + out.string();
+    const std::string command = std::string(python) +
+                                " -c \"from PIL import Image; import sys; "
+                                "im = Image.frombytes('RGB', (" +
+                                std::to_string(w) + ", " + std::to_string(h) +
+                                "), open(sys.argv[1], 'rb').read()); "
+                                "open(sys.argv[2], 'wb').write(im.resize((" +
+                                std::to_string(s.width) + ", " + std::to_string(s.height) +
+                                "), Image.BOX).tobytes())\" " + (dir / "in.rgb").string() + " " +
+                                out.string();
     ASSERT_EQ(std::system(command.c_str()), 0);
     std::ifstream in(out, std::ios::binary);
     const std::string expected((std::istreambuf_iterator<char>(in)), {});
@@ -265,7 +267,8 @@ TEST(ResampleInterop, AreaAveragingAgreesWithPillow) {
       for (int x = 0; x < s.width; ++x)
         for (int c = 0; c < 3; ++c) {
           const int ours = row[3 * x + 2 - c];
-          const int theirs = static_cast<uint8_t>(expected[static_cast<size_t>(3 * (y * s.width + x) + c)]);
+          const int theirs =
+              static_cast<uint8_t>(expected[static_cast<size_t>(3 * (y * s.width + x) + c)]);
           ASSERT_LE(std::abs(ours - theirs), s.tolerance) << x << "," << y << " channel " << c;
           total += ours - theirs;
         }

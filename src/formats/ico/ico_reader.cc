@@ -95,7 +95,8 @@ void TIcon::LoadFromStream(TStream& stream) {
       too_large = c;
       continue;
     }
-    int64_t distance = std::abs(int64_t{c.width} - kStandardSize) + std::abs(int64_t{c.height} - kStandardSize);
+    int64_t distance =
+        std::abs(int64_t{c.width} - kStandardSize) + std::abs(int64_t{c.height} - kStandardSize);
     if (!found || distance < best_distance || (distance == best_distance && c.depth > best.depth)) {
       best = c;
       best_distance = distance;
@@ -145,7 +146,8 @@ void TIcon::LoadFromStream(TStream& stream) {
     if (!(compression == kBiRgb || (compression == kBiBitfields && bits == 32))) Invalid();
     CheckedImageBytes(width, height, 32);
     size_t table = at + header_size + (compression == kBiBitfields && header_size == 40 ? 12 : 0);
-    int entries = bits <= 8 ? (colors_used && colors_used < (1u << bits) ? int(colors_used) : 1 << bits) : 0;
+    int entries =
+        bits <= 8 ? (colors_used && colors_used < (1u << bits) ? int(colors_used) : 1 << bits) : 0;
     const size_t stride = static_cast<size_t>(RowBytes(width, bits));
     const size_t xor_at = table + 4 * size_t(entries);
     if (xor_at > end || stride * height > end - xor_at) Invalid();
@@ -170,10 +172,18 @@ void TIcon::LoadFromStream(TStream& stream) {
       for (int x = 0; x < width; ++x, dst += 3) {
         TColor c;
         switch (bits) {
-          case 1: c = palette[(src[x >> 3] >> (7 - (x & 7))) & 1]; break;
-          case 4: c = palette[std::min((src[x >> 1] >> (x & 1 ? 0 : 4)) & 15, entries - 1)]; break;
-          case 8: c = palette[std::min<int>(src[x], entries - 1)]; break;
-          case 24: c = RGB(src[3 * x + 2], src[3 * x + 1], src[3 * x]); break;
+          case 1:
+            c = palette[(src[x >> 3] >> (7 - (x & 7))) & 1];
+            break;
+          case 4:
+            c = palette[std::min((src[x >> 1] >> (x & 1 ? 0 : 4)) & 15, entries - 1)];
+            break;
+          case 8:
+            c = palette[std::min<int>(src[x], entries - 1)];
+            break;
+          case 24:
+            c = RGB(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
+            break;
           default:
             c = RGB(src[4 * x + 2], src[4 * x + 1], src[4 * x]);
             alpha[x] = src[4 * x + 3];
@@ -228,8 +238,9 @@ void TIcon::ToBitmap(TBitmap& dest) const {
       const int a = opacity_[row + x];
       for (int k = 0; k < 3; ++k) {
         int c = src[3 * x + k];
-        dst[3 * x + k] = invert_[row + x] ? static_cast<uint8_t>(255 ^ c)
-                                          : static_cast<uint8_t>((c * a + 255 * (255 - a) + 127) / 255);
+        dst[3 * x + k] = invert_[row + x]
+                             ? static_cast<uint8_t>(255 ^ c)
+                             : static_cast<uint8_t>((c * a + 255 * (255 - a) + 127) / 255);
       }
     }
   }

@@ -47,10 +47,15 @@ void WriteIconFile(const std::string& file_name, const std::vector<uint8_t>& byt
 std::vector<uint8_t> EncodeOpaqueIcon(const DibImage& source) {
   DibImage dib = source;
   switch (dib.PixelFormat()) {
-    case DibPixelFormat::k4BitRle: dib.SetPixelFormat(DibPixelFormat::k4Bit); break;
+    case DibPixelFormat::k4BitRle:
+      dib.SetPixelFormat(DibPixelFormat::k4Bit);
+      break;
     case DibPixelFormat::k8BitRle:
-    case DibPixelFormat::k24Bit: dib.SetPixelFormat(DibPixelFormat::k8Bit); break;
-    default: break;
+    case DibPixelFormat::k24Bit:
+      dib.SetPixelFormat(DibPixelFormat::k8Bit);
+      break;
+    default:
+      break;
   }
   const DibData& data = dib.Data();
   if (data.Empty()) throw EInvalidGraphic(kInvalidIcon);
@@ -164,8 +169,7 @@ void IconBuilder::SaveIcon(const TIconImage& icon, const std::string& file_name)
   WriteIconFile(file_name, EncodeIcon(icon));
 }
 
-void IconBuilder::MakeAndSave(const TBitmap& bitmap, const std::string& file_name,
-                              int size) const {
+void IconBuilder::MakeAndSave(const TBitmap& bitmap, const std::string& file_name, int size) const {
   SaveIcon(MakeIcon(bitmap, size), file_name);
 }
 

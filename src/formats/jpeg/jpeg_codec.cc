@@ -99,7 +99,7 @@ void ProgressHook(j_common_ptr cinfo) {
 // The whole encoded file is the source's one buffer; reading past its end gives an end
 // marker (with the warning libjpeg expects), so a cut file decodes as far as it goes.
 struct MemorySource {
-  jpeg_source_mgr pub;  // first
+  jpeg_source_mgr pub;   // first
   bool ran_out = false;  // the end marker had to be made up
 };
 
@@ -322,7 +322,7 @@ int ExifOrientation(const uint8_t* data, size_t size) {
   auto u16 = [&](size_t at) -> uint32_t {
     return little ? tiff[at] | (tiff[at + 1] << 8) : (tiff[at] << 8) | tiff[at + 1];
   };
-  auto u32 = [&](size_t at) -> uint32_t { 
+  auto u32 = [&](size_t at) -> uint32_t {
     return little ? u16(at) | (u16(at + 2) << 16) : (u16(at) << 16) | u16(at + 2);
   };
   if (u16(2) != 42) return 1;

@@ -142,10 +142,9 @@ void TTIFFBitMap::ReadWithLibTiff(const std::vector<uint8_t>& file) {
   TBitmap image;
   int orientation = 1;
   try {
-    tiff::ReadWithLibTiff(file, image, orientation,
-                          [this](const std::string& message, const std::string& caption) {
-                            Warn(message, caption);
-                          });
+    tiff::ReadWithLibTiff(
+        file, image, orientation,
+        [this](const std::string& message, const std::string& caption) { Warn(message, caption); });
   } catch (const EInvalidGraphic& e) {
     // A file libtiff cannot read either is reported like any unreadable picture: a warning
     // and no image. Only the pixel limit ends the load by an error.
@@ -168,7 +167,8 @@ void TTIFFBitMap::ReadTiff(const std::vector<uint8_t>& file) {
     ReadWithLibTiff(file);
     return;
   }
-  orientation_ = ifd.orientation >= 1 && ifd.orientation <= 8 ? static_cast<int>(ifd.orientation) : 1;
+  orientation_ =
+      ifd.orientation >= 1 && ifd.orientation <= 8 ? static_cast<int>(ifd.orientation) : 1;
   const uint32_t bpp = ifd.bits_per_pixel;
   const uint32_t photometric = ifd.photometric;
   bool indexed = (bpp == 1 || bpp == 4 || bpp == 8) && ifd.samples_per_pixel == 1;
@@ -184,9 +184,9 @@ void TTIFFBitMap::ReadTiff(const std::vector<uint8_t>& file) {
   const int width = static_cast<int>(ifd.image_width);
   const int height = static_cast<int>(ifd.image_height);
   CheckedImageBytes(width, height, static_cast<int>(bpp));
-  TPixelFormat format = bpp == 1   ? TPixelFormat::pf1bit
-                        : bpp == 4 ? TPixelFormat::pf4bit
-                        : bpp == 8 ? TPixelFormat::pf8bit
+  TPixelFormat format = bpp == 1    ? TPixelFormat::pf1bit
+                        : bpp == 4  ? TPixelFormat::pf4bit
+                        : bpp == 8  ? TPixelFormat::pf8bit
                         : bpp == 24 ? TPixelFormat::pf24bit
                                     : TPixelFormat::pf32bit;
   TBitmap image(width, height, format);
@@ -199,8 +199,8 @@ void TTIFFBitMap::ReadTiff(const std::vector<uint8_t>& file) {
         ifd.color_map.size() >= static_cast<size_t>(3 * entries)) {
       use_map = true;
       const auto& map = ifd.color_map;
-      bool eight_bit = std::all_of(map.begin(), map.begin() + 3 * entries,
-                                   [](uint16_t v) { return v < 256; });
+      bool eight_bit =
+          std::all_of(map.begin(), map.begin() + 3 * entries, [](uint16_t v) { return v < 256; });
       for (int i = 0; i < entries; ++i) {
         palette[i].red = MapValue(map[i], eight_bit);
         palette[i].green = MapValue(map[entries + i], eight_bit);
@@ -278,10 +278,18 @@ std::vector<uint8_t> EncodeTiff(const TBitmap& image, bool compress, bool predic
   TBitmap widened;
   int bits;
   switch (image.PixelFormat()) {
-    case TPixelFormat::pf1bit: bits = 1; break;
-    case TPixelFormat::pf4bit: bits = 4; break;
-    case TPixelFormat::pf8bit: bits = 8; break;
-    case TPixelFormat::pf24bit: bits = 24; break;
+    case TPixelFormat::pf1bit:
+      bits = 1;
+      break;
+    case TPixelFormat::pf4bit:
+      bits = 4;
+      break;
+    case TPixelFormat::pf8bit:
+      bits = 8;
+      break;
+    case TPixelFormat::pf24bit:
+      bits = 24;
+      break;
     default:
       widened = image;
       widened.SetPixelFormat(TPixelFormat::pf24bit);

@@ -305,7 +305,8 @@ void TIFD::Build(int width, int height, int bits, bool compress, bool predict,
       {kPlanarConfiguration, kTypeShort, 1, 1},
       {kPredictor, kTypeShort, 1, predictor ? 2u : 1u},
   };
-  if (color_map_loaded) entries.push_back({kColorMap, kTypeShort, color_map_count, color_map_offset});
+  if (color_map_loaded)
+    entries.push_back({kColorMap, kTypeShort, color_map_count, color_map_offset});
 }
 
 uint32_t TIFD::DataStart() const { return 8 + 2 + 12 * static_cast<uint32_t>(entries.size()) + 4; }

@@ -77,11 +77,16 @@ Bytes MultiIcon(const std::vector<std::array<int, 3>>& images, uint16_t type = 1
     for (int y = 0; y < h; ++y)
       for (size_t k = 0; k < stride; ++k) {
         uint8_t v = 0;
-        if (bits == 32) v = k % 4 == 3 ? static_cast<uint8_t>(w) : k % 4 == 2 ? 255 : 0;  // red, alpha = w
-        else if (bits == 24) v = k % 3 == 2 ? 255 : 0;
-        else if (bits == 8) v = 1;
-        else if (bits == 4) v = 0x11;
-        else v = 0xFF;
+        if (bits == 32)
+          v = k % 4 == 3 ? static_cast<uint8_t>(w) : k % 4 == 2 ? 255 : 0;  // red, alpha = w
+        else if (bits == 24)
+          v = k % 3 == 2 ? 255 : 0;
+        else if (bits == 8)
+          v = 1;
+        else if (bits == 4)
+          v = 0x11;
+        else
+          v = 0xFF;
         dib.push_back(v);
       }
     dib.resize(dib.size() + (w + 31) / 32 * 4 * h, 0);
@@ -98,7 +103,8 @@ Bytes MultiIcon(const std::vector<std::array<int, 3>>& images, uint16_t type = 1
 }
 
 TEST(IconReader, ChoosesClosestTo32ThenDeepest) {
-  TIcon a = LoadIcon(MultiIcon({{16, 16, 8}, {48, 48, 24}, {32, 32, 4}, {32, 32, 24}, {64, 64, 32}}));
+  TIcon a =
+      LoadIcon(MultiIcon({{16, 16, 8}, {48, 48, 24}, {32, 32, 4}, {32, 32, 24}, {64, 64, 32}}));
   EXPECT_EQ(a.Width(), 32);
   TBitmap drawn;
   a.ToBitmap(drawn);
@@ -163,12 +169,16 @@ TEST(IconInterop, IconsMadeByPillowAndImageMagickLoad) {
   std::string out;
   // Pillow: several sizes, the 256 one stored as PNG; then an icon of the PNG entry alone.
   std::string many = dir.File("many.ico");
-  ASSERT_EQ(RunTool(std::string(kPython) + " " + ToolScript() + " icon '" + many + "' 16 32 48 256", &out), 0) << out;
+  ASSERT_EQ(RunTool(std::string(kPython) + " " + ToolScript() + " icon '" + many + "' 16 32 48 256",
+                    &out),
+            0)
+      << out;
   TIcon icon;
   icon.LoadFromFile(many);
   EXPECT_EQ(icon.Width(), 32);
   std::string big = dir.File("big.ico");
-  ASSERT_EQ(RunTool(std::string(kPython) + " " + ToolScript() + " icon '" + big + "' 256", &out), 0) << out;
+  ASSERT_EQ(RunTool(std::string(kPython) + " " + ToolScript() + " icon '" + big + "' 256", &out), 0)
+      << out;
   TIcon png_icon;
   png_icon.LoadFromFile(big);
   EXPECT_EQ(png_icon.Width(), 256);
@@ -180,7 +190,9 @@ TEST(IconInterop, IconsMadeByPillowAndImageMagickLoad) {
   EXPECT_NE(png_drawn.Pixel(1, 0), kClWhite);
   // Drawn with its mask: pixels Pillow made fully transparent are white.
   std::string bmp = dir.File("bmp.ico");
-  ASSERT_EQ(RunTool(std::string(kPython) + " " + ToolScript() + " bmpicon '" + bmp + "' 32", &out), 0) << out;
+  ASSERT_EQ(RunTool(std::string(kPython) + " " + ToolScript() + " bmpicon '" + bmp + "' 32", &out),
+            0)
+      << out;
   icon.LoadFromFile(bmp);
   EXPECT_EQ(icon.Width(), 32);
   TBitmap drawn;
@@ -191,7 +203,12 @@ TEST(IconInterop, IconsMadeByPillowAndImageMagickLoad) {
       RunTool("/usr/bin/convert -version | grep -q ImageMagick") != 0)
     GTEST_SKIP() << "ImageMagick missing";
   std::string magick = dir.File("magick.ico");
-  ASSERT_EQ(RunTool("/usr/bin/convert -size 64x64 gradient:red-blue -define icon:auto-resize=64,32,16 '" + magick + "'", &out), 0) << out;
+  ASSERT_EQ(
+      RunTool("/usr/bin/convert -size 64x64 gradient:red-blue -define icon:auto-resize=64,32,16 '" +
+                  magick + "'",
+              &out),
+      0)
+      << out;
   TIcon m;
   m.LoadFromFile(magick);
   EXPECT_EQ(m.Width(), 32);

@@ -136,7 +136,9 @@ TEST(IconInterop, PillowOpensOurIconsWithTheirSizeAndMask) {
     std::string path = dir.File("t" + std::to_string(size) + ".ico");
     SaveTransparentIcon(image, path, size);
     std::string out;
-    ASSERT_EQ(RunTool(std::string(kPython) + " " + ToolScript() + " icoinfo '" + path + "'", &out), 0) << out;
+    ASSERT_EQ(RunTool(std::string(kPython) + " " + ToolScript() + " icoinfo '" + path + "'", &out),
+              0)
+        << out;
     int transparent = 0;
     for (int y = 0; y < size; ++y)
       for (int x = 0; x < size; ++x) transparent += image.Pixel(x, y) == kClBlack;
@@ -144,7 +146,9 @@ TEST(IconInterop, PillowOpensOurIconsWithTheirSizeAndMask) {
                        std::to_string(transparent) + "\n");
     std::string opaque = dir.File("o" + std::to_string(size) + ".ico");
     SaveOpaqueIcon(image, opaque);
-    ASSERT_EQ(RunTool(std::string(kPython) + " " + ToolScript() + " icoinfo '" + opaque + "'", &out), 0) << out;
+    ASSERT_EQ(
+        RunTool(std::string(kPython) + " " + ToolScript() + " icoinfo '" + opaque + "'", &out), 0)
+        << out;
     EXPECT_EQ(out, std::to_string(size) + " " + std::to_string(size) + " 0\n");
   }
 }

@@ -1,10 +1,9 @@
 // TJPEGImage: quality, shared data, header-only loading, decoding settings and errors.
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include <cstdio>
 #include <cstdlib>
+#include <regex>
 
 extern "C" {
 #include <jpeglib.h>
@@ -295,11 +294,19 @@ namespace {
 std::vector<uint8_t> Exif(bool little, uint16_t type, uint32_t count, uint16_t value) {
   std::vector<uint8_t> b = {'E', 'x', 'i', 'f', 0, 0};
   auto put16 = [&](uint32_t v) {
-    if (little) b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)});
-    else b.insert(b.end(), {uint8_t(v >> 8), uint8_t(v)});
+    if (little)
+      b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)});
+    else
+      b.insert(b.end(), {uint8_t(v >> 8), uint8_t(v)});
   };
   auto put32 = [&](uint32_t v) {
-    if (little) { put16(v & 0xFFFF); put16(v >> 16); } else { put16(v >> 16); put16(v & 0xFFFF); }
+    if (little) {
+      put16(v & 0xFFFF);
+      put16(v >> 16);
+    } else {
+      put16(v >> 16);
+      put16(v & 0xFFFF);
+    }
   };
   b.push_back(little ? 'I' : 'M');
   b.push_back(little ? 'I' : 'M');
@@ -333,7 +340,8 @@ std::vector<uint8_t> InkJpeg(const std::vector<uint8_t>& inks, int w, int h, boo
   jpeg_set_quality(&c, 100, TRUE);
   jpeg_set_colorspace(&c, ycck ? JCS_YCCK : JCS_CMYK);
   c.write_Adobe_marker = ycck ? TRUE : FALSE;
-  for (int i = 0; i < c.num_components; ++i) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
+  for (int i = 0; i < c.num_components; ++i)
+    c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
   jpeg_start_compress(&c, TRUE);
   while (c.next_scanline < c.image_height) {
     JSAMPROW row = const_cast<JSAMPROW>(inks.data() + size_t{c.next_scanline} * w * 4);
@@ -372,9 +380,9 @@ TEST(ExifOrientationTest, ReadsValidTagsAndIgnoresDamage) {
   EXPECT_EQ(ExifOrientation(Exif(true, 3, 1, 6).data(), Exif(true, 3, 1, 6).size()), 6);
   EXPECT_EQ(ExifOrientation(Exif(false, 3, 1, 8).data(), Exif(false, 3, 1, 8).size()), 8);
   const std::vector<std::vector<uint8_t>> ignored = {
-      Exif(true, 3, 1, 9),   // no such orientation
-      Exif(true, 4, 1, 6),   // not a SHORT
-      Exif(true, 3, 2, 6),   // two values
+      Exif(true, 3, 1, 9),  // no such orientation
+      Exif(true, 4, 1, 6),  // not a SHORT
+      Exif(true, 3, 2, 6),  // two values
   };
   for (const auto& b : ignored) EXPECT_EQ(ExifOrientation(b.data(), b.size()), 1);
   // Cut anywhere, the data never reads past its end (the sanitizers watch) and gives 1.

@@ -439,8 +439,10 @@ TEST(PngReader, HostileSizesAreRefusedBeforeAllocating) {
             "Read Header(PNG): Error ImageSize");
   // A palette image without its palette (or with an empty one), with or without image data.
   EXPECT_EQ(LoadError(Simple(8, 3, Rows({{0}}))), "Read Image (PNG): no PLTE for a palette image");
-  EXPECT_EQ(LoadError(PngBuilder().Signature().Ihdr(1, 1, 8, 3).Chunk("PLTE", {}).Idat(Rows({{0}})).bytes()),
-            "Read Image (PNG): no PLTE for a palette image");
+  EXPECT_EQ(
+      LoadError(
+          PngBuilder().Signature().Ihdr(1, 1, 8, 3).Chunk("PLTE", {}).Idat(Rows({{0}})).bytes()),
+      "Read Image (PNG): no PLTE for a palette image");
   EXPECT_EQ(LoadError(PngBuilder().Signature().Ihdr(1, 1, 8, 3).Iend().bytes()),
             "Read Image (PNG): no PLTE for a palette image");
   // Colours read before the depth is checked (depth 0 here) do no harm.

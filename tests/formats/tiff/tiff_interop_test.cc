@@ -19,9 +19,9 @@ TEST(TiffInterop, OurFilesPassTiffinfoAndDecodeIdenticallyInPillow) {
   for (int i = 0; i < 16; ++i) ramp[i] = {uint8_t(i * 17), uint8_t(i * 17), uint8_t(i * 17), 0};
   grey4.SetPalette(ramp);
   std::vector<std::pair<std::string, TBitmap>> images = {
-      {"bw", MakeIndexed(45, 33, 1, true)},      {"grey4", grey4},
-      {"colour4", MakeIndexed(41, 19, 4)},       {"grey8", MakeIndexed(200, 400, 8, true)},
-      {"colour8", MakeIndexed(200, 400, 8)},     {"rgb", MakeRgb(333, 211)},
+      {"bw", MakeIndexed(45, 33, 1, true)},  {"grey4", grey4},
+      {"colour4", MakeIndexed(41, 19, 4)},   {"grey8", MakeIndexed(200, 400, 8, true)},
+      {"colour8", MakeIndexed(200, 400, 8)}, {"rgb", MakeRgb(333, 211)},
   };
   for (const auto& [name, image] : images) {
     for (int mode = 0; mode < 3; ++mode) {  // raw, LZW, LZW + predictor
@@ -63,8 +63,8 @@ TEST(TiffInterop, FilesRewrittenByTiffcpLoadPixelIdentical) {
     std::string source = dir.File(std::string(mode) + ".tif");
     std::string out;
     ASSERT_EQ(RunTool(std::string(kPython) + " " + ToolScript() + " make '" + source + "' " + mode +
-                      " 97 61",
-                  &out),
+                          " 97 61",
+                      &out),
               0)
         << out;
     for (const char* option : options) {
@@ -72,7 +72,11 @@ TEST(TiffInterop, FilesRewrittenByTiffcpLoadPixelIdentical) {
         continue;  // no predictor for 1-bit images
       std::string target = dir.File("cp.tif");
       std::filesystem::remove(target);
-      ASSERT_EQ(RunTool(std::string("/usr/bin/tiffcp ") + option + " '" + source + "' '" + target + "'", &out), 0) << out;
+      ASSERT_EQ(
+          RunTool(std::string("/usr/bin/tiffcp ") + option + " '" + source + "' '" + target + "'",
+                  &out),
+          0)
+          << out;
       SCOPED_TRACE(std::string(mode) + " " + option);
       int w = 0, h = 0;
       std::vector<TColor> expected;

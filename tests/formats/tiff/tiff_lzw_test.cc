@@ -1,12 +1,12 @@
 // The strip LZW code: round trips over the code-width changes and table resets, the widths
 // the decoder expects, and damaged input.
+#include "formats/tiff/tiff_lzw.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
-
-#include "formats/tiff/tiff_lzw.h"
 
 namespace pamirune {
 namespace {

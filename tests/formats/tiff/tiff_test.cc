@@ -1,10 +1,11 @@
 // TTIFFBitMap: the written layout, round trips of every depth, the reader's tags and its
 // reactions to damaged files, and loading/saving by file name.
+#include "formats/tiff/tiff.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 
-#include "formats/tiff/tiff.h"
 #include "formats/tiff/tiff_lzw.h"
 #include "formats/tiff/tiff_test_util.h"
 #include "raster/registry.h"
@@ -201,7 +202,8 @@ TEST(TiffRoundTrip, EveryDepthWithAndWithoutCompression) {
 
 TEST(TiffRoundTrip, OtherTrueColourFormatsAreWidenedTo24Bits) {
   TBitmap source = MakeRgb(50, 40);
-  for (TPixelFormat format : {TPixelFormat::pf15bit, TPixelFormat::pf16bit, TPixelFormat::pf32bit}) {
+  for (TPixelFormat format :
+       {TPixelFormat::pf15bit, TPixelFormat::pf16bit, TPixelFormat::pf32bit}) {
     TBitmap image = source;
     image.SetPixelFormat(format);
     Bytes file = Save(image, true);
@@ -279,7 +281,8 @@ TEST(TiffReader, ShortStripArraysAndMissingRowsPerStrip) {
   EXPECT_TRUE(w.texts.empty());
   ASSERT_EQ(image.Width(), 4);
   for (int y = 0; y < 6; ++y)
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(image.Pixel(x, y), RGB(40 * y + 10 * x, 40 * y + 10 * x, 40 * y + 10 * x));
+    for (int x = 0; x < 4; ++x)
+      EXPECT_EQ(image.Pixel(x, y), RGB(40 * y + 10 * x, 40 * y + 10 * x, 40 * y + 10 * x));
 
   // Two strips as two inline SHORT values; then no RowsPerStrip at all (one strip).
   TiffBuilder c;
@@ -479,7 +482,8 @@ TEST(TiffFiles, NamesPickTheFormat) {
 
 TEST(TiffWarnings, ProcessWideHandlerReceivesUnhookedWarnings) {
   std::vector<std::string> seen;
-  SetTiffWarningHandler([&](const std::string& m, const std::string& c) { seen.push_back(m + "|" + c); });
+  SetTiffWarningHandler(
+      [&](const std::string& m, const std::string& c) { seen.push_back(m + "|" + c); });
   TTIFFBitMap tiff;
   TMemoryStream in(Bytes{'I', 'I', 42, 0, 100, 0, 0, 0});
   tiff.LoadFromStream(in);

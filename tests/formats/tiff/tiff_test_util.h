@@ -56,8 +56,9 @@ using TempDir = ::pamirune::testing::TempDir;
 
 inline Bytes ReadFile(const std::string& path) { return ReadWholeFile(path); }
 inline void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 // A deterministic 24-bit image with smooth areas and noise (so LZW and the predictor both work).
@@ -79,7 +80,7 @@ inline TBitmap MakeRgb(int w, int h, uint32_t seed = 1) {
 
 // A palette image of the given depth with a colourful palette and a pattern of indices.
 inline TBitmap MakeIndexed(int w, int h, int bits, bool grey = false) {
-  TPixelFormat format = bits == 1 ? TPixelFormat::pf1bit
+  TPixelFormat format = bits == 1   ? TPixelFormat::pf1bit
                         : bits == 4 ? TPixelFormat::pf4bit
                                     : TPixelFormat::pf8bit;
   TBitmap image(w, h, format);
@@ -93,14 +94,16 @@ inline TBitmap MakeIndexed(int w, int h, int bits, bool grey = false) {
   }
   image.SetPalette(palette);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) image.SetRawPixel(x, y, static_cast<uint32_t>((x * 3 + y * 7 + x * y) % entries));
+    for (int x = 0; x < w; ++x)
+      image.SetRawPixel(x, y, static_cast<uint32_t>((x * 3 + y * 7 + x * y) % entries));
   return image;
 }
 
 // Colours of every pixel, row by row from the top.
 inline std::vector<TColor> Colors(const TBitmap& image) {
   std::vector<TColor> out(static_cast<size_t>(image.Width()) * image.Height());
-  for (int y = 0; y < image.Height(); ++y) image.ReadRow(y, out.data() + static_cast<size_t>(y) * image.Width());
+  for (int y = 0; y < image.Height(); ++y)
+    image.ReadRow(y, out.data() + static_cast<size_t>(y) * image.Width());
   return out;
 }
 
@@ -109,7 +112,7 @@ inline bool PillowPixels(const std::string& path, const std::string& scratch, in
                          std::vector<TColor>* colors, std::string* log = nullptr) {
   std::string output;
   if (RunTool(std::string(kPython) + " " + ToolScript() + " dump '" + path + "' '" + scratch + "'",
-          &output) != 0) {
+              &output) != 0) {
     if (log) *log = output;
     return false;
   }
@@ -118,8 +121,7 @@ inline bool PillowPixels(const std::string& path, const std::string& scratch, in
   std::istringstream header(std::string(raw.begin(), newline));
   header >> *w >> *h;
   colors->clear();
-  for (auto p = newline + 1; p + 2 < raw.end(); p += 3)
-    colors->push_back(RGB(p[0], p[1], p[2]));
+  for (auto p = newline + 1; p + 2 < raw.end(); p += 3) colors->push_back(RGB(p[0], p[1], p[2]));
   return true;
 }
 
