@@ -319,6 +319,10 @@ void DibImage::ToBitmap(TBitmap& dest) const {
   if (size_t n = std::min(made.Bits().size(), d->bits.size()); n > 0)
     std::memcpy(made.Bits().data(), d->bits.data(), n);
   made.SetResolution(d->header.x_pels_per_meter, d->header.y_pels_per_meter);
+  HandOver(std::move(made), dest);
+}
+
+void DibImage::HandOver(TBitmap&& made, TBitmap& dest) const {
   // The target keeps its own notifications and takes this image's transparent flag and colour.
   TNotifyEvent on_change = dest.OnChange;
   TProgressEvent on_progress = dest.OnProgress;
@@ -344,12 +348,7 @@ void DibImage::MoveToBitmap(TBitmap& dest) {
   TBitmap made(d.Width(), d.Height(), pf, std::move(d.bits));
   if (pf != TPixelFormat::pf24bit) made.SetPalette(d.colors);
   made.SetResolution(d.header.x_pels_per_meter, d.header.y_pels_per_meter);
-  TNotifyEvent on_change = dest.OnChange;
-  TProgressEvent on_progress = dest.OnProgress;
-  dest = std::move(made);
-  dest.OnChange = std::move(on_change);
-  dest.OnProgress = std::move(on_progress);
-  dest.SetTransparent(Transparent());
+  HandOver(std::move(made), dest);
   data_ = std::make_shared<DibData>();
   Changed();
   if (dest.OnChange) dest.OnChange();

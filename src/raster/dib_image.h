@@ -82,6 +82,9 @@ class DibImage : public TGraphic {
   int StageCount() const { return stage_count_; }
 
  private:
+  // Moves a finished bitmap into dest, which keeps its notifications and takes this image's
+  // transparency.
+  void HandOver(TBitmap&& made, TBitmap& dest) const;
   // With movable_bits (the bitmap's own buffer), pixels in the DIB layout are moved, not copied.
   void AssignFromBitmap(const TBitmap& bitmap, std::vector<uint8_t>* movable_bits = nullptr);
   template <typename Conversion>

@@ -276,27 +276,14 @@ std::vector<uint8_t> EncodeTiff(const TBitmap& image, bool compress, bool predic
   // 24-bit RGB first.
   const TBitmap* source = &image;
   TBitmap widened;
-  int bits;
-  switch (image.PixelFormat()) {
-    case TPixelFormat::pf1bit:
-      bits = 1;
-      break;
-    case TPixelFormat::pf4bit:
-      bits = 4;
-      break;
-    case TPixelFormat::pf8bit:
-      bits = 8;
-      break;
-    case TPixelFormat::pf24bit:
-      bits = 24;
-      break;
-    default:
-      widened = image;
-      widened.SetPixelFormat(TPixelFormat::pf24bit);
-      source = &widened;
-      bits = 24;
-      break;
+  const TPixelFormat pf = image.PixelFormat();
+  if (pf != TPixelFormat::pf1bit && pf != TPixelFormat::pf4bit && pf != TPixelFormat::pf8bit &&
+      pf != TPixelFormat::pf24bit) {
+    widened = image;
+    widened.SetPixelFormat(TPixelFormat::pf24bit);
+    source = &widened;
   }
+  const int bits = BitsPerPixel(source->PixelFormat());
   if (bits < 8) predict = false;
 
   // Palette images: a grey ramp is written as grey levels; any other palette as a colour map,
