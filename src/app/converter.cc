@@ -20,39 +20,13 @@
 #include "pdf/image_pdf_report.h"
 #include "raster/dib_image.h"
 #include "raster/errors.h"
+#include "raster/file_path.h"
 #include "raster/gray_bitmap.h"
 #include "raster/memory.h"
 #include "raster/orientation.h"
 #include "raster/resample.h"
 
 namespace pamirune {
-
-const char* FormatToken(OutputFormat format) {
-  static const char* kTokens[] = {"bmp", "jpg", "png", "mag", "ico", "pdf", "gif", "tif"};
-  return kTokens[static_cast<int>(format)];
-}
-
-bool FormatTicked(const ConversionSettings& s, OutputFormat format) {
-  switch (format) {
-    case OutputFormat::kBmp:
-      return s.write_bmp;
-    case OutputFormat::kJpg:
-      return s.write_jpg;
-    case OutputFormat::kPng:
-      return s.write_png;
-    case OutputFormat::kMag:
-      return s.write_mag;
-    case OutputFormat::kIco:
-      return s.write_ico;
-    case OutputFormat::kPdf:
-      return s.write_pdf;
-    case OutputFormat::kGif:
-      return s.write_gif;
-    case OutputFormat::kTif:
-      return s.write_tif;
-  }
-  return false;
-}
 
 ScaledSize ScaleTarget(const std::string& text, int w, int h) {
   if (text == "1/2") return {w / 2, h / 2};
@@ -218,13 +192,14 @@ BatchResult Converter::RunBatch(int num, std::vector<std::string>& files) {
       return StopAtFile(files[i], e.what());
     }
     std::copy(head.begin(), head.end(), header_.begin());
-    ImageKind kind = SniffHeader(header_);
-    if (kind == ImageKind::kNone) {
+    std::optional<OutputFormat> sniffed = SniffHeader(header_);
+    if (!sniffed) {
       if (SkipFailedFile(files[i], msg::kUnsupportedContent)) continue;
       ShowFileWarning(files[i], msg::kUnsupportedContent);
       FinishBatchFiles(false);
       return BatchResult::kStopped;
     }
+    const OutputFormat kind = *sniffed;
     if (!ExtensionFitsKind(kind, ext)) {
       std::string proposed = ChangeFileExt(files[i], RenameTarget(kind));
       std::string prompt =
@@ -536,8 +511,8 @@ void Converter::ConvertFile(const std::string& file_name, int index, int icon_si
   source.path = file_name;
   source.loaded = source_info;
   source.whole = whole;
-  for (auto f : kOutputOrder)
-    if (FormatTicked(settings_, f)) source.outputs.push_back(output_base_ + FormatToken(f));
+  for (const auto& row : OutputFormats())
+    if (settings_.*row.ticked) source.outputs.push_back(output_base_ + row.Token());
   if (!batch_file_base_.empty()) {
     if (settings_.pdf_batch && settings_.write_pdf)
       source.outputs.push_back(batch_file_base_ + "pdf");
@@ -648,8 +623,9 @@ void Converter::SharedSteps(ImageJob& job) {
 }
 
 void Converter::WriteFormats(ImageJob& job) {
-  for (auto format : kOutputOrder) {
-    if (!FormatTicked(settings_, format)) continue;
+  for (const auto& row : OutputFormats()) {
+    const OutputFormat format = row.format;
+    if (!(settings_.*row.ticked)) continue;
     // The GIF of an animation is written by the batch at its end.
     // Its row does not count for the image's own last output.
     if (format == OutputFormat::kGif && !job.clipboard && settings_.gif_anime) continue;

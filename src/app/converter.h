@@ -14,6 +14,7 @@
 #include "app/dialog_models.h"
 #include "app/disposal.h"
 #include "app/header_sniffer.h"
+#include "app/output_formats.h"
 #include "app/platform.h"
 #include "app/settings.h"
 #include "raster/bitmap.h"
@@ -28,14 +29,6 @@ enum class BatchResult {
   kStopped,    // a file was rejected, a rename declined, or an error ended the batch
   kNothing,    // declined at the start, or no format ticked
 };
-
-// The output formats in their writing order; the token is also the extension written.
-enum class OutputFormat { kBmp, kJpg, kPng, kMag, kIco, kPdf, kGif, kTif };
-inline constexpr std::array<OutputFormat, 8> kOutputOrder = {
-    OutputFormat::kBmp, OutputFormat::kJpg, OutputFormat::kPng, OutputFormat::kMag,
-    OutputFormat::kIco, OutputFormat::kPdf, OutputFormat::kGif, OutputFormat::kTif};
-const char* FormatToken(OutputFormat format);
-bool FormatTicked(const ConversionSettings& settings, OutputFormat format);
 
 // Target size of the scale factor text; nullopt-like {-1,-1} for "1/1" and unknown texts.
 struct ScaledSize {

@@ -7,123 +7,52 @@ namespace {
 
 // "透過": only with a format that can carry a transparent colour.
 void TransparencyRule(ConversionSettings& s, ControlStates& states) {
-  states.transparency = s.write_png || s.write_ico || s.write_gif;
+  states.transparency = AnyTickedEnables(s, kTransparencyControl);
   if (!states.transparency) s.transparency = false;
 }
 
 void LevelRule(const ConversionSettings& s, ControlStates& states) {
-  states.level = s.write_jpg || s.write_png;
+  states.level = AnyTickedEnables(s, kLevelControl);
 }
 
 void IconSizeRule(const ConversionSettings& s, ControlStates& states) {
-  states.icon_size = s.write_ico;
+  states.icon_size = AnyTickedEnables(s, kIconSizeControl);
 }
 
 void PdfRule(ConversionSettings& s, ControlStates& states) {
-  states.pdf_batch = s.write_pdf;
-  s.pdf_batch = s.write_pdf;
+  states.pdf_batch = AnyTickedEnables(s, kPdfBatchControl);
+  s.pdf_batch = states.pdf_batch;
 }
 
 void GifRule(ConversionSettings& s, ControlStates& states) {
-  states.gif_anime = s.write_gif;
-  states.delay = s.write_gif;
-  if (!s.write_gif) s.gif_anime = false;
+  states.gif_anime = AnyTickedEnables(s, kGifAnimeControl);
+  states.delay = states.gif_anime;
+  if (!states.gif_anime) s.gif_anime = false;
 }
 
 }  // namespace
-
-const char* FormatBoxCaption(FormatBox box) {
-  switch (box) {
-    case FormatBox::kBmp:
-      return "bmp";
-    case FormatBox::kJpg:
-      return "jpg";
-    case FormatBox::kPng:
-      return "png";
-    case FormatBox::kMag:
-      return "mag";
-    case FormatBox::kIco:
-      return "ico";
-    case FormatBox::kGif:
-      return "gif";
-    case FormatBox::kTif:
-      return "tif";
-    case FormatBox::kPdf:
-      return "pdf";
-  }
-  return "";
-}
-
-namespace {
-
-template <class Settings>
-auto& BoxField(Settings& s, FormatBox box) {
-  switch (box) {
-    case FormatBox::kBmp:
-      return s.write_bmp;
-    case FormatBox::kJpg:
-      return s.write_jpg;
-    case FormatBox::kPng:
-      return s.write_png;
-    case FormatBox::kMag:
-      return s.write_mag;
-    case FormatBox::kIco:
-      return s.write_ico;
-    case FormatBox::kGif:
-      return s.write_gif;
-    case FormatBox::kTif:
-      return s.write_tif;
-    case FormatBox::kPdf:
-      return s.write_pdf;
-  }
-  return s.write_bmp;
-}
-
-}  // namespace
-
-bool& FormatBoxField(ConversionSettings& s, FormatBox box) { return BoxField(s, box); }
-
-bool FormatBoxTicked(const ConversionSettings& s, FormatBox box) { return BoxField(s, box); }
 
 ControlStates ComputeEnabling(const ConversionSettings& s) {
   ControlStates states;
-  states.transparency = s.write_png || s.write_ico || s.write_gif;
-  states.pdf_batch = s.write_pdf;
-  states.gif_anime = s.write_gif;
-  states.delay = s.write_gif;
-  states.level = s.write_jpg || s.write_png;
-  states.icon_size = s.write_ico;
+  states.transparency = AnyTickedEnables(s, kTransparencyControl);
+  states.pdf_batch = AnyTickedEnables(s, kPdfBatchControl);
+  states.gif_anime = AnyTickedEnables(s, kGifAnimeControl);
+  states.delay = states.gif_anime;
+  states.level = AnyTickedEnables(s, kLevelControl);
+  states.icon_size = AnyTickedEnables(s, kIconSizeControl);
   return states;
 }
 
 void OnFormatToggled(ConversionSettings& s, ControlStates& states, FormatBox box, bool checked) {
-  bool& field = FormatBoxField(s, box);
+  bool& field = FormatField(s, box);
   if (field == checked) return;  // no change, no click
   field = checked;
-  switch (box) {
-    case FormatBox::kBmp:
-    case FormatBox::kMag:
-      break;
-    case FormatBox::kJpg:
-      LevelRule(s, states);
-      break;
-    case FormatBox::kPng:
-      TransparencyRule(s, states);
-      LevelRule(s, states);
-      break;
-    case FormatBox::kIco:
-      TransparencyRule(s, states);
-      IconSizeRule(s, states);
-      break;
-    case FormatBox::kPdf:
-      PdfRule(s, states);
-      break;
-    case FormatBox::kGif:
-    case FormatBox::kTif:
-      TransparencyRule(s, states);
-      GifRule(s, states);
-      break;
-  }
+  const unsigned drives = FormatInfo(box).drives;
+  if (drives & kTransparencyControl) TransparencyRule(s, states);
+  if (drives & kLevelControl) LevelRule(s, states);
+  if (drives & kIconSizeControl) IconSizeRule(s, states);
+  if (drives & kPdfBatchControl) PdfRule(s, states);
+  if (drives & kGifAnimeControl) GifRule(s, states);
 }
 
 void OnGifAnimeToggled(ConversionSettings& s, ControlStates& states, bool checked, RuleSet rules) {
@@ -141,7 +70,7 @@ void OnLevelChanged(ConversionSettings& s, int position) { s.level = std::clamp(
 
 void ApplyLoadedInvariants(ConversionSettings& s, ControlStates& states) {
   TransparencyRule(s, states);
-  states.pdf_batch = s.write_pdf;
+  states.pdf_batch = AnyTickedEnables(s, kPdfBatchControl);
   GifRule(s, states);
 }
 
@@ -170,50 +99,38 @@ struct Copier {
   void Scale() { to.scale_text = from.scale_text; }
 };
 
-}  // namespace
-
-void CopyIntoFormatDialog(const ConversionSettings& settings, ConversionSettings& dialog,
-                          ControlStates& dialog_states) {
-  Copier c{settings, dialog, dialog_states, RuleSet::kFormatDialog};
-  c.Box(FormatBox::kBmp);
-  c.Box(FormatBox::kJpg);
-  c.Box(FormatBox::kPng);
-  c.Colour();
-  c.Disposal();
-  c.Transparency();
-  c.Box(FormatBox::kMag);
-  c.Box(FormatBox::kIco);
-  c.Box(FormatBox::kPdf);
-  c.PdfBatch();
-  c.Box(FormatBox::kGif);
-  c.Box(FormatBox::kTif);
-  c.Anime();
+// The dialog's values in its order: the format boxes in writing order, the colour, disposal
+// and transparency boxes after png's, "Pdf一括" after pdf's, and "Gifｱﾆﾒ" after the boxes
+// (into the dialog) or after gif's (back into the window).
+void CopyBoxesAndOptions(Copier& c, OutputFormat anime_after) {
+  for (const auto& row : OutputFormats()) {
+    c.Box(row.format);
+    if (row.format == OutputFormat::kPng) {
+      c.Colour();
+      c.Disposal();
+      c.Transparency();
+    }
+    if (row.format == OutputFormat::kPdf) c.PdfBatch();
+    if (row.format == anime_after) c.Anime();
+  }
   c.Delay();
   c.Level();  // the track bar position, then the spin edit's text: the same level
   c.IconSize();
   c.Scale();
 }
 
+}  // namespace
+
+void CopyIntoFormatDialog(const ConversionSettings& settings, ConversionSettings& dialog,
+                          ControlStates& dialog_states) {
+  Copier c{settings, dialog, dialog_states, RuleSet::kFormatDialog};
+  CopyBoxesAndOptions(c, OutputFormats().back().format);
+}
+
 void CopyBackFromFormatDialog(const ConversionSettings& dialog, ConversionSettings& settings,
                               ControlStates& states) {
   Copier c{dialog, settings, states, RuleSet::kMainWindow};
-  c.Box(FormatBox::kBmp);
-  c.Box(FormatBox::kJpg);
-  c.Box(FormatBox::kPng);
-  c.Colour();
-  c.Disposal();
-  c.Transparency();
-  c.Box(FormatBox::kMag);
-  c.Box(FormatBox::kIco);
-  c.Box(FormatBox::kPdf);
-  c.PdfBatch();
-  c.Box(FormatBox::kGif);
-  c.Anime();
-  c.Box(FormatBox::kTif);
-  c.Delay();
-  c.Level();
-  c.IconSize();
-  c.Scale();
+  CopyBoxesAndOptions(c, OutputFormat::kGif);
 }
 
 CheckState ColourBoxState(ColourMode mode) {

@@ -15,18 +15,21 @@
 // In the main window "Gifｱﾆﾒ" enables the delay edit exactly while it is ticked.
 #pragma once
 
+#include "app/output_formats.h"
 #include "app/settings.h"
 
 namespace pamirune {
 
-// The boxes of the format bar, in the bar's order from left to right.
-enum class FormatBox { kBmp, kJpg, kPng, kMag, kIco, kGif, kTif, kPdf };
-inline constexpr FormatBox kFormatBoxes[] = {FormatBox::kBmp, FormatBox::kJpg, FormatBox::kPng,
-                                             FormatBox::kMag, FormatBox::kIco, FormatBox::kGif,
-                                             FormatBox::kTif, FormatBox::kPdf};
-const char* FormatBoxCaption(FormatBox box);  // "bmp", "jpg", ...
-bool& FormatBoxField(ConversionSettings& settings, FormatBox box);
-bool FormatBoxTicked(const ConversionSettings& settings, FormatBox box);
+// A box of the format bar stands for its output format (the rows of app/output_formats.h say
+// which controls each one drives and enables).
+using FormatBox = OutputFormat;
+// The boxes in the bar's order from left to right.
+inline const std::array<FormatBox, kOutputFormatCount>& kFormatBoxes = FormatBarOrder();
+inline const char* FormatBoxCaption(FormatBox box) { return FormatToken(box); }  // "bmp", ...
+inline bool& FormatBoxField(ConversionSettings& s, FormatBox box) { return FormatField(s, box); }
+inline bool FormatBoxTicked(const ConversionSettings& s, FormatBox box) {
+  return FormatTicked(s, box);
+}
 
 // Which controls are enabled. The defaults are the states the window is designed with.
 struct ControlStates {

@@ -1,31 +1,25 @@
-// Recognises an image file's real kind from its first bytes.
+// Recognises an image file's real kind from its first bytes, by the signatures of the
+// output-format table.
 #pragma once
 
-#include <array>
-#include <cstdint>
+#include <optional>
 #include <string>
-#include <vector>
 
-#include "raster/file_path.h"
+#include "app/output_formats.h"
 
 namespace pamirune {
 
-enum class ImageKind { kNone, kBmp, kPng, kJpg, kMag, kIco, kGif, kTif };
-
-// Enough for the icon directory's whole first entry (bytes 6 to 21).
-constexpr size_t kHeaderBytes = 22;
-
-// The kind of the first signature that matches, in the table's order; kNone for none. Every
-// valid file of a kind matches its row: any JPEG start of image, TIFF of either byte order
-// (and its 64-bit form), an icon by its directory rather than by its first image's size.
-ImageKind SniffHeader(const std::array<uint8_t, kHeaderBytes>& header);
+// The format of the first signature that matches, in the order of the rows' ranks; nullopt for
+// none. Every valid file of a kind matches its row: any JPEG start of image, TIFF of either byte
+// order (and its 64-bit form), an icon by its directory rather than by its first image's size.
+std::optional<OutputFormat> SniffHeader(const FileHeader& header);
 // True when the lower-cased extension (with its dot) is taken as correct for the kind
 // (".tif" and ".tiff" both for TIFF).
-bool ExtensionFitsKind(ImageKind kind, const std::string& lower_extension);
+bool ExtensionFitsKind(OutputFormat kind, const std::string& lower_extension);
 // ".bmp", ".png", ".jpg", ".mag", ".ico", ".gif", ".tif".
-std::string RenameTarget(ImageKind kind);
+std::string RenameTarget(OutputFormat kind);
 // "BMP形式のファイルと思われます。" and so on.
-std::string KindGuessText(ImageKind kind);
+std::string KindGuessText(OutputFormat kind);
 // The extensions the batch accepts (lower case, dot included).
 bool AcceptedExtension(const std::string& lower_extension);
 

@@ -67,10 +67,8 @@ struct ConversionSettings {
 
   bool operator==(const ConversionSettings&) const = default;
 
-  bool AnyFormat() const {
-    return write_bmp || write_jpg || write_png || write_mag || write_ico || write_pdf ||
-           write_gif || write_tif;
-  }
+  // True when any output format is ticked (app/output_formats.cc).
+  bool AnyFormat() const;
 };
 
 }  // namespace pamirune

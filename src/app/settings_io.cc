@@ -25,6 +25,43 @@ constexpr char kClipDir[] = "ClipDir";
 
 constexpr char kConfigFolder[] = "pamirune";
 
+// Keys beside the format boxes' (the rows of app/output_formats.h name those). Keys are compared
+// without regard to case, so each is read under any spelling a stored file holds ("Resize",
+// "size") and written as the program has always written it.
+constexpr char kColourKey[] = "256";
+constexpr char kTransparencyKey[] = "trs";
+constexpr char kPdfBatchKey[] = "pdf";
+constexpr char kAnimeKey[] = "anime";
+constexpr char kDisposalKey[] = "Del";
+constexpr char kDelayKey[] = "Delay";
+constexpr char kScaleKey[] = "Size";
+
+// The plain flags of [Flag], read and written in this order.
+struct Flag {
+  const char* key;
+  bool ConversionSettings::*field;
+};
+constexpr Flag kFlags[] = {
+    {"Dialog", &ConversionSettings::no_dialogs},
+    {"Send", &ConversionSettings::format_dialog_on_send},
+    {"Stay", &ConversionSettings::stay_resident},
+    {"Top", &ConversionSettings::always_on_top},
+    {"Prev", &ConversionSettings::preview},
+    {"Over", &ConversionSettings::overwrite},
+    {"Rename", &ConversionSettings::suffix_s},
+    {"ReSize", &ConversionSettings::smooth_resize},
+    {"bar1", &ConversionSettings::bar1},
+    {"bar2", &ConversionSettings::bar2},
+    {"bar3", &ConversionSettings::bar3},
+    {"ClipDir", &ConversionSettings::use_output_dir},
+    {"Trans", &ConversionSettings::transparent_per_image},
+    {"PdfW", &ConversionSettings::pdf_order_dialog},
+    {"GifW", &ConversionSettings::gif_order_dialog},
+    {"ClipW", &ConversionSettings::watch_clipboard},
+    {"FDate", &ConversionSettings::keep_date},
+    {"AutoOrient", &ConversionSettings::auto_orient},
+};
+
 // The three-state boxes are stored as 0 = checked, 1 = unchecked, 2 = grey.
 int StoredState(CheckState state) {
   switch (state) {
@@ -161,36 +198,31 @@ void LoadSettings(const TIniGT& ini, bool file_exists, ConversionSettings& s) {
   // The states the controls are in while loading; the rules below keep them up to date, and
   // the same states result from ComputeEnabling() at the end.
   ControlStates states = ComputeEnabling(s);
-  auto box = [&](FormatBox format_box, const char* key) {
-    OnFormatToggled(s, states, format_box,
-                    ini.ReadBool(kFormat, key, FormatBoxTicked(s, format_box)));
+  auto box = [&](const OutputFormatInfo& row) {
+    OnFormatToggled(s, states, row.format, ini.ReadBool(kFormat, row.ini_key, s.*row.ticked));
   };
-
-  box(FormatBox::kBmp, "bmp");
-  box(FormatBox::kJpg, "jpg");
-  box(FormatBox::kPng, "png");
-
-  CheckState state;
-  if (StateFromStored(ini.ReadInteger(kFormat, "256", 0), &state))
-    s.colour_mode = ColourModeOf(state);
-  // Without a settings file, or without its entry (an empty file, or one written by hand), the
-  // sources are kept: nothing disappears before the user says so.
-  if (StateFromStored(ini.ReadInteger(kFlag, "Del", 1), &state)) s.disposal = DisposalOf(state);
-  if (!file_exists) s.disposal = Disposal::kKeep;
-
-  s.transparency = ini.ReadBool(kFormat, "trs", s.transparency);
-  box(FormatBox::kMag, "mag");
-  box(FormatBox::kIco, "ico");
-  box(FormatBox::kPdf, "pdf");
-  box(FormatBox::kGif, "gif");
-  box(FormatBox::kTif, "tif");
-  s.pdf_batch = ini.ReadBool(kFlag, "pdf", s.pdf_batch);
-  OnGifAnimeToggled(s, states, ini.ReadBool(kFlag, "anime", s.gif_anime));
+  // The boxes in the bar's stored order; the colour, disposal and transparency boxes follow
+  // png's, as their changes and the rules the boxes run meet in that order.
+  for (const auto& row : OutputFormats()) {
+    box(row);
+    if (row.format != OutputFormat::kPng) continue;
+    CheckState state;
+    if (StateFromStored(ini.ReadInteger(kFormat, kColourKey, 0), &state))
+      s.colour_mode = ColourModeOf(state);
+    // Without a settings file, or without its entry (an empty file, or one written by hand),
+    // the sources are kept: nothing disappears before the user says so.
+    if (StateFromStored(ini.ReadInteger(kFlag, kDisposalKey, 1), &state))
+      s.disposal = DisposalOf(state);
+    if (!file_exists) s.disposal = Disposal::kKeep;
+    s.transparency = ini.ReadBool(kFormat, kTransparencyKey, s.transparency);
+  }
+  s.pdf_batch = ini.ReadBool(kFlag, kPdfBatchKey, s.pdf_batch);
+  OnGifAnimeToggled(s, states, ini.ReadBool(kFlag, kAnimeKey, s.gif_anime));
 
   // Delays are stored as plain digits; older files may hold the edit's text with separators.
   int delay = DelayValueOf(s.delay_text);
   std::string delay_stored;
-  if (ini.File().Find(kFlag, "Delay", &delay_stored)) ParseDelayText(delay_stored, &delay);
+  if (ini.File().Find(kFlag, kDelayKey, &delay_stored)) ParseDelayText(delay_stored, &delay);
   s.delay_text = FormatDelayText(delay);
 
   s.last_open_dir = ini.ReadString(kFile, "Open", s.last_open_dir);
@@ -206,33 +238,9 @@ void LoadSettings(const TIniGT& ini, bool file_exists, ConversionSettings& s) {
         if (std::to_string(size) == entry) s.icon_size_text = entry;
   }
 
-  struct Flag {
-    const char* key;
-    bool ConversionSettings::*field;
-  };
-  static constexpr Flag kFlags[] = {
-      {"Dialog", &ConversionSettings::no_dialogs},
-      {"Send", &ConversionSettings::format_dialog_on_send},
-      {"Stay", &ConversionSettings::stay_resident},
-      {"Top", &ConversionSettings::always_on_top},
-      {"Prev", &ConversionSettings::preview},
-      {"Over", &ConversionSettings::overwrite},
-      {"Rename", &ConversionSettings::suffix_s},
-      {"Resize", &ConversionSettings::smooth_resize},
-      {"bar1", &ConversionSettings::bar1},
-      {"bar2", &ConversionSettings::bar2},
-      {"bar3", &ConversionSettings::bar3},
-      {"ClipDir", &ConversionSettings::use_output_dir},
-      {"Trans", &ConversionSettings::transparent_per_image},
-      {"PdfW", &ConversionSettings::pdf_order_dialog},
-      {"GifW", &ConversionSettings::gif_order_dialog},
-      {"ClipW", &ConversionSettings::watch_clipboard},
-      {"FDate", &ConversionSettings::keep_date},
-      {"AutoOrient", &ConversionSettings::auto_orient},
-  };
   for (const Flag& flag : kFlags) s.*flag.field = ini.ReadBool(kFlag, flag.key, s.*flag.field);
 
-  int scale = ini.ReadInteger(kFlag, "size", 1);
+  int scale = ini.ReadInteger(kFlag, kScaleKey, 1);
   s.scale_text = (scale >= 1 && scale <= 7) ? kScaleTexts[scale - 1] : "";
 
   s.output_dir = ini.ReadString(kClipDir, "Dir", s.output_dir);
@@ -263,44 +271,23 @@ void RestoreWindowPlacement(const std::string& ini_path, ConversionSettings& set
 
 void SaveSettings(TIniGT& ini, const ConversionSettings& s, bool window_placement) {
   ini.BeginUpdate();
-  ini.WriteBool(kFormat, "bmp", s.write_bmp);
-  ini.WriteBool(kFormat, "jpg", s.write_jpg);
-  ini.WriteBool(kFormat, "png", s.write_png);
-  ini.WriteInteger(kFormat, "256", StoredState(ColourBoxState(s.colour_mode)));
-  ini.WriteBool(kFormat, "trs", s.transparency);
-  ini.WriteBool(kFormat, "mag", s.write_mag);
-  ini.WriteBool(kFormat, "ico", s.write_ico);
-  ini.WriteBool(kFormat, "pdf", s.write_pdf);
-  ini.WriteBool(kFormat, "gif", s.write_gif);
-  ini.WriteBool(kFormat, "tif", s.write_tif);
-  ini.WriteBool(kFlag, "pdf", s.pdf_batch);
-  ini.WriteBool(kFlag, "anime", s.gif_anime);
-  ini.WriteBool(kFlag, "Dialog", s.no_dialogs);
-  ini.WriteBool(kFlag, "Send", s.format_dialog_on_send);
-  ini.WriteBool(kFlag, "Stay", s.stay_resident);
-  ini.WriteBool(kFlag, "Top", s.always_on_top);
-  ini.WriteBool(kFlag, "Prev", s.preview);
-  ini.WriteBool(kFlag, "Over", s.overwrite);
-  ini.WriteBool(kFlag, "Rename", s.suffix_s);
-  ini.WriteBool(kFlag, "ReSize", s.smooth_resize);
-  ini.WriteBool(kFlag, "bar1", s.bar1);
-  ini.WriteBool(kFlag, "bar2", s.bar2);
-  ini.WriteBool(kFlag, "bar3", s.bar3);
-  ini.WriteBool(kFlag, "ClipDir", s.use_output_dir);
-  ini.WriteBool(kFlag, "Trans", s.transparent_per_image);
-  ini.WriteBool(kFlag, "PdfW", s.pdf_order_dialog);
-  ini.WriteBool(kFlag, "GifW", s.gif_order_dialog);
-  ini.WriteBool(kFlag, "ClipW", s.watch_clipboard);
-  ini.WriteBool(kFlag, "FDate", s.keep_date);
-  ini.WriteBool(kFlag, "AutoOrient", s.auto_orient);
-  ini.WriteInteger(kFlag, "Del", StoredState(DisposalBoxState(s.disposal)));
+  for (const auto& row : OutputFormats()) {
+    ini.WriteBool(kFormat, row.ini_key, s.*row.ticked);
+    if (row.format != OutputFormat::kPng) continue;
+    ini.WriteInteger(kFormat, kColourKey, StoredState(ColourBoxState(s.colour_mode)));
+    ini.WriteBool(kFormat, kTransparencyKey, s.transparency);
+  }
+  ini.WriteBool(kFlag, kPdfBatchKey, s.pdf_batch);
+  ini.WriteBool(kFlag, kAnimeKey, s.gif_anime);
+  for (const Flag& flag : kFlags) ini.WriteBool(kFlag, flag.key, s.*flag.field);
+  ini.WriteInteger(kFlag, kDisposalKey, StoredState(DisposalBoxState(s.disposal)));
   // Plain digits, so that a delay of 1000 or more reads back; a text that is no number (the
   // empty field of a zero delay) is written as it stands.
   int delay = 0;
   if (ParseDelayText(s.delay_text, &delay)) {
-    ini.WriteInteger(kFlag, "Delay", delay);
+    ini.WriteInteger(kFlag, kDelayKey, delay);
   } else {
-    ini.WriteString(kFlag, "Delay", s.delay_text);
+    ini.WriteString(kFlag, kDelayKey, s.delay_text);
   }
   ini.WriteString(kFile, "Open", s.last_open_dir);
   ini.WriteInteger(kComp, "Comp", s.level);
@@ -309,7 +296,7 @@ void SaveSettings(TIniGT& ini, const ConversionSettings& s, bool window_placemen
     ini.WriteWindowPos(kWindow, "Pos", s.window_left, s.window_top);
     ini.WriteWindowSize(kWindow, "Size", s.window_width, s.window_height);
   }
-  if (int scale = ScaleIndexOf(s.scale_text); scale > 0) ini.WriteInteger(kFlag, "Size", scale);
+  if (int scale = ScaleIndexOf(s.scale_text); scale > 0) ini.WriteInteger(kFlag, kScaleKey, scale);
   ini.WriteString(kClipDir, "Dir", s.output_dir);
   ini.EndUpdate();
 }

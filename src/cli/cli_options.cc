@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "app/output_formats.h"
 #include "app/settings_io.h"
 
 namespace pamirune {
@@ -44,10 +45,19 @@ bool ParseInt(const std::string& text, int& value) {
 }  // namespace
 
 std::string CliUsage() {
+  std::string read, written;
+  for (const auto& row : OutputFormats()) {
+    if (row.signature) read += std::string(read.empty() ? "" : ", ") + row.Token();
+    written += std::string(written.empty() ? "" : ",") + row.Token();
+  }
   return "Usage: pamirune-cli [options] FILE...\n"
-         "Converts image files (bmp, jpg, png, mag, ico, gif, tif) into every chosen format,\n"
+         "Converts image files (" +
+         read +
+         ") into every chosen format,\n"
          "with the options of the settings file, changed for this run by:\n"
-         "  --formats LIST        output formats, any of bmp,jpg,png,mag,ico,pdf,gif,tif\n"
+         "  --formats LIST        output formats, any of " +
+         written +
+         "\n"
          "  --colour MODE         256 | full | bw\n"
          "  --scale FACTOR        1/1 | 1/2 | 1/3 | 2/3 | 3/4 | 2x | 3x\n"
          "  --smooth              smooth scaling\n"
@@ -165,27 +175,11 @@ CliParseResult ParseCliArguments(const std::vector<std::string>& args) {
 std::string ApplyOverrides(const CliJob& job, ConversionSettings& s) {
   for (const auto& [name, value] : job.overrides) {
     if (name == "--formats") {
-      s.write_bmp = s.write_jpg = s.write_png = s.write_mag = false;
-      s.write_ico = s.write_pdf = s.write_gif = s.write_tif = false;
+      for (const auto& row : OutputFormats()) s.*row.ticked = false;
       for (const auto& f : Split(value, ',')) {
-        if (f == "bmp")
-          s.write_bmp = true;
-        else if (f == "jpg" || f == "jpeg")
-          s.write_jpg = true;
-        else if (f == "png")
-          s.write_png = true;
-        else if (f == "mag")
-          s.write_mag = true;
-        else if (f == "ico")
-          s.write_ico = true;
-        else if (f == "pdf")
-          s.write_pdf = true;
-        else if (f == "gif")
-          s.write_gif = true;
-        else if (f == "tif" || f == "tiff")
-          s.write_tif = true;
-        else
-          return "unknown format in --formats: " + f;
+        const OutputFormatInfo* row = FindFormatByName(f);
+        if (!row) return "unknown format in --formats: " + f;
+        s.*row->ticked = true;
       }
     } else if (name == "--colour" || name == "--color") {
       if (value == "256")

@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "app/header_sniffer.h"
+#include "app/output_formats.h"
+#include "app/settings_io.h"
+#include "support/temp_dir.h"
+
 namespace pamirune {
 namespace {
 
@@ -47,6 +54,39 @@ TEST(CliOptionsTest, UsageErrors) {
   auto r = ParseCliArguments({"--", "--yes"});
   EXPECT_EQ(r.job.files, std::vector<std::string>{"--yes"});
   EXPECT_EQ(r.job.answer, Answer::kAsk);
+}
+
+// Every row of the output-format table drives the console, the settings file and the sniffer:
+// each of its names ticks it alone, its INI key stores and restores exactly its flag, and a
+// readable format's rename target is an extension the batch accepts for it.
+TEST(CliOptionsTest, EveryOutputFormatRowRoundTrips) {
+  testing::TempDir dir;
+  for (const auto& row : OutputFormats()) {
+    for (const char* name : row.names) {
+      if (!name) continue;
+      ConversionSettings s;
+      s.write_bmp = s.write_gif = true;
+      ASSERT_EQ(ApplyOverrides(ParseCliArguments({"--formats", name}).job, s), "") << name;
+      for (const auto& other : OutputFormats())
+        EXPECT_EQ(s.*other.ticked, &other == &row) << name << " " << other.Token();
+
+      const std::string ini = dir.File(std::string(row.Token()) + ".ini");
+      SaveSettings(ini, s, false);
+      EXPECT_NE(dir.Read(row.Token() + std::string(".ini")).find(row.ini_key + std::string("=1")),
+                std::string::npos);
+      ConversionSettings loaded;
+      LoadSettings(ini, loaded);
+      for (const auto& other : OutputFormats())
+        EXPECT_EQ(loaded.*other.ticked, &other == &row) << name << " " << other.Token();
+    }
+    if (row.signature) {
+      EXPECT_TRUE(ExtensionFitsKind(row.format, RenameTarget(row.format))) << row.Token();
+      EXPECT_TRUE(AcceptedExtension(RenameTarget(row.format))) << row.Token();
+    }
+  }
+  auto bar = FormatBarOrder();
+  std::sort(bar.begin(), bar.end());
+  for (size_t i = 0; i < bar.size(); ++i) EXPECT_EQ(bar[i], OutputFormats()[i].format);
 }
 
 }  // namespace
