@@ -5,13 +5,30 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
+#include <new>
 #include <stdexcept>
 #include <thread>
 
 #include "raster/threads.h"
 
 namespace pamirune {
+
+struct ZlibWriter::Block {
+  std::unique_ptr<uint8_t[]> in;
+  size_t in_capacity = 0;
+  size_t in_size = 0;
+  std::unique_ptr<uint8_t[]> out;
+  size_t out_capacity = 0;
+  size_t out_size = 0;
+  bool final_block = false;
+  bool done = false;  // under the helper's lock when a helper exists
+  std::exception_ptr error;
+};
 
 namespace {
 
@@ -23,60 +40,339 @@ constexpr size_t kSmallFinalBlock = 64 * 1024;
 // The largest stored block.
 constexpr size_t kStoredMax = 65535;
 
-void Stored(const uint8_t* data, size_t size, bool final_block, std::vector<uint8_t>& out) {
+// Bytes written after a deflater's bound at most: the empty stored block that ends a block
+// others follow, and its padding.
+constexpr size_t kTailRoom = 16;
+
+void Grow(std::unique_ptr<uint8_t[]>& buffer, size_t& capacity, size_t wanted, size_t keep) {
+  if (wanted <= capacity) return;
+  std::unique_ptr<uint8_t[]> bigger(new uint8_t[wanted]);
+  if (keep) std::memcpy(bigger.get(), buffer.get(), keep);
+  buffer = std::move(bigger);
+  capacity = wanted;
+}
+
+size_t Stored(const uint8_t* data, size_t size, bool final_block, uint8_t* out) {
+  uint8_t* o = out;
   size_t pos = 0;
   do {
     const size_t n = std::min(kStoredMax, size - pos);
     const bool last = final_block && pos + n == size;
-    out.push_back(last ? 1 : 0);
-    out.push_back(static_cast<uint8_t>(n));
-    out.push_back(static_cast<uint8_t>(n >> 8));
-    out.push_back(static_cast<uint8_t>(~n));
-    out.push_back(static_cast<uint8_t>(~n >> 8));
-    out.insert(out.end(), data + pos, data + pos + n);
+    *o++ = last ? 1 : 0;
+    *o++ = static_cast<uint8_t>(n);
+    *o++ = static_cast<uint8_t>(n >> 8);
+    *o++ = static_cast<uint8_t>(~n);
+    *o++ = static_cast<uint8_t>(~n >> 8);
+    if (n) std::memcpy(o, data + pos, n);
+    o += n;
     pos += n;
   } while (pos < size);
+  return static_cast<size_t>(o - out);
 }
+
+// Walks the blocks of a raw deflate stream without producing its output, to find the bit
+// where its last block begins and the bit after its end. Any stream, valid or not, is walked
+// within its bytes; false when it is not a complete deflate stream.
+class BlockWalker {
+ public:
+  BlockWalker(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+
+  bool Walk(uint64_t& last_start, uint64_t& end_bit) {
+    for (;;) {
+      const uint64_t start = Position();
+      Refill();
+      const unsigned header = Take(3);
+      bool ok = false;
+      switch (header >> 1) {
+        case 0:
+          ok = SkipStored();
+          break;
+        case 1:
+          ok = SkipCodes(FixedLiterals(), FixedDistances());
+          break;
+        case 2:
+          ok = SkipDynamic();
+          break;
+        default:
+          break;
+      }
+      if (!ok || Position() > uint64_t{size_} * 8) return false;
+      if (header & 1) {
+        last_start = start;
+        end_bit = Position();
+        return true;
+      }
+    }
+  }
+
+ private:
+  static constexpr int kFastBits = 10;
+  static constexpr int kMaxBits = 15;
+  // A table entry: the bits to drop (the code and the extra bits after it) and what the symbol
+  // is; 0 sends the decoder to the slow path (codes longer than kFastBits, or none).
+  // Code-length codes instead keep their symbol plus one above four bits of code length.
+  enum Kind : uint16_t { kLiteral = 0, kLength = 1 << 6, kEnd = 2 << 6, kInvalid = 3 << 6 };
+  enum class Alphabet { kLiterals, kDistances, kCodeLengths };
+  struct Code {
+    uint16_t fast[1 << kFastBits];
+    uint16_t count[kMaxBits + 1];
+    uint16_t symbols[288];
+    Alphabet alphabet;
+  };
+
+  static uint16_t Info(Alphabet alphabet, int symbol) {
+    static constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                                 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+    if (alphabet == Alphabet::kCodeLengths) return static_cast<uint16_t>((symbol + 1) << 4);
+    if (alphabet == Alphabet::kDistances) {
+      if (symbol >= 30) return kInvalid;
+      return static_cast<uint16_t>(kLiteral | (symbol < 4 ? 0 : symbol / 2 - 1));
+    }
+    if (symbol < 256) return kLiteral;
+    if (symbol == 256) return kEnd;
+    if (symbol > 285) return kInvalid;
+    return static_cast<uint16_t>(kLength | kLengthExtra[symbol - 257]);
+  }
+
+  // Canonical code of the given lengths; false when over-subscribed.
+  static bool Build(Code& code, const uint8_t* lengths, int n, Alphabet alphabet) {
+    code.alphabet = alphabet;
+    std::memset(code.count, 0, sizeof code.count);
+    for (int s = 0; s < n; ++s) ++code.count[lengths[s]];
+    code.count[0] = 0;
+    int left = 1;
+    for (int len = 1; len <= kMaxBits; ++len) {
+      left = 2 * left - code.count[len];
+      if (left < 0) return false;
+    }
+    uint16_t offsets[kMaxBits + 2];
+    offsets[1] = 0;
+    for (int len = 1; len <= kMaxBits; ++len)
+      offsets[len + 1] = static_cast<uint16_t>(offsets[len] + code.count[len]);
+    for (int s = 0; s < n; ++s)
+      if (lengths[s]) code.symbols[offsets[lengths[s]]++] = static_cast<uint16_t>(s);
+    std::memset(code.fast, 0, sizeof code.fast);
+    unsigned next = 0;
+    int index = 0;
+    for (int len = 1; len <= kFastBits; ++len) {
+      for (int i = 0; i < code.count[len]; ++i, ++next) {
+        const int s = code.symbols[index++];
+        const uint16_t entry = static_cast<uint16_t>(Info(alphabet, s) + len);
+        unsigned reversed = 0;
+        for (int b = 0; b < len; ++b) reversed |= ((next >> b) & 1u) << (len - 1 - b);
+        for (unsigned at = reversed; at < (1u << kFastBits); at += 1u << len) code.fast[at] = entry;
+      }
+      next <<= 1;
+    }
+    return true;
+  }
+
+  static const Code& FixedLiterals() {
+    static const Code code = [] {
+      uint8_t lengths[288];
+      std::fill(lengths, lengths + 144, 8);
+      std::fill(lengths + 144, lengths + 256, 9);
+      std::fill(lengths + 256, lengths + 280, 7);
+      std::fill(lengths + 280, lengths + 288, 8);
+      Code c;
+      Build(c, lengths, 288, Alphabet::kLiterals);
+      return c;
+    }();
+    return code;
+  }
+  static const Code& FixedDistances() {
+    static const Code code = [] {
+      uint8_t lengths[32];
+      std::fill(lengths, lengths + 32, 5);
+      Code c;
+      Build(c, lengths, 32, Alphabet::kDistances);
+      return c;
+    }();
+    return code;
+  }
+
+  uint64_t Position() const { return uint64_t{pos_} * 8 - static_cast<uint64_t>(count_); }
+
+  // At least 56 bits in the buffer; past the end of the data it reads zeros (the walk fails
+  // soon after, by position).
+  void Refill() {
+    if (size_ >= 8 && pos_ <= size_ - 8) {
+      uint64_t word;
+      std::memcpy(&word, data_ + pos_, 8);
+      if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+      bits_ |= word << count_;
+      pos_ += static_cast<size_t>((63 - count_) >> 3);
+      count_ |= 56;
+      return;
+    }
+    while (count_ <= 56) {
+      if (pos_ < size_) bits_ |= uint64_t{data_[pos_]} << count_;
+      ++pos_;
+      count_ += 8;
+    }
+  }
+  unsigned Take(int n) {
+    const unsigned v = static_cast<unsigned>(bits_ & ((uint64_t{1} << n) - 1));
+    bits_ >>= n;
+    count_ -= n;
+    return v;
+  }
+  void Drop(int n) {
+    bits_ >>= n;
+    count_ -= n;
+  }
+
+  // The entry of a code longer than the fast table's, or kInvalid for a code that is not there.
+  static uint16_t Slow(const Code& code, uint64_t bits) {
+    unsigned value = 0, first = 0;
+    int index = 0;
+    for (int len = 1; len <= kMaxBits; ++len) {
+      value |= static_cast<unsigned>((bits >> (len - 1)) & 1);
+      const unsigned n = code.count[len];
+      if (value - first < n)
+        return static_cast<uint16_t>(
+            Info(code.alphabet, code.symbols[index + static_cast<int>(value - first)]) + len);
+      index += static_cast<int>(n);
+      first = (first + n) << 1;
+      value <<= 1;
+    }
+    return kInvalid;
+  }
+
+  // The hot loop: the reader's state is kept in locals, which the byte loads cannot alias.
+  bool SkipCodes(const Code& literals, const Code& distances) {
+    const uint8_t* const data = data_;
+    const size_t size = size_;
+    size_t pos = pos_;
+    uint64_t bits = bits_;
+    int count = count_;
+    auto leave = [&](bool result) {
+      pos_ = pos;
+      bits_ = bits;
+      count_ = count;
+      return result;
+    };
+    constexpr uint64_t kFastMask = (1u << kFastBits) - 1;
+    for (;;) {
+      if (size >= 8 && pos <= size - 8) {
+        uint64_t word;
+        std::memcpy(&word, data + pos, 8);
+        if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+        bits |= word << count;
+        pos += static_cast<size_t>((63 - count) >> 3);
+        count |= 56;
+      } else {
+        if (pos > size + 8) return leave(false);
+        for (; count <= 56; ++pos, count += 8)
+          if (pos < size) bits |= uint64_t{data[pos]} << count;
+      }
+      // Up to 48 bits per symbol: a length code, its extra bits, a distance code and its.
+      do {
+        uint16_t entry = literals.fast[bits & kFastMask];
+        if (entry == 0) entry = Slow(literals, bits);
+        bits >>= entry & 63;
+        count -= entry & 63;
+        const uint16_t kind = entry & kInvalid;
+        if (kind == kLiteral) continue;
+        if (kind != kLength) return leave(kind == kEnd);
+        uint16_t d = distances.fast[bits & kFastMask];
+        if (d == 0) d = Slow(distances, bits);
+        if ((d & kInvalid) == kInvalid) return leave(false);
+        bits >>= d & 63;
+        count -= d & 63;
+      } while (count >= 48);
+    }
+  }
+
+  bool SkipStored() {
+    Drop(static_cast<int>(Position() % 8 ? 8 - Position() % 8 : 0));
+    Refill();
+    const unsigned len = Take(16);
+    const unsigned nlen = Take(16);
+    if ((len ^ nlen) != 0xFFFF) return false;
+    const uint64_t at = Position() / 8 + len;
+    if (at > size_) return false;
+    pos_ = static_cast<size_t>(at);
+    bits_ = 0;
+    count_ = 0;
+    return true;
+  }
+
+  bool SkipDynamic() {
+    Refill();
+    const int nlit = static_cast<int>(Take(5)) + 257;
+    const int ndist = static_cast<int>(Take(5)) + 1;
+    const int nclen = static_cast<int>(Take(4)) + 4;
+    static constexpr uint8_t kOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                           11, 4,  12, 3, 13, 2, 14, 1, 15};
+    uint8_t clen[19] = {};
+    for (int i = 0; i < nclen; ++i) {
+      if (count_ < 3) Refill();
+      clen[kOrder[i]] = static_cast<uint8_t>(Take(3));
+    }
+    if (nlit > 286 || ndist > 30) return false;
+    if (!Build(lengths_code_, clen, 19, Alphabet::kCodeLengths)) return false;
+    uint8_t lengths[286 + 30];
+    int n = 0;
+    while (n < nlit + ndist) {
+      if (pos_ > size_ + 8) return false;
+      Refill();
+      // Code-length codes are at most 7 bits long: all in the fast table.
+      const uint16_t entry = lengths_code_.fast[bits_ & ((1u << kFastBits) - 1)];
+      if (entry == 0) return false;
+      Drop(entry & 15);
+      const int sym = (entry >> 4) - 1;
+      if (sym < 16) {
+        lengths[n++] = static_cast<uint8_t>(sym);
+        continue;
+      }
+      int repeat;
+      uint8_t value = 0;
+      if (sym == 16) {
+        if (n == 0) return false;
+        value = lengths[n - 1];
+        repeat = 3 + static_cast<int>(Take(2));
+      } else if (sym == 17) {
+        repeat = 3 + static_cast<int>(Take(3));
+      } else {
+        repeat = 11 + static_cast<int>(Take(7));
+      }
+      if (n + repeat > nlit + ndist) return false;
+      std::fill(lengths + n, lengths + n + repeat, value);
+      n += repeat;
+    }
+    if (lengths[256] == 0) return false;
+    if (!Build(literals_, lengths, nlit, Alphabet::kLiterals)) return false;
+    if (!Build(distances_, lengths + nlit, ndist, Alphabet::kDistances)) return false;
+    return SkipCodes(literals_, distances_);
+  }
+
+  const uint8_t* data_;
+  size_t size_;
+  size_t pos_ = 0;
+  uint64_t bits_ = 0;
+  int count_ = 0;
+  Code lengths_code_;
+  Code literals_;
+  Code distances_;
+};
 
 // The whole-buffer deflater ends its data with a final block. A block that others follow
 // loses that flag and ends on a byte boundary with an empty stored block, as after a flush.
-// The last block's header is found by walking the blocks with an inflater that stops at
-// every block boundary.
-void MakeNonFinal(std::vector<uint8_t>& out) {
-  z_stream z{};
-  if (inflateInit2(&z, -15) != Z_OK) throw std::runtime_error("inflateInit2");
-  z.next_in = out.data();
-  z.avail_in = static_cast<uInt>(out.size());
-  uint8_t discard[1 << 15];
-  uint64_t last_start = 0;
-  uint64_t end_bit = 0;
-  for (;;) {
-    z.next_out = discard;
-    z.avail_out = sizeof discard;
-    const int rc = inflate(&z, Z_BLOCK);
-    if (rc != Z_OK) {
-      inflateEnd(&z);
-      throw std::runtime_error("deflate block walk");
-    }
-    if (z.data_type & 128) {
-      // At a block boundary; bit 64 tells that the block just ended was the last one.
-      const uint64_t bit = uint64_t{z.total_in} * 8 - static_cast<uint64_t>(z.data_type & 7);
-      if (z.data_type & 64) {
-        end_bit = bit;
-        break;
-      }
-      last_start = bit;
-    }
-  }
-  inflateEnd(&z);
+// out holds size bytes and room for kTailRoom more; returns the new size.
+size_t MakeNonFinal(uint8_t* out, size_t size) {
+  uint64_t last_start = 0, end_bit = 0;
+  BlockWalker walker(out, size);
+  if (!walker.Walk(last_start, end_bit) || (end_bit + 7) / 8 != size)
+    throw std::runtime_error("deflate block walk");
   out[last_start / 8] &= static_cast<uint8_t>(~(1u << (last_start % 8)));
   // Three zero bits (not final, stored), padding to the byte, then LEN 0 and NLEN 0xFFFF.
   const size_t bytes = static_cast<size_t>((end_bit + 3 + 7) / 8);
-  out.resize(bytes, 0);
   if (end_bit % 8) out[end_bit / 8] &= static_cast<uint8_t>((1u << (end_bit % 8)) - 1);
   for (size_t i = (end_bit + 7) / 8; i < bytes; ++i) out[i] = 0;
   const uint8_t empty_stored[4] = {0x00, 0x00, 0xFF, 0xFF};
-  out.insert(out.end(), empty_stored, empty_stored + 4);
+  std::memcpy(out + bytes, empty_stored, 4);
+  return bytes + 4;
 }
 
 struct CompressorCache {
@@ -104,81 +400,166 @@ struct CompressorCache {
 // on 8-bit palette images.
 constexpr int kLibdeflateLevel[10] = {0, 2, 2, 3, 4, 5, 7, 7, 7, 7};
 
-// One block as raw deflate data; a non-final block ends on a byte boundary.
-std::vector<uint8_t> DeflateBlock(std::vector<uint8_t> input, int level, bool final_block) {
-  std::vector<uint8_t> out;
+// Deflates one block's input into its output as raw deflate data; a block that others follow
+// ends on a byte boundary.
+void DeflateBlock(ZlibWriter::Block& b, int level) {
+  const uint8_t* in = b.in.get();
+  const size_t size = b.in_size;
   if (level == 0) {
-    out.reserve(input.size() + (input.size() / kStoredMax + 1) * 5);
-    if (!input.empty() || final_block) Stored(input.data(), input.size(), final_block, out);
-    return out;
+    Grow(b.out, b.out_capacity, size + (size / kStoredMax + 1) * 5, 0);
+    b.out_size = size || b.final_block ? Stored(in, size, b.final_block, b.out.get()) : 0;
+    return;
   }
-  if (final_block && input.size() < kSmallFinalBlock) {
+  if (b.final_block && size < kSmallFinalBlock) {
     // Little data: zlib's own deflater, whose fixed-code blocks beat the whole-buffer one here.
     z_stream z{};
     if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
       throw std::runtime_error("deflateInit2");
-    out.resize(deflateBound(&z, static_cast<uLong>(input.size())) + 16);
-    z.next_in = input.data();
-    z.avail_in = static_cast<uInt>(input.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
+    const size_t bound = deflateBound(&z, static_cast<uLong>(size)) + 16;
+    Grow(b.out, b.out_capacity, bound, 0);
+    z.next_in = const_cast<uint8_t*>(in);
+    z.avail_in = static_cast<uInt>(size);
+    z.next_out = b.out.get();
+    z.avail_out = static_cast<uInt>(bound);
     const int rc = deflate(&z, Z_FINISH);
-    out.resize(out.size() - z.avail_out);
+    b.out_size = bound - z.avail_out;
     deflateEnd(&z);
     if (rc != Z_STREAM_END) throw std::runtime_error("deflate");
-    return out;
+    return;
   }
   thread_local CompressorCache cache;
   libdeflate_compressor* c = cache.Get(kLibdeflateLevel[level]);
-  out.resize(libdeflate_deflate_compress_bound(c, input.size()));
-  const size_t n =
-      libdeflate_deflate_compress(c, input.data(), input.size(), out.data(), out.size());
+  const size_t bound = libdeflate_deflate_compress_bound(c, size);
+  Grow(b.out, b.out_capacity, bound + kTailRoom, 0);
+  const size_t n = libdeflate_deflate_compress(c, in, size, b.out.get(), bound);
   if (n == 0) throw std::runtime_error("deflate");
-  out.resize(n);
-  std::vector<uint8_t>().swap(input);  // the input goes before the walk needs its buffer
-  if (!final_block) MakeNonFinal(out);
-  return out;
+  b.out_size = b.final_block ? n : MakeNonFinal(b.out.get(), n);
+}
+
+void RunBlock(ZlibWriter::Block& b, int level) {
+  try {
+    DeflateBlock(b, level);
+  } catch (...) {
+    b.error = std::current_exception();
+  }
 }
 
 }  // namespace
 
+// The second thread: deflates the blocks queued for it, oldest first.
+struct ZlibWriter::Helper {
+  explicit Helper(int level) : thread([this, level] { Loop(level); }) {}
+  ~Helper() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      stop = true;
+      queue.clear();
+    }
+    changed.notify_all();
+    thread.join();
+  }
+
+  void Loop(int level) {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      changed.wait(lock, [this] { return stop || !queue.empty(); });
+      if (queue.empty()) return;
+      Block* b = queue.front();
+      queue.pop_front();
+      lock.unlock();
+      RunBlock(*b, level);
+      lock.lock();
+      b->done = true;
+      changed.notify_all();
+    }
+  }
+
+  std::mutex mutex;
+  std::condition_variable changed;  // a block queued, a block done, or the end
+  std::deque<Block*> queue;         // not yet started
+  bool stop = false;
+  std::thread thread;
+};
+
 void ZlibWriter::SetBlockSize(size_t bytes) { g_block_size = bytes; }
+
+namespace {
+
+// Blocks of at most max bytes; data expected to need more than two are cut into an even
+// number of equal blocks.
+size_t BlockSizeFor(size_t max, size_t expected) {
+  if (expected <= 2 * max) return max;
+  size_t blocks = (expected + max - 1) / max;
+  blocks += blocks % 2;
+  return (expected + blocks - 1) / blocks;
+}
+
+}  // namespace
 
 ZlibWriter::ZlibWriter(int level, Sink sink, size_t expected_size)
     : level_(level >= 0 && level <= 9 ? level : 6),
       sink_(std::move(sink)),
-      block_size_(g_block_size.load() ? g_block_size.load() : kBlockSize),
-      threads_(expected_size > 2 * block_size_ ? ConversionThreads() : 1) {
-  block_.reserve(std::min(block_size_, expected_size > 0 ? expected_size : size_t{1} << 16));
-}
+      block_size_(
+          BlockSizeFor(g_block_size.load() ? g_block_size.load() : kBlockSize, expected_size)),
+      first_capacity_(std::min(block_size_, std::max(expected_size, size_t{1} << 16))),
+      threads_(expected_size > 2 * block_size_ ? ConversionThreads() : 1) {}
 
 ZlibWriter::~ZlibWriter() {
   // Blocks still being deflated (after an error) are waited for and dropped.
-  pending_.clear();
+  helper_.reset();
+}
+
+void ZlibWriter::Room(size_t size) {
+  if (!block_) {
+    if (!spare_.empty()) {
+      block_ = std::move(spare_.back());
+      spare_.pop_back();
+    } else {
+      block_ = std::make_unique<Block>();
+    }
+    block_->in_size = 0;
+    block_->out_size = 0;
+    block_->done = false;
+    block_->final_block = false;
+    block_->error = nullptr;
+  }
+  const size_t need = block_->in_size + size;
+  if (need > block_->in_capacity)
+    Grow(block_->in, block_->in_capacity,
+         std::min(block_size_, std::max({need, 2 * block_->in_capacity, first_capacity_})),
+         block_->in_size);
 }
 
 void ZlibWriter::Write(const uint8_t* data, size_t size) {
   while (size > 0) {
-    if (block_.size() == block_size_) Submit(false);
-    const size_t n = std::min(size, block_size_ - block_.size());
-    block_.insert(block_.end(), data, data + n);
+    if (block_ && block_->in_size == block_size_) Submit(false);
+    const size_t n = std::min(size, block_size_ - (block_ ? block_->in_size : 0));
+    Room(n);
+    std::memcpy(block_->in.get() + block_->in_size, data, n);
+    block_->in_size += n;
     data += n;
     size -= n;
   }
 }
 
 uint8_t* ZlibWriter::Reserve(size_t size) {
-  if (size > block_size_) throw std::length_error("ZlibWriter::Reserve");
-  if (block_.size() + size > block_size_) {
+  if (size > block_size_) {
+    // Larger than a block (a small expected size): filled beside and copied in.
+    spill_.resize(size);
+    spilled_ = true;
+    return spill_.data();
+  }
+  if (block_ && block_->in_size + size > block_size_) {
     // The piece straddles two blocks: filled beside and copied in.
     spill_.resize(size);
     spilled_ = true;
     return spill_.data();
   }
   spilled_ = false;
-  reserved_at_ = block_.size();
-  block_.resize(reserved_at_ + size);
-  return block_.data() + reserved_at_;
+  Room(size);
+  reserved_at_ = block_->in_size;
+  block_->in_size += size;
+  return block_->in.get() + reserved_at_;
 }
 
 void ZlibWriter::Commit(size_t size) {
@@ -186,7 +567,7 @@ void ZlibWriter::Commit(size_t size) {
     Write(spill_.data(), std::min(size, spill_.size()));
     return;
   }
-  block_.resize(std::min(block_.size(), reserved_at_ + size));
+  block_->in_size = std::min(block_->in_size, reserved_at_ + size);
 }
 
 void ZlibWriter::Submit(bool final_block) {
@@ -199,37 +580,64 @@ void ZlibWriter::Submit(bool final_block) {
     sink_(bytes, 2);
     header_written_ = true;
   }
-  adler_ = libdeflate_adler32(adler_, block_.data(), block_.size());
-  std::vector<uint8_t> input;
-  input.swap(block_);
-  if (!final_block) block_.reserve(block_size_);
+  Room(0);
+  std::unique_ptr<Block> b = std::move(block_);
+  adler_ = libdeflate_adler32(adler_, b->in.get(), b->in_size);
+  b->final_block = final_block;
+  Block* raw = b.get();
+  pending_.push_back(std::move(b));
   if (threads_ > 1) {
-    pending_.push_back(
-        std::async(std::launch::async, DeflateBlock, std::move(input), level_, final_block));
-    while (pending_.size() >= static_cast<size_t>(threads_)) EmitOldest();
+    if (!helper_) helper_ = std::make_unique<Helper>(level_);
+    {
+      std::lock_guard<std::mutex> lock(helper_->mutex);
+      helper_->queue.push_back(raw);
+    }
+    helper_->changed.notify_all();
+    Drain(static_cast<size_t>(threads_));
   } else {
-    Emit(DeflateBlock(std::move(input), level_, final_block));
+    DeflateBlock(*raw, level_);
+    raw->done = true;
+    Drain(0);
   }
 }
 
-void ZlibWriter::EmitOldest() {
-  std::vector<uint8_t> bytes = pending_.front().get();
-  pending_.pop_front();
-  Emit(bytes);
-}
-
-void ZlibWriter::Emit(const std::vector<uint8_t>& bytes) {
-  if (!bytes.empty()) sink_(bytes.data(), bytes.size());
+void ZlibWriter::Drain(size_t keep) {
+  while (pending_.size() > keep) {
+    Block& front = *pending_.front();
+    if (helper_) {
+      std::unique_lock<std::mutex> lock(helper_->mutex);
+      if (!front.done) {
+        if (!helper_->queue.empty()) {
+          // Deflate the newest block waiting here rather than idle.
+          Block* b = helper_->queue.back();
+          helper_->queue.pop_back();
+          lock.unlock();
+          RunBlock(*b, level_);
+          lock.lock();
+          b->done = true;
+          continue;
+        }
+        helper_->changed.wait(lock, [&front] { return front.done; });
+      }
+    }
+    std::unique_ptr<Block> b = std::move(pending_.front());
+    pending_.pop_front();
+    if (b->error) std::rethrow_exception(b->error);
+    if (b->out_size) sink_(b->out.get(), b->out_size);
+    spare_.push_back(std::move(b));
+  }
 }
 
 void ZlibWriter::Finish() {
   if (finished_) return;
   finished_ = true;
   Submit(true);
-  while (!pending_.empty()) EmitOldest();
+  Drain(0);
   const uint8_t tail[4] = {static_cast<uint8_t>(adler_ >> 24), static_cast<uint8_t>(adler_ >> 16),
                            static_cast<uint8_t>(adler_ >> 8), static_cast<uint8_t>(adler_)};
   sink_(tail, 4);
+  helper_.reset();
+  spare_.clear();
 }
 
 std::vector<uint8_t> ZlibCompress(const uint8_t* data, size_t size, int level) {

@@ -25,11 +25,18 @@ Bytes Inflate(const Bytes& z, size_t expected) {
   return out;
 }
 
-// Photo-like rows of 1000 RGB pixels: smooth shades with a little noise, and a flat band.
-Bytes Sample(size_t size, unsigned seed) {
+enum class Kind { kPhoto, kNoise, kFlat };
+
+// Photo-like rows of 1000 RGB pixels: smooth shades with a little noise, and a flat band. Noise
+// makes the deflater store its blocks, flat data make long matches and tiny codes.
+Bytes Sample(size_t size, unsigned seed, Kind kind = Kind::kPhoto) {
   std::mt19937 rng(seed);
   Bytes b(size);
   for (size_t i = 0; i < size; ++i) {
+    if (kind != Kind::kPhoto) {
+      b[i] = static_cast<uint8_t>(kind == Kind::kNoise ? rng() : i / 100000 % 3);
+      continue;
+    }
     const size_t x = i / 3 % 1000, y = i / 3000, c = i % 3;
     const int shade = static_cast<int>((x * (c + 1) + y * 2) / 5 % 200);
     b[i] = static_cast<uint8_t>(y % 500 < 100 ? 128 : shade + static_cast<int>(rng() % 5));
@@ -69,19 +76,22 @@ TEST_F(ZlibWriterTest, StreamsReadBackAndDoNotDependOnThreads) {
     size_t size;
     int level;
     size_t piece;
+    Kind kind = Kind::kPhoto;
   } cases[] = {
-      {0, 6, 1},                      // nothing at all: still one valid stream
-      {1000, 9, 7},                   // one small block
-      {block - 1, 4, 3000},           // one block
-      {block, 1, block},              // exactly one block
-      {block + 1, 6, 4001},           // a block and one byte, rows straddling the boundary
-      {2 * block + 12345, 6, 11999},  // three blocks
-      {block + 70000, 0, 5000},       // stored blocks across the boundary
-      {3 * block, 9, block / 2},      // several full blocks
+      {0, 6, 1},                               // nothing at all: still one valid stream
+      {1000, 9, 7},                            // one small block
+      {block - 1, 4, 3000},                    // one block
+      {block, 1, block},                       // exactly one block
+      {block + 1, 6, 4001},                    // a block and one byte, rows straddling the boundary
+      {2 * block + 12345, 6, 11999},           // three blocks
+      {block + 70000, 0, 5000},                // stored blocks across the boundary
+      {3 * block, 9, block / 2},               // several full blocks
+      {2 * block + 1, 6, 1000, Kind::kNoise},  // stored by the deflater, equal blocks
+      {5 * block, 3, 7777, Kind::kFlat},       // long matches, tiny codes
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.size) + " bytes, level " + std::to_string(c.level));
-    Bytes data = Sample(c.size, static_cast<unsigned>(c.size));
+    Bytes data = Sample(c.size, static_cast<unsigned>(c.size), c.kind);
     Bytes one = Write(data, c.level, 1, c.piece);
     EXPECT_EQ(Inflate(one, data.size()), data);
     EXPECT_EQ(Write(data, c.level, 2, c.piece), one);
