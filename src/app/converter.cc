@@ -88,7 +88,9 @@ struct Converter::ImageJob {
   std::unique_ptr<PngImage> png;
   std::unique_ptr<TMAGImage> mag;
   std::unique_ptr<TGIFImage> clip_gif;  // the clipboard path's own GIF object
-  std::vector<std::string> written;     // files this image wrote (batch files aside)
+  // The source's JPEG bytes while its PDF page may still hold them as they are.
+  std::shared_ptr<const TJPEGData> pdf_jpeg;
+  std::vector<std::string> written;  // files this image wrote (batch files aside)
 };
 
 Converter::Converter(ConversionSettings& settings, ConverterUi& ui, Platform& platform)
@@ -450,7 +452,8 @@ bool Converter::MayWrite(const std::string& path, OutputFormat format) {
   return false;
 }
 
-bool Converter::LoadSource(const std::string& file_name, TBitmap& working) {
+bool Converter::LoadSource(const std::string& file_name, TBitmap& working,
+                           std::shared_ptr<const TJPEGData>* jpeg) {
   // What the reader could not read, heard during the load and the first decoding.
   bool ran_out = false, not_decoded = false;
   std::string detail;
@@ -468,6 +471,9 @@ bool Converter::LoadSource(const std::string& file_name, TBitmap& working) {
     // The pixels move into the working image where the kind allows it; the graphic goes.
     graphic->MoveToBitmap(working);
     const int orientation = graphic->Orientation();
+    if (jpeg && settings_.write_pdf && settings_.pdf_keep_jpeg &&
+        (orientation == 1 || !settings_.auto_orient))
+      if (auto* source = dynamic_cast<TJPEGImage*>(graphic)) *jpeg = source->SharedData();
     picture_.SetGraphic(nullptr);
     if (settings_.auto_orient) ApplyOrientation(working, orientation);
   }
@@ -499,7 +505,8 @@ void Converter::ConvertFile(const std::string& file_name, int index, int icon_si
   job.index = index;
   job.icon_size = icon_size;
   // A source read only in part is converted as far as it goes but never disposed of.
-  const bool whole = LoadSource(file_name, job.working);
+  const bool whole = LoadSource(file_name, job.working, &job.pdf_jpeg);
+  if (!whole) job.pdf_jpeg.reset();  // a file read in part is not handed on as it is
   SharedSteps(job);
 
   output_base_ = MakeOutputBase(file_name);
@@ -557,6 +564,9 @@ void Converter::SharedSteps(ImageJob& job) {
   }
 
   if (settings_.colour_mode == ColourMode::kBlackWhite) job.working = MakeGrayBitmap(job.working);
+  // The PDF page keeps the JPEG file only where it shows the very pixels decoded from it.
+  if (target.scaled() || settings_.colour_mode != ColourMode::kFull || settings_.transparency)
+    job.pdf_jpeg.reset();
 
   if (settings_.write_jpg) {
     job.jpeg = std::make_unique<TJPEGImage>();
@@ -764,12 +774,18 @@ void Converter::WriteFormat(ImageJob& job, OutputFormat format, const std::strin
       return;
     case OutputFormat::kPdf: {
       std::string item = job.clipboard ? "PDFCLIP" : "PDF" + std::to_string(job.index);
+      PdfJpegSource jpeg;
+      if (job.pdf_jpeg)  // the document shares the bytes with the source's data
+        jpeg = {std::shared_ptr<const uint8_t>(job.pdf_jpeg, job.pdf_jpeg->stream.data()),
+                job.pdf_jpeg->stream.size()};
+      job.pdf_jpeg.reset();
+      const PdfJpegSource* kept = jpeg.bytes ? &jpeg : nullptr;
       batch_->pdf.SetFileName(path);
       if (settings_.pdf_batch && batch_->pdf.Active()) {
         if (!job.clipboard) batch_->pdf.SetFileName(BatchFileBase() + "pdf");
-        batch_->pdf.AddImagePage(job.dib_bitmap, item);
+        batch_->pdf.AddImagePage(job.dib_bitmap, item, kept);
       } else
-        batch_->pdf.WriteSingle(job.dib_bitmap, item, path);
+        batch_->pdf.WriteSingle(job.dib_bitmap, item, path, kept);
       return;
     }
     case OutputFormat::kGif:

@@ -23,6 +23,7 @@
 namespace pamirune {
 
 class BatchOutputs;
+struct TJPEGData;
 
 enum class BatchResult {
   kCompleted,  // the list was walked to its end
@@ -97,7 +98,9 @@ class Converter {
   void ConvertFile(const std::string& file_name, int index, int icon_size);
   // Loads the source into working. Throws when it gives no picture; false when it was read
   // only in part (the user has been told).
-  bool LoadSource(const std::string& file_name, TBitmap& working);
+  // jpeg: receives the source's encoded bytes when they may go into the PDF as they are.
+  bool LoadSource(const std::string& file_name, TBitmap& working,
+                  std::shared_ptr<const TJPEGData>* jpeg = nullptr);
   void ShowFileWarning(const std::string& file, const std::string& text);
   // Ends the batch at a file that failed, naming it.
   BatchResult StopAtFile(const std::string& file, const std::string& reason);

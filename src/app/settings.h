@@ -46,6 +46,9 @@ struct ConversionSettings {
   bool keep_date = false;
   // Pictures are turned as their file says (JPEG EXIF, TIFF Orientation) when loaded.
   bool auto_orient = true;
+  // A JPEG source whose PDF page shows exactly its decoded pixels is embedded in the PDF as it
+  // is, instead of deflated pixels.
+  bool pdf_keep_jpeg = true;
   Disposal disposal = Disposal::kTrash;
   // The animation delay as the numeric edit shows it ("30"; empty for 0).
   std::string delay_text = "30";

@@ -60,6 +60,7 @@ constexpr Flag kFlags[] = {
     {"ClipW", &ConversionSettings::watch_clipboard},
     {"FDate", &ConversionSettings::keep_date},
     {"AutoOrient", &ConversionSettings::auto_orient},
+    {"PdfJpeg", &ConversionSettings::pdf_keep_jpeg},
 };
 
 // The three-state boxes are stored as 0 = checked, 1 = unchecked, 2 = grey.

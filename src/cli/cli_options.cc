@@ -14,8 +14,9 @@ const char* const kValueOptions[] = {"--formats", "--colour",    "--color",   "-
                                      "--level",   "--icon-size", "--delay",   "--out-dir",
                                      "--dispose", "--ini",       "--send-to", "--output"};
 const char* const kFlagOptions[] = {
-    "--smooth",    "--transparent", "--pdf-batch", "--gif-anime", "--suffix-s", "--keep-date",
-    "--overwrite", "--no-dialogs",  "--pdf-order", "--gif-order", "--preview",  "--no-auto-orient"};
+    "--smooth",    "--transparent",    "--pdf-batch",  "--gif-anime", "--suffix-s",
+    "--keep-date", "--overwrite",      "--no-dialogs", "--pdf-order", "--gif-order",
+    "--preview",   "--no-auto-orient", "--no-pdf-jpeg"};
 
 bool IsOneOf(const std::string& s, const char* const* list, size_t n) {
   for (size_t i = 0; i < n; ++i)
@@ -79,6 +80,8 @@ std::string CliUsage() {
          "  --no-dialogs          no information messages\n"
          "  --preview             open the written file with the default application\n"
          "  --no-auto-orient      keep pictures as stored, ignoring their orientation mark\n"
+         "  --no-pdf-jpeg         PDF pages of JPEG files hold deflated pixels, not the JPEG\n"
+         "                        data as they are\n"
          "  --ini FILE            use another settings file\n"
          "  --save                write the effective settings back to the settings file\n"
          "  --clipboard           convert the clipboard's image once\n"
@@ -253,6 +256,8 @@ std::string ApplyOverrides(const CliJob& job, ConversionSettings& s) {
       s.preview = true;
     } else if (name == "--no-auto-orient") {
       s.auto_orient = false;
+    } else if (name == "--no-pdf-jpeg") {
+      s.pdf_keep_jpeg = false;
     }
   }
   return "";

@@ -14,7 +14,8 @@ ImagePdfReport::ImagePdfReport() {
   panel_.SetAlign(TPRAlign::alClient);
 }
 
-void ImagePdfReport::AddImagePage(const TBitmap& image, const std::string& item_name) {
+void ImagePdfReport::AddImagePage(const TBitmap& image, const std::string& item_name,
+                                  const PdfJpegSource* jpeg) {
   // A page of no size is no page: refuse it rather than write a broken document.
   if (image.Empty()) throw EPdfInvalidImageFormat("AddImagePage --the image is empty.");
   page_.SetWidth(image.Width());
@@ -25,6 +26,11 @@ void ImagePdfReport::AddImagePage(const TBitmap& image, const std::string& item_
   item.SetStretch(true);
   item.SetBounds(0, 0, image.Width(), image.Height());
   item.SetPictureInPlace(&image);  // the item lives only while this page is made
+  if (jpeg && jpeg->bytes && image.PixelFormat() == TPixelFormat::pf24bit) {
+    auto layout = PdfJpegPassThroughLayout(jpeg->bytes.get(), jpeg->size);
+    if (layout && layout->width == image.Width() && layout->height == image.Height())
+      item.SetPreparedImage(JpegImageObject(*jpeg, *layout));
+  }
   report_.Print(page_);
 }
 
@@ -35,11 +41,11 @@ void ImagePdfReport::EndDoc() {
 }
 
 void ImagePdfReport::WriteSingle(const TBitmap& image, const std::string& item_name,
-                                 const std::string& file_name) {
+                                 const std::string& file_name, const PdfJpegSource* jpeg) {
   SetFileName(file_name);
   BeginDoc();
   try {
-    AddImagePage(image, item_name);
+    AddImagePage(image, item_name, jpeg);
     EndDoc();
   } catch (...) {
     Abort();

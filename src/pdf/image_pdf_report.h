@@ -14,6 +14,7 @@
 
 #include <string>
 
+#include "pdf/pdf_jpeg.h"
 #include "pdf/pdf_report.h"
 
 namespace pamirune {
@@ -38,7 +39,11 @@ class ImagePdfReport {
   // Sizes the page and an image item named item_name ("PDF" and the batch index, or "PDFCLIP")
   // to the image, gives the item a copy of the image and prints the page into the open
   // document. The item is freed afterwards.
-  void AddImagePage(const TBitmap& image, const std::string& item_name);
+  // jpeg: the JPEG file the image was decoded from, when nothing changed its pixels since. If
+  // the image is 24-bit, of the file's size, and the file is one PdfJpegPassThroughLayout
+  // accepts, the page holds the file as it is (DCTDecode) instead of the deflated pixels.
+  void AddImagePage(const TBitmap& image, const std::string& item_name,
+                    const PdfJpegSource* jpeg = nullptr);
   // Writes the file; it is created now.
   void EndDoc();
   void Abort() { report_.Abort(); }
@@ -47,8 +52,8 @@ class ImagePdfReport {
 
   // A one-page file: begin, add the page, end. On failure nothing is written and no document
   // stays open.
-  void WriteSingle(const TBitmap& image, const std::string& item_name,
-                   const std::string& file_name);
+  void WriteSingle(const TBitmap& image, const std::string& item_name, const std::string& file_name,
+                   const PdfJpegSource* jpeg = nullptr);
 
  private:
   TPdfClock clock_;

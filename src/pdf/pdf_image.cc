@@ -81,17 +81,21 @@ void RgbRow(const TBitmap& bitmap, int y, uint8_t* out) {
   }
 }
 
+// The Raster image a graphic stands for: itself, or rendered into holder.
+const TBitmap& AsBitmap(const TGraphic& image, TBitmap& holder) {
+  if (const auto* bitmap = dynamic_cast<const TBitmap*>(&image)) return *bitmap;
+  image.ToBitmap(holder);
+  return holder;
+}
+
+bool Indexed(const TBitmap& bitmap) {
+  const int bits = bitmap.BitCount();
+  return bits == 1 || bits == 4 || bits == 8;
+}
+
 }  // namespace
 
-std::unique_ptr<TPdfImage> TPdfBitmapImage::CreateImage(const TGraphic& image) {
-  // A Raster image is read where it is; other kinds are rendered first.
-  TBitmap rendered;
-  const TBitmap* source = dynamic_cast<const TBitmap*>(&image);
-  if (!source) {
-    image.ToBitmap(rendered);
-    source = &rendered;
-  }
-  const TBitmap& bitmap = *source;
+std::unique_ptr<TPdfImage> BitmapImageObject(const TBitmap& bitmap) {
   const int width = bitmap.Width();
   const int height = bitmap.Height();
   if (width <= 0 || height <= 0)
@@ -100,12 +104,10 @@ std::unique_ptr<TPdfImage> TPdfBitmapImage::CreateImage(const TGraphic& image) {
 
   auto result = std::make_unique<TPdfImage>();
   TPdfDictionary& attributes = result->Attributes();
-  const int bits = bitmap.BitCount();
-  const bool indexed = bits == 1 || bits == 4 || bits == 8;
-  if (indexed) {
+  if (Indexed(bitmap)) {
     std::vector<TRGBQuad> palette = bitmap.Palette();
     // A 1-bit image without a palette is drawn black and white by the raster.
-    if (palette.empty() && bits == 1) palette = BlackWhitePalette();
+    if (palette.empty() && bitmap.BitCount() == 1) palette = BlackWhitePalette();
     if (palette.empty()) throw EPdfInvalidImageFormat("failed to get Palette..");
     attributes.AddItem("ColorSpace", IndexedColorSpace(palette));
   } else {
@@ -115,8 +117,15 @@ std::unique_ptr<TPdfImage> TPdfBitmapImage::CreateImage(const TGraphic& image) {
   attributes.AddItem("Height", PdfNumber(height));
   attributes.AddItem("BitsPerComponent", PdfNumber(8));
   result->Filter().Add(PdfName("FlateDecode"));
-  // Image data are always deflated, row by row as they are made, so the uncompressed data
-  // never wait in memory whole.
+  return result;
+}
+
+std::vector<uint8_t> DeflateBitmapImageData(const TBitmap& bitmap) {
+  const int width = bitmap.Width();
+  const int height = bitmap.Height();
+  const int bits = bitmap.BitCount();
+  const bool indexed = Indexed(bitmap);
+  // Deflated row by row as they are made, so the uncompressed data never wait in memory whole.
   const size_t row_bytes = static_cast<size_t>(width) * (indexed ? 1 : 3);
   std::vector<uint8_t> deflated;
   // Room for the worst case; only the pages written are taken, and the data never move.
@@ -133,7 +142,15 @@ std::unique_ptr<TPdfImage> TPdfBitmapImage::CreateImage(const TGraphic& image) {
     zlib.Commit(row_bytes);
   }
   zlib.Finish();
-  result->SetDeflated(std::move(deflated));
+  return deflated;
+}
+
+std::unique_ptr<TPdfImage> TPdfBitmapImage::CreateImage(const TGraphic& image) {
+  // A Raster image is read where it is; other kinds are rendered first.
+  TBitmap rendered;
+  const TBitmap& bitmap = AsBitmap(image, rendered);
+  auto result = BitmapImageObject(bitmap);
+  result->SetDeflated(DeflateBitmapImageData(bitmap));
   return result;
 }
 

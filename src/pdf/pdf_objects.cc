@@ -374,33 +374,71 @@ void TPdfStream::Precompress() {
   SetDeflated(PdfDeflate(data_.data(), data_.size(), Z_BEST_COMPRESSION));
 }
 
+void TPdfStream::SetLength(size_t size) {
+  if (auto* length = dynamic_cast<TPdfNumber*>(attributes_.ValueByName("Length")))
+    length->SetValue(static_cast<int32_t>(std::min<size_t>(size, INT32_MAX)));
+}
+
 void TPdfStream::SetDeflated(std::vector<uint8_t> deflated) {
   if (!Filter().HasName("FlateDecode"))
     throw EPdfInvalidOperation("TPdfStream --no filter to encode with.");
+  later_ = {};
+  shared_.reset();
   data_ = std::move(deflated);
   encoded_ = true;
-  if (auto* length = dynamic_cast<TPdfNumber*>(attributes_.ValueByName("Length")))
-    length->SetValue(static_cast<int32_t>(std::min<size_t>(data_.size(), INT32_MAX)));
+  SetLength(data_.size());
+}
+
+void TPdfStream::SetDeflatedLater(std::future<std::vector<uint8_t>> deflated) {
+  if (!Filter().HasName("FlateDecode"))
+    throw EPdfInvalidOperation("TPdfStream --no filter to encode with.");
+  shared_.reset();
+  data_.clear();
+  later_ = std::move(deflated);
+  encoded_ = true;
+}
+
+void TPdfStream::SetEncoded(std::shared_ptr<const uint8_t> bytes, size_t size) {
+  later_ = {};
+  data_.clear();
+  data_.shrink_to_fit();
+  shared_ = std::move(bytes);
+  shared_size_ = shared_ ? size : 0;
+  encoded_ = true;
+  SetLength(shared_size_);
+}
+
+void TPdfStream::Settle() {
+  if (!later_.valid()) return;
+  // The future is spent either way: an error is raised once, and the stream stays empty.
+  std::future<std::vector<uint8_t>> later = std::move(later_);
+  data_ = later.get();
+  SetLength(data_.size());
 }
 
 void TPdfStream::WriteValueToStream(TStream& stream) {
+  Settle();
   std::vector<uint8_t> deflated;
-  const std::vector<uint8_t>* out = &data_;
-  if (!encoded_ && Filter().HasName("FlateDecode")) {
+  const uint8_t* out = data_.data();
+  size_t out_size = data_.size();
+  if (shared_) {
+    out = shared_.get();
+    out_size = shared_size_;
+  } else if (!encoded_ && Filter().HasName("FlateDecode")) {
     deflated = PdfDeflate(data_.data(), data_.size(), Z_BEST_COMPRESSION);
-    out = &deflated;
+    out = deflated.data();
+    out_size = deflated.size();
   }
-  if (out->size() > static_cast<size_t>(INT32_MAX))
-    throw EPdfError("TPdfStream --stream too large.");
+  if (out_size > static_cast<size_t>(INT32_MAX)) throw EPdfError("TPdfStream --stream too large.");
   // Length keeps its place at the head of the dictionary.
   auto* length = dynamic_cast<TPdfNumber*>(attributes_.ValueByName("Length"));
   if (length)
-    length->SetValue(static_cast<int32_t>(out->size()));
+    length->SetValue(static_cast<int32_t>(out_size));
   else
-    attributes_.AddItem("Length", PdfNumber(static_cast<int32_t>(out->size())));
+    attributes_.AddItem("Length", PdfNumber(static_cast<int32_t>(out_size)));
   attributes_.WriteValueToStream(stream);
   PdfWrite(stream, "\r\nstream\r\n");
-  stream.Write(out->data(), out->size());
+  stream.Write(out, out_size);
   PdfWrite(stream, "\nendstream");
 }
 

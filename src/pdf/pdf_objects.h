@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -252,7 +253,7 @@ class TPdfStream : public TPdfObject {
   // The data before filtering.
   std::vector<uint8_t>& Data();
   // Bytes held now (encoded or not).
-  size_t HeldBytes() const { return data_.size(); }
+  size_t HeldBytes() const { return shared_ ? shared_size_ : data_.size(); }
   void Append(std::string_view bytes);
 
   // Deflates the data now instead of at writing time, so large data do not wait in memory
@@ -261,12 +262,25 @@ class TPdfStream : public TPdfObject {
   // Takes data deflated by the caller (zlib format) as the encoded data. Filter must hold
   // FlateDecode.
   void SetDeflated(std::vector<uint8_t> deflated);
+  // The same for data still being deflated elsewhere: they are waited for when the stream is
+  // settled or written, and an error of their making is raised then.
+  void SetDeflatedLater(std::future<std::vector<uint8_t>> deflated);
+  // Takes bytes already encoded by the filters the caller has put into Filter (a JPEG file
+  // under DCTDecode), shared with their owner and written as they are.
+  void SetEncoded(std::shared_ptr<const uint8_t> bytes, size_t size);
+  // Waits for data given by SetDeflatedLater; nothing to do otherwise.
+  void Settle();
 
   void WriteValueToStream(TStream& stream) override;
 
  private:
+  void SetLength(size_t size);
+
   TPdfDictionary attributes_;
   std::vector<uint8_t> data_;
+  std::shared_ptr<const uint8_t> shared_;  // encoded bytes owned elsewhere (SetEncoded)
+  size_t shared_size_ = 0;
+  std::future<std::vector<uint8_t>> later_;
   bool encoded_ = false;
 };
 

@@ -224,7 +224,12 @@ void TPRImage::Print(TPRCanvas& canvas, const TRect& rect) {
   TPdfDoc& doc = pdf->Doc();
 
   std::string name = ImageName(doc);
-  if (!doc.GetXObject(name)) doc.AddImage(name, *picture, kImageCreator);
+  if (!doc.GetXObject(name)) {
+    if (prepared_)
+      doc.AddImage(name, std::move(prepared_));
+    else
+      doc.AddImage(name, *picture, kImageCreator);
+  }
 
   TPdfDictionary* resources = pdf->Page().DictionaryByName("Resources");
   TPdfDictionary* xobjects = resources ? resources->DictionaryByName("XObject") : nullptr;

@@ -235,11 +235,16 @@ class TPRImage : public TPRItem {
   // document; otherwise each print makes a new object under a free name.
   bool SharedImage() const { return shared_image_; }
   void SetSharedImage(bool value) { shared_image_ = value; }
+  // An image object made by the caller for the picture (a JPEG file kept as it is, or data
+  // deflated on another thread): the next print adds it instead of having the creator make
+  // one. The picture is still needed and gives the sizes.
+  void SetPreparedImage(std::unique_ptr<TPdfImage> image) { prepared_ = std::move(image); }
 
   void Print(TPRCanvas& canvas, const TRect& rect) override;
 
  private:
   std::string ImageName(TPdfDoc& doc) const;
+  std::unique_ptr<TPdfImage> prepared_;
   std::unique_ptr<TBitmap> picture_;
   const TBitmap* borrowed_ = nullptr;
   bool stretch_ = true;

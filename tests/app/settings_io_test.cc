@@ -79,7 +79,7 @@ TEST_F(SettingsIoTest, FreshFileLayout) {
             "[Format]\nbmp=0\njpg=0\npng=0\n256=0\ntrs=0\nmag=0\nico=0\npdf=0\ngif=0\ntif=0\n"
             "\n[Flag]\npdf=0\nanime=0\nDialog=0\nSend=0\nStay=0\nTop=0\nPrev=0\nOver=0\n"
             "Rename=0\nReSize=0\nbar1=0\nbar2=0\nbar3=0\nClipDir=0\nTrans=0\nPdfW=0\nGifW=0\n"
-            "ClipW=0\nFDate=0\nAutoOrient=1\nDel=1\nDelay=30\nSize=1\n"
+            "ClipW=0\nFDate=0\nAutoOrient=1\nPdfJpeg=1\nDel=1\nDelay=30\nSize=1\n"
             "\n[File]\nOpen=\n"
             "\n[Comp]\nComp=5\n"
             "\n[IcoSize]\nSize=32\n"

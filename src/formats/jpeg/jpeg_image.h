@@ -92,6 +92,8 @@ class TJPEGImage : public TGraphic {
   void SetSmoothing(bool value);
 
   const TJPEGData& Data() const { return *data_; }
+  // The encoded form itself, for a holder that keeps the bytes beyond the image's life.
+  std::shared_ptr<const TJPEGData> SharedData() const { return data_; }
   // The decoded raster, or nullptr while there is none.
   const TBitmap* Raster() const { return raster_.get(); }
 
