@@ -38,8 +38,8 @@ std::optional<PdfJpegLayout> PdfJpegPassThroughLayout(const uint8_t* data, size_
       adobe = true;
       adobe_transform = segment[11];
     }
-    const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-                       marker != 0xCC;
+    const bool frame =
+        marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
     if (frame) {
       if (marker != kSof0 && marker != kSof1 && marker != kSof2) return std::nullopt;
       if (segment_size < 6 || segment[0] != 8) return std::nullopt;

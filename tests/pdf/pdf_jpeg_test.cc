@@ -1,9 +1,9 @@
 // Which JPEG files a PDF may hold as they are: the frame header and the colour markers decide.
+#include "pdf/pdf_jpeg.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
-
-#include "pdf/pdf_jpeg.h"
 
 namespace pamirune {
 namespace {
@@ -17,8 +17,8 @@ std::vector<uint8_t> Jpeg(uint8_t sof, uint8_t precision, std::vector<uint8_t> i
     b.push_back(static_cast<uint8_t>(adobe_transform));
   }
   const uint8_t length = static_cast<uint8_t>(8 + 3 * ids.size());
-  b.insert(b.end(), {0xFF, sof, 0, length, precision, 0, 40, 0, 60,
-                     static_cast<uint8_t>(ids.size())});
+  b.insert(b.end(),
+           {0xFF, sof, 0, length, precision, 0, 40, 0, 60, static_cast<uint8_t>(ids.size())});
   for (uint8_t id : ids) b.insert(b.end(), {id, 0x11, 0});
   b.insert(b.end(), {0xFF, 0xDA, 0, 2});
   return b;
