@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "raster/channel_mask.h"
 #include "raster/errors.h"
 #include "raster/palettes.h"
 
@@ -59,26 +60,6 @@ std::array<uint32_t, 3> MasksOf(const TBitmap& b) {
   if (b.PixelFormat() == TPixelFormat::pf15bit || !b.HasMasks())
     return {kMask555[0], kMask555[1], kMask555[2]};
   return b.Masks();
-}
-
-// Lowest set bit and span (lowest to highest set bit) of a mask; a mask with gaps is read over
-// its whole span, so every value stays within the span's width.
-void MaskShape(uint32_t mask, int& shift, int& bits) {
-  if (mask == 0) {
-    shift = bits = 0;
-    return;
-  }
-  shift = std::countr_zero(mask);
-  bits = 32 - std::countl_zero(mask >> shift);
-}
-
-// Widens a value of `bits` bits to 8 bits by repeating its high bits (5 bits: v << 3 | v >> 2).
-uint8_t Expand(uint32_t value, int bits) {
-  if (bits <= 0) return 0;
-  if (bits >= 8) return static_cast<uint8_t>(value >> (bits - 8));
-  uint32_t v = value << (8 - bits);
-  for (int filled = bits; filled < 8; filled *= 2) v |= v >> filled;
-  return static_cast<uint8_t>(v);
 }
 
 inline uint32_t GetIndex1(const uint8_t* row, int x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
@@ -285,9 +266,11 @@ int TNearestColorMapper::Index(TColor color) {
 
 void TRowReader::InitChannel(Channel& c, uint32_t mask) {
   c.mask = mask;
-  MaskShape(mask, c.shift, c.bits);
+  const MaskShape shape = MaskShapeOf(mask);
+  c.shift = shape.shift;
+  c.bits = shape.bits;
   if (c.bits <= 8)
-    for (uint32_t v = 0; v < (1u << c.bits); ++v) c.expand[v] = Expand(v, c.bits);
+    for (uint32_t v = 0; v < (1u << c.bits); ++v) c.expand[v] = WidenChannel(v, c.bits);
 }
 
 uint8_t TRowReader::Decode(const Channel& c, uint32_t value) {
@@ -343,8 +326,7 @@ void TRowReader::Read(int y, int x0, int count, TColor* out) const {
 }
 
 uint32_t TRowWriter::EncodeChannel(uint32_t mask, uint8_t value) {
-  int shift, bits;
-  MaskShape(mask, shift, bits);
+  const auto [shift, bits] = MaskShapeOf(mask);
   if (bits <= 0) return 0;
   uint32_t v;
   if (bits <= 8) {
@@ -623,11 +605,7 @@ TColor TBitmap::Pixel(int x, int y) const {
     case kMasked32: {
       auto masks = MasksOf(*this);
       uint8_t c[3];
-      for (int i = 0; i < 3; ++i) {
-        int shift, bits;
-        MaskShape(masks[i], shift, bits);
-        c[i] = Expand((v & masks[i]) >> shift, bits);
-      }
+      for (int i = 0; i < 3; ++i) c[i] = ChannelValue(v, masks[i]);
       return RGB(c[0], c[1], c[2]);
     }
     default:

@@ -50,5 +50,13 @@ inline void AppendLe32(std::vector<uint8_t>& out, uint32_t v) {
   AppendLe16(out, v);
   AppendLe16(out, v >> 16);
 }
+inline void AppendBe16(std::vector<uint8_t>& out, uint32_t v) {
+  out.push_back(static_cast<uint8_t>(v >> 8));
+  out.push_back(static_cast<uint8_t>(v));
+}
+inline void AppendBe32(std::vector<uint8_t>& out, uint32_t v) {
+  AppendBe16(out, v >> 16);
+  AppendBe16(out, v);
+}
 
 }  // namespace pamirune

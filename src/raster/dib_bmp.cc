@@ -9,6 +9,7 @@
 
 #include "raster/bitmap.h"
 #include "raster/byte_order.h"
+#include "raster/channel_mask.h"
 
 namespace pamirune {
 
@@ -84,8 +85,7 @@ ParsedHeader ParseHeader(const uint8_t* p, size_t n) {
     uint32_t seen = 0;
     uint32_t limit = bits == 32 ? 0xFFFFFFFFu : 0xFFFFu;
     for (uint32_t mask : h.masks) {
-      if (!DibMaskIsContiguous(mask) || (mask & ~limit) || (mask & seen))
-        Fail("Invalid Color Masks");
+      if (!MaskIsContiguous(mask) || (mask & ~limit) || (mask & seen)) Fail("Invalid Color Masks");
       seen |= mask;
     }
   } else if (bits == 16) {
@@ -152,8 +152,8 @@ DibData ParseDib(const uint8_t* p, size_t n, std::optional<size_t> pixel_offset)
   AllocateDibBits(data.bits, static_cast<size_t>(image_bytes));
   const size_t in_stride = static_cast<size_t>(RowBytes(width, bits));
   const size_t out_stride = static_cast<size_t>(RowBytes(width, out_bits));
-  DibMaskShape shape[3];
-  for (int c = 0; c < 3; ++c) shape[c] = DibMaskShapeOf(h.masks[c]);
+  MaskShape shape[3];
+  for (int c = 0; c < 3; ++c) shape[c] = MaskShapeOf(h.masks[c]);
   for (int row = 0; row < height; ++row) {
     // Stored row `row` (in file order) goes to buffer row `target` (bottom-up).
     size_t target = h.top_down ? static_cast<size_t>(height - 1 - row) : static_cast<size_t>(row);

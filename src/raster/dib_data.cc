@@ -94,25 +94,4 @@ void SyncDibHeader(DibData& data) {
   if (data.header.clr_important > data.header.clr_used) data.header.clr_important = 0;
 }
 
-DibMaskShape DibMaskShapeOf(uint32_t mask) {
-  DibMaskShape s;
-  if (mask == 0) return s;
-  while (!(mask & 1u)) {
-    mask >>= 1;
-    ++s.shift;
-  }
-  while (mask & 1u) {
-    mask >>= 1;
-    ++s.bits;
-  }
-  return s;
-}
-
-bool DibMaskIsContiguous(uint32_t mask) {
-  if (mask == 0) return false;
-  DibMaskShape s = DibMaskShapeOf(mask);
-  uint64_t run = ((uint64_t{1} << s.bits) - 1) << s.shift;
-  return run == mask;
-}
-
 }  // namespace pamirune

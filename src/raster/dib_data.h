@@ -92,21 +92,4 @@ void AllocateDibBits(std::vector<uint8_t>& bits, size_t size);
 // Sets size_image and clr_used from the buffers after a producer filled them.
 void SyncDibHeader(DibData& data);
 
-// Colour masks of 16- and 32-bit pixels: the lowest set bit and the run of set bits there.
-struct DibMaskShape {
-  int shift = 0;
-  int bits = 0;
-};
-DibMaskShape DibMaskShapeOf(uint32_t mask);
-// True for a non-zero mask whose set bits are one run.
-bool DibMaskIsContiguous(uint32_t mask);
-// Widens a channel value of `bits` bits to 8 bits by repeating its high bits (0 bits: 0).
-inline uint8_t WidenChannel(uint32_t value, int bits) {
-  if (bits <= 0) return 0;
-  if (bits >= 8) return static_cast<uint8_t>(value >> (bits - 8));
-  uint32_t v = value << (8 - bits);
-  for (int filled = bits; filled < 8; filled *= 2) v |= v >> filled;
-  return static_cast<uint8_t>(v);
-}
-
 }  // namespace pamirune

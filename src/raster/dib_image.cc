@@ -35,23 +35,6 @@ std::string StageText(DibPixelFormat from, DibPixelFormat to) {
   return std::string("PixelFormat ") + FormatName(from) + " -> " + FormatName(to);
 }
 
-// 16- and 32-bit TBitmap rows to 24 bits.
-void PackedRowToTrueColor(const uint8_t* in, uint8_t* out, int width, int bytes_per_pixel,
-                          const std::array<uint32_t, 3>& masks) {
-  DibMaskShape shape[3];
-  for (int c = 0; c < 3; ++c) shape[c] = DibMaskShapeOf(masks[c]);
-  for (int x = 0; x < width; ++x) {
-    uint32_t v;
-    if (bytes_per_pixel == 2) {
-      v = in[2 * x] | (in[2 * x + 1] << 8);
-    } else {
-      std::memcpy(&v, in + 4 * x, 4);
-    }
-    for (int c = 0; c < 3; ++c)
-      out[3 * x + 2 - c] = WidenChannel((v & masks[c]) >> shape[c].shift, shape[c].bits);
-  }
-}
-
 }  // namespace
 
 DibImage::DibImage() : data_(std::make_shared<DibData>()) {}
@@ -253,18 +236,20 @@ void DibImage::AssignFromBitmap(const TBitmap& bitmap, std::vector<uint8_t>* mov
     if (size_t n = std::min(data.bits.size(), bitmap.Bits().size()); n > 0)
       std::memcpy(data.bits.data(), bitmap.Bits().data(), n);
   } else {
-    std::array<uint32_t, 3> masks;
-    if (bitmap.HasMasks() && pf != TPixelFormat::pf15bit) {
-      masks = bitmap.Masks();
-    } else if (bits == 16) {
-      masks = {0x7C00, 0x03E0, 0x001F};
-    } else {
-      masks = {0x00FF0000, 0x0000FF00, 0x000000FF};
-    }
+    // 16- and 32-bit rows become 24 bits as the raster reads their colours.
     if (bitmap.Bits().size() < static_cast<size_t>(bitmap.Stride()) * bitmap.Height())
       throw EDibError("Assign: Invalid Bitmap");
-    for (int y = 0; y < bitmap.Height(); ++y)
-      PackedRowToTrueColor(bitmap.ScanLine(y), data.ScanLine(y), bitmap.Width(), bits / 8, masks);
+    TRowReader reader(bitmap);
+    std::vector<TColor> colours(static_cast<size_t>(bitmap.Width()));
+    for (int y = 0; y < bitmap.Height(); ++y) {
+      reader.Read(y, 0, bitmap.Width(), colours.data());
+      uint8_t* out = data.ScanLine(y);
+      for (TColor c : colours) {
+        *out++ = GetBValue(c);
+        *out++ = GetGValue(c);
+        *out++ = GetRValue(c);
+      }
+    }
   }
   data_ = std::make_shared<DibData>(std::move(data));
   transparent_ = bitmap.Transparent();

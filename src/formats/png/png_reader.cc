@@ -11,6 +11,7 @@
 
 #include "formats/png/png_filter.h"
 #include "formats/png/png_stream.h"
+#include "raster/byte_order.h"
 #include "raster/palettes.h"
 
 namespace pamirune {
@@ -218,7 +219,7 @@ void Decoder::Dispatch(uint32_t type) {
     if (chunk_left_ != 7) return;
     std::vector<uint8_t> b = Body(7);
     if (b.size() < 7) return;
-    meta_.stored_time = {GetWord(b.data()), b[2], b[3], b[4], b[5], b[6]};
+    meta_.stored_time = {GetBe16(b.data()), b[2], b[3], b[4], b[5], b[6]};
     return;
   }
   if (type == kTPNG) {
@@ -249,12 +250,12 @@ void Decoder::Dispatch(uint32_t type) {
     case kGAMA:
       if (!have_palette_) {
         std::vector<uint8_t> b = Body(4);
-        if (b.size() == 4) meta_.gamma = GetDWord(b.data()) / 100000.0;
+        if (b.size() == 4) meta_.gamma = GetBe32(b.data()) / 100000.0;
       }
       break;
     case kPHYS: {
       std::vector<uint8_t> b = Body(9);
-      if (b.size() == 9) meta_.physical_size = {b[8], GetDWord(b.data()), GetDWord(b.data() + 4)};
+      if (b.size() == 9) meta_.physical_size = {b[8], GetBe32(b.data()), GetBe32(b.data() + 4)};
       break;
     }
     case kSBIT:
@@ -274,7 +275,7 @@ void Decoder::Dispatch(uint32_t type) {
       if (chunk_left_ == 32 && !have_palette_) {
         std::vector<uint8_t> b = Body(32);
         if (b.size() == 32)
-          for (int i = 0; i < 8; ++i) meta_.chromaticities[i] = GetDWord(b.data() + 4 * i);
+          for (int i = 0; i < 8; ++i) meta_.chromaticities[i] = GetBe32(b.data() + 4 * i);
       }
       break;
     case kGIFG:
@@ -296,7 +297,7 @@ void Decoder::OnHeader() {
   have_header_ = true;
   std::vector<uint8_t> b = Body(13);
   b.resize(13, 0);
-  uint32_t w = GetDWord(b.data()), h = GetDWord(b.data() + 4);
+  uint32_t w = GetBe32(b.data()), h = GetBe32(b.data() + 4);
   bit_depth_ = b[8];
   color_type_ = b[9];
   // Besides 1, 5 and 7, no other number names a colour type either.
@@ -350,13 +351,13 @@ void Decoder::OnTransparency() {
   }
   if (color_type_ == kTypeGrey) {
     std::vector<uint8_t> b = Body(2);
-    if (b.size() == 2) trns_color_ = GreyColor(GetWord(b.data()));
+    if (b.size() == 2) trns_color_ = GreyColor(GetBe16(b.data()));
     return;
   }
   std::vector<uint8_t> b = Body(6);
   if (b.size() == 6)
-    trns_color_ = RGB(Channel8(GetWord(b.data())), Channel8(GetWord(b.data() + 2)),
-                      Channel8(GetWord(b.data() + 4)));
+    trns_color_ = RGB(Channel8(GetBe16(b.data())), Channel8(GetBe16(b.data() + 2)),
+                      Channel8(GetBe16(b.data() + 4)));
 }
 
 void Decoder::OnBackground() {
@@ -367,13 +368,13 @@ void Decoder::OnBackground() {
   }
   if (color_type_ == kTypeGrey || color_type_ == kTypeGreyAlpha) {
     std::vector<uint8_t> b = Body(2);
-    if (b.size() == 2) meta_.background_color = GreyColor(GetWord(b.data()));
+    if (b.size() == 2) meta_.background_color = GreyColor(GetBe16(b.data()));
     return;
   }
   std::vector<uint8_t> b = Body(6);
   if (b.size() == 6)
-    meta_.background_color = RGB(Channel8(GetWord(b.data())), Channel8(GetWord(b.data() + 2)),
-                                 Channel8(GetWord(b.data() + 4)));
+    meta_.background_color = RGB(Channel8(GetBe16(b.data())), Channel8(GetBe16(b.data() + 2)),
+                                 Channel8(GetBe16(b.data() + 4)));
 }
 
 void Decoder::OnText() {

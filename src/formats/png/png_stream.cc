@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "raster/byte_order.h"
+
 namespace pamirune {
 
 namespace {
@@ -59,13 +61,13 @@ uint8_t ImageReadStream::ReadByte() {
 uint16_t ImageReadStream::ReadWord() {
   uint8_t b[2];
   ReadFull(b, 2);
-  return GetWord(b);
+  return GetBe16(b);
 }
 
 uint32_t ImageReadStream::ReadDWord() {
   uint8_t b[4];
   ReadFull(b, 4);
-  return GetDWord(b);
+  return GetBe32(b);
 }
 
 void ImageReadStream::Skip(uint64_t count) {
@@ -108,7 +110,7 @@ void ImageWriteStream::Flush() {
 
 void ImageWriteStream::WriteChunk(const char type[4], const uint8_t* data, size_t count) {
   std::vector<uint8_t> head;
-  PutDWord(head, static_cast<uint32_t>(count));
+  AppendBe32(head, static_cast<uint32_t>(count));
   head.insert(head.end(), type, type + 4);
   Write(head.data(), head.size());
   if (count) Write(data, count);
@@ -116,7 +118,7 @@ void ImageWriteStream::WriteChunk(const char type[4], const uint8_t* data, size_
   crc = crc32(crc, reinterpret_cast<const Bytef*>(type), 4);
   if (count) crc = crc32(crc, data, static_cast<uInt>(count));
   std::vector<uint8_t> tail;
-  PutDWord(tail, static_cast<uint32_t>(crc));
+  AppendBe32(tail, static_cast<uint32_t>(crc));
   Write(tail.data(), tail.size());
 }
 

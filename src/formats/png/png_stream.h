@@ -57,21 +57,4 @@ class ImageWriteStream {
   std::vector<uint8_t> buffer_;
 };
 
-// Appends big-endian values to a chunk body.
-inline void PutWord(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v >> 8));
-  out.push_back(static_cast<uint8_t>(v));
-}
-inline void PutDWord(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v >> 24));
-  out.push_back(static_cast<uint8_t>(v >> 16));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-  out.push_back(static_cast<uint8_t>(v));
-}
-inline uint32_t GetDWord(const uint8_t* p) {
-  return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
-         (static_cast<uint32_t>(p[2]) << 8) | p[3];
-}
-inline uint16_t GetWord(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
-
 }  // namespace pamirune

@@ -23,7 +23,6 @@ class PngWriteStream {
   void Write(const TBitmap& image);
 
  private:
-  struct Layout;
   TStream& stream_;
   const PngOptions& options_;
   PngClock clock_;

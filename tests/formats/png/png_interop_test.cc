@@ -9,6 +9,7 @@
 #include "formats/png/png_reader.h"
 #include "formats/png/png_stream.h"
 #include "png_test_util.h"
+#include "raster/byte_order.h"
 
 namespace pamirune {
 namespace {
@@ -101,8 +102,8 @@ Rgba ReadReference(const std::string& png_path) {
   Bytes b = png_test::ReadFile(png_path + ".rgba");
   Rgba r;
   if (b.size() < 8) return r;
-  r.width = static_cast<int>(GetDWord(b.data()));
-  r.height = static_cast<int>(GetDWord(b.data() + 4));
+  r.width = static_cast<int>(GetBe32(b.data()));
+  r.height = static_cast<int>(GetBe32(b.data() + 4));
   r.pixels.assign(b.begin() + 8, b.end());
   return r;
 }

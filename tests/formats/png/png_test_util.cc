@@ -13,6 +13,7 @@
 
 #include "formats/png/png_stream.h"
 #include "formats/png/png_writer.h"
+#include "raster/byte_order.h"
 
 namespace pamirune::png_test {
 
@@ -20,13 +21,13 @@ std::vector<Chunk> ParseChunks(const Bytes& file) {
   std::vector<Chunk> out;
   size_t p = 8;
   while (p + 12 <= file.size()) {
-    uint32_t len = GetDWord(&file[p]);
+    uint32_t len = GetBe32(&file[p]);
     if (p + 12 + len > file.size()) break;
     Chunk c;
     c.type.assign(reinterpret_cast<const char*>(&file[p + 4]), 4);
     c.data.assign(file.begin() + static_cast<std::ptrdiff_t>(p + 8),
                   file.begin() + static_cast<std::ptrdiff_t>(p + 8 + len));
-    c.crc = GetDWord(&file[p + 8 + len]);
+    c.crc = GetBe32(&file[p + 8 + len]);
     uLong crc = crc32(0L, Z_NULL, 0);
     crc = crc32(crc, &file[p + 4], 4 + len);
     c.crc_ok = crc == c.crc;
@@ -89,8 +90,8 @@ PngBuilder& PngBuilder::Chunk(const std::string& type, const Bytes& data) {
 PngBuilder& PngBuilder::Ihdr(uint32_t w, uint32_t h, int depth, int color_type, int interlace,
                              int compression, int filter) {
   Bytes b;
-  PutDWord(b, w);
-  PutDWord(b, h);
+  AppendBe32(b, w);
+  AppendBe32(b, h);
   b.push_back(static_cast<uint8_t>(depth));
   b.push_back(static_cast<uint8_t>(color_type));
   b.push_back(static_cast<uint8_t>(compression));
