@@ -49,7 +49,7 @@ struct OutputFormatInfo {
   // extension of a source.
   std::array<const char*, 2> names;
   const char* ini_key;  // in [Format]
-  bool ConversionSettings::* ticked;
+  bool ConversionSettings::*ticked;
   int bar_position;  // place of its box on the format bar, from the left
   unsigned drives;   // the rules a change of its box runs (FormatControl bits)
   unsigned enables;  // the controls enabled while it is ticked (FormatControl bits)
