@@ -3,13 +3,25 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <string>
 
 #include "raster/bitmap.h"
+#include "raster/threads.h"
 
 namespace pamirune {
 
 namespace {
+
+// Images of at least this many pixels are reduced on two threads, by halves of their rows.
+constexpr int64_t kMinPixelsForTwoThreads = int64_t{1} << 20;
+
+int MinRowsForTwoThreads(const DibData& source) {
+  return int64_t{source.Width()} * source.Height() >= kMinPixelsForTwoThreads
+             ? 2
+             : std::numeric_limits<int>::max();
+}
 
 constexpr char kBadCombination[] = "Invalid Bitcount & Compression Combination";
 
@@ -181,17 +193,22 @@ class VarianceSplit {
 
   // Builds the palette and the lookup table of a 24-bit source.
   void Run(const DibData& source) {
+    // The histogram of each half of the rows on its own thread, then summed.
     std::vector<Cell> cells(65536);
-    for (int y = 0; y < source.Height(); ++y) {
-      const uint8_t* row = source.ScanLine(y);
-      for (int x = 0; x < source.Width(); ++x) {
-        uint8_t b = row[3 * x], g = row[3 * x + 1], r = row[3 * x + 2];
-        Cell& c = cells[CellIndex(r, g, b)];
-        c.red += r & 7;
-        c.green += g & 3;
-        c.blue += b & 7;
-        ++c.count;
+    std::vector<Cell> lower;
+    ForHalves(source.Height(), MinRowsForTwoThreads(source), [&](int begin, int end) {
+      std::vector<Cell>* into = &cells;
+      if (begin > 0) {
+        lower.resize(65536);
+        into = &lower;
       }
+      Histogram(source, begin, end, into->data());
+    });
+    for (size_t k = 0; k < lower.size(); ++k) {
+      cells[k].red += lower[k].red;
+      cells[k].green += lower[k].green;
+      cells[k].blue += lower[k].blue;
+      cells[k].count += lower[k].count;
     }
     // Cell colours, and the non-empty cells moved to the front in ascending cell index.
     size_t m = 0;
@@ -209,6 +226,21 @@ class VarianceSplit {
     Split(0, cells_.size(), 0);
     cells_.clear();
     cells_.shrink_to_fit();
+  }
+
+  static void Histogram(const DibData& source, int begin, int end, Cell* cells) {
+    const int w = source.Width();
+    for (int y = begin; y < end; ++y) {
+      const uint8_t* row = source.ScanLine(y);
+      for (int x = 0; x < w; ++x) {
+        const uint8_t b = row[3 * x], g = row[3 * x + 1], r = row[3 * x + 2];
+        Cell& c = cells[CellIndex(r, g, b)];
+        c.red += r & 7;
+        c.green += g & 3;
+        c.blue += b & 7;
+        ++c.count;
+      }
+    }
   }
 
   const std::vector<TRGBQuad>& Palette() const { return palette_; }
@@ -347,12 +379,14 @@ DibData ConvertTrueColorTo8BitRGBLow(const DibData& source, const DibStepEvent& 
   split.Run(source);
   DibData out = MakeDib(source.Width(), source.Height(), 8, split.Palette(),
                         source.header.x_pels_per_meter, source.header.y_pels_per_meter);
-  for (int y = 0; y < source.Height(); ++y) {
-    const uint8_t* in = source.ScanLine(y);
-    uint8_t* o = out.ScanLine(y);
-    for (int x = 0; x < source.Width(); ++x)
-      o[x] = split.Lookup(in[3 * x + 2], in[3 * x + 1], in[3 * x]);
-  }
+  ForHalves(source.Height(), MinRowsForTwoThreads(source), [&](int begin, int end) {
+    const int w = source.Width();
+    for (int y = begin; y < end; ++y) {
+      const uint8_t* in = source.ScanLine(y);
+      uint8_t* o = out.ScanLine(y);
+      for (int x = 0; x < w; ++x) o[x] = split.Lookup(in[3 * x + 2], in[3 * x + 1], in[3 * x]);
+    }
+  });
   return out;
 }
 

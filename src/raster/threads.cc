@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <future>
 #include <thread>
 
 namespace pamirune {
@@ -21,5 +22,21 @@ int ConversionThreads() {
 }
 
 void SetConversionThreads(int threads) { g_threads = std::max(0, threads); }
+
+void ForHalves(int count, int min_count, const std::function<void(int begin, int end)>& work) {
+  if (count < std::max(min_count, 2) || ConversionThreads() < 2) {
+    work(0, count);
+    return;
+  }
+  const int half = count / 2;
+  std::future<void> second = std::async(std::launch::async, work, half, count);
+  try {
+    work(0, half);
+  } catch (...) {
+    second.wait();
+    throw;
+  }
+  second.get();
+}
 
 }  // namespace pamirune

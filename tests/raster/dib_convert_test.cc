@@ -10,6 +10,8 @@
 #include <set>
 #include <string>
 
+#include "raster/threads.h"
+
 namespace pamirune {
 namespace {
 
@@ -104,6 +106,19 @@ TEST(DibReductionTest, MatchesGoldenPalettesAndIndices) {
     EXPECT_EQ(PaletteHash(out), c.palette);
     EXPECT_EQ(IndexHash(out), c.indices);
   }
+}
+
+TEST(DibReductionTest, TwoThreadsReduceAsOne) {
+  // Large enough to be cut into halves of rows; an odd height makes the halves unequal.
+  DibData src = LcgImage(1024, 1025, 9, false);
+  DibData out[2];
+  for (int threads : {1, 2}) {
+    SetConversionThreads(threads);
+    out[threads - 1] = ConvertTrueColorTo8BitRGBLow(src);
+  }
+  SetConversionThreads(0);
+  EXPECT_EQ(out[0].colors, out[1].colors);
+  EXPECT_EQ(out[0].bits, out[1].bits);
 }
 
 TEST(DibReductionTest, SingleColourGivesOneExactEntry) {
