@@ -53,6 +53,8 @@ class Platform {
   virtual std::string DefaultOutputDir() = 0;
   // Absolute, normalised form of a path (it need not exist); empty when it cannot be formed.
   virtual std::string LongPathName(const std::string& path) = 0;
+  // The user's folder for settings files (no trailing "/"); empty when the user has none.
+  virtual std::string ConfigHome() = 0;
 
   // Send To: the desktop entry that offers the program for image files.
   virtual bool SendToRegistered() = 0;

@@ -1,14 +1,12 @@
 #include "app/settings_io.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <system_error>
+
+#include "raster/file_path.h"
 
 namespace pamirune {
 namespace {
@@ -97,13 +95,6 @@ int DelayValueOf(const std::string& text) {
   return ParseDelayText(text, &value) ? value : 0;
 }
 
-bool HomeFromPasswd(std::string* home) {
-  const passwd* pw = getpwuid(getuid());
-  if (pw == nullptr || pw->pw_dir == nullptr || pw->pw_dir[0] == '\0') return false;
-  *home = pw->pw_dir;
-  return true;
-}
-
 // A settings file beside the program, its name compared without regard to case as the program
 // always has; empty when there is none.
 std::string PortableSettingsFile(const fs::path& folder, const std::string& name) {
@@ -132,34 +123,18 @@ std::string SettingsFileName(const std::string& program_path) {
   // The extension starts at the last dot; a leading dot marks a hidden name, not an extension.
   size_t dot = name.rfind('.');
   if (dot != std::string::npos && dot > 0) name.erase(dot);
-  name += ".ini";
-  for (char& c : name)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  name = LowerAscii(name + ".ini");
   if (name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
   return name;
 }
 
-std::string SettingsFilePath(const std::string& program_path, const std::string& xdg_config_home,
-                             const std::string& home) {
+std::string SettingsFilePath(const std::string& program_path, const std::string& config_home) {
   std::string name = SettingsFileName(program_path);
   fs::path folder = fs::path(program_path).parent_path();
   std::string portable = PortableSettingsFile(folder, name);
   if (!portable.empty()) return portable;
-  // XDG base-directory rules ignore relative paths.
-  fs::path config = xdg_config_home;
-  if (config.empty() || !config.is_absolute()) {
-    if (home.empty()) return (folder / name).string();
-    config = fs::path(home) / ".config";
-  }
-  return (config / kConfigFolder / name).string();
-}
-
-std::string SettingsFilePath(const std::string& program_path) {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  const char* home_env = std::getenv("HOME");
-  std::string home = home_env ? home_env : "";
-  if (home.empty()) HomeFromPasswd(&home);
-  return SettingsFilePath(program_path, xdg ? xdg : "", home);
+  if (config_home.empty()) return (folder / name).string();
+  return (fs::path(config_home) / kConfigFolder / name).string();
 }
 
 std::string FormatDelayText(int value) {

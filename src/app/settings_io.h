@@ -32,11 +32,9 @@ inline constexpr const char* kIconSizeTexts[] = {"16", "32", "64", "128", "256"}
 // The settings file's name for a program path: the program's file name with the extension
 // ".ini", lower case, its first letter upper case.
 std::string SettingsFileName(const std::string& program_path);
-// The settings file for a program path, from the environment (see above).
-std::string SettingsFilePath(const std::string& program_path);
-// The same with the environment given: xdg_config_home and home may be empty.
-std::string SettingsFilePath(const std::string& program_path, const std::string& xdg_config_home,
-                             const std::string& home);
+// The settings file for a program path: beside the program when one is there (see above), else
+// in config_home (Platform::ConfigHome); beside the program too when config_home is empty.
+std::string SettingsFilePath(const std::string& program_path, const std::string& config_home);
 
 // The delay edit's text for a value: thousands separators, and an empty field for 0.
 std::string FormatDelayText(int value);

@@ -97,8 +97,7 @@ int TShfOperation::Execute() {
                  ? ToFolder
                  : ExtractFilePath(from) + ToFolder;
       } else {
-        std::string folder = ToFolder;
-        if (!folder.empty() && folder.back() != '/') folder += '/';
+        const std::string folder = ToFolder.empty() ? "" : IncludeTrailingSlash(ToFolder);
         to = folder + ExtractFileName(from);
       }
     }

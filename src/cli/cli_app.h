@@ -11,7 +11,7 @@ class Platform;
 
 // The settings file the console shares with the window program: the one the window program
 // beside it uses (Pamirune.ini beside them in a portable install, else the user's config folder).
-std::string SharedSettingsFile(const std::string& cli_program_path);
+std::string SharedSettingsFile(Platform& platform);
 
 // Runs pamirune-cli with the arguments; returns the exit status (0 ran to its end, 1 stopped
 // early, 2 usage error). platform may be null for the Linux services.

@@ -4,6 +4,7 @@
 
 #include "app/output_formats.h"
 #include "app/settings_io.h"
+#include "raster/file_path.h"
 
 namespace pamirune {
 
@@ -221,8 +222,7 @@ std::string ApplyOverrides(const CliJob& job, ConversionSettings& s) {
       s.delay_text = FormatDelayText(v);
     } else if (name == "--out-dir") {
       s.use_output_dir = true;
-      s.output_dir = value;
-      if (!s.output_dir.empty() && s.output_dir.back() != '/') s.output_dir += '/';
+      s.output_dir = value.empty() ? "" : IncludeTrailingSlash(value);
     } else if (name == "--dispose") {
       if (value == "keep")
         s.disposal = Disposal::kKeep;

@@ -5,17 +5,12 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
@@ -25,23 +20,17 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
-#include <filesystem>
 
 #include "app/messages.h"
 #include "app/settings_io.h"
 #include "gui/format_dialog.h"
 #include "gui/gui_texts.h"
 #include "gui/message_boxes.h"
-#include "gui/open_dialog.h"
 #include "gui/option_controls.h"
 #include "gui/order_dialog.h"
 #include "gui/picker_dialog.h"
 #include "gui/window_ui.h"
 #include "gui/window_util.h"
-
-#ifndef PAMIRUNE_INSTALL_DATADIR
-#define PAMIRUNE_INSTALL_DATADIR "/usr/local/share"
-#endif
 
 namespace pamirune {
 namespace {
@@ -52,8 +41,6 @@ constexpr int kMinWidth = 365;
 constexpr int kMinHeight = 170;
 constexpr int kStatusBarHeight = 19;
 constexpr int kStatusPanelWidth = 50;
-
-QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // Menu captions treat "&" as a mnemonic: a folder name shows its own "&" doubled.
 QString MenuEscaped(const std::string& text) {
@@ -67,12 +54,6 @@ std::string LocalFileBytes(const QUrl& url) {
   return QByteArray::fromPercentEncoding(encoded).toStdString();
 }
 
-std::string FolderOf(const QString& file) {
-  std::string dir = QFileInfo(file).absolutePath().toStdString();
-  if (dir.empty() || dir.back() != '/') dir += '/';
-  return dir;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(Platform& platform, MainWindowOptions options, QWidget* parent)
@@ -82,8 +63,9 @@ MainWindow::MainWindow(Platform& platform, MainWindowOptions options, QWidget* p
       ui_(std::make_unique<WindowUi>(*this)),
       command_line_(options_.arguments),
       send_to_(platform) {
-  ini_path_ =
-      options_.ini_path.empty() ? SettingsFilePath(platform_.ProgramPath()) : options_.ini_path;
+  ini_path_ = options_.ini_path.empty()
+                  ? SettingsFilePath(platform_.ProgramPath(), platform_.ConfigHome())
+                  : options_.ini_path;
   converter_ = std::make_unique<Converter>(settings_, *ui_, platform_);
   converter_->SetStartedWithArguments(command_line_.HasArguments());
   converter_->SetFormatDialog(&format_model_);  // one format dialog for the whole program
@@ -171,137 +153,6 @@ MainWindow::MainWindow(Platform& platform, MainWindowOptions options, QWidget* p
 }
 
 MainWindow::~MainWindow() = default;
-
-// ---------------------------------------------------------------------------------------------
-// Menus and tray.
-
-QAction* MainWindow::AddToggle(QMenu* menu, const char* caption, bool ConversionSettings::*field) {
-  QAction* action = menu->addAction(Text(caption));
-  action->setCheckable(true);
-  action->setData(Text(caption));
-  toggles_.emplace_back(action, field);
-  connect(action, &QAction::triggered, this, [this, field](bool checked) {
-    settings_.*field = checked;
-    if (field == &ConversionSettings::always_on_top) SetTopmost(checked);
-  });
-  return action;
-}
-
-void MainWindow::BuildMenus() {
-  QMenu* file = menuBar()->addMenu(Text(gui_text::kMenuFile));
-  QAction* open = file->addAction(Text(gui_text::kMenuOpen));
-  open->setData(Text(gui_text::kMenuOpen));
-  connect(open, &QAction::triggered, this, &MainWindow::OpenFiles);
-  file->addSeparator();
-  QAction* exit = file->addAction(Text(gui_text::kMenuExit));
-  exit->setData(Text(gui_text::kMenuExit));
-  connect(exit, &QAction::triggered, this, &MainWindow::Quit);
-
-  QMenu* clipboard = menuBar()->addMenu(Text(gui_text::kMenuClipboard));
-  QAction* from_clipboard = clipboard->addAction(Text(gui_text::kMenuFromClipboard));
-  from_clipboard->setData(Text(gui_text::kMenuFromClipboard));
-  connect(from_clipboard, &QAction::triggered, this, &MainWindow::CreateFileFromClipboard);
-
-  // The option menu, in its order; no separators.
-  QMenu* option = menuBar()->addMenu(Text(gui_text::kMenuOption));
-  send_to_action_ = option->addAction(Text(kSendToMenuCaption));
-  send_to_action_->setCheckable(true);
-  send_to_action_->setData(Text(kSendToMenuCaption));
-  connect(send_to_action_, &QAction::triggered, this, &MainWindow::ToggleSendTo);
-  AddToggle(option, gui_text::kMenuFormatOnSend, &ConversionSettings::format_dialog_on_send);
-  AddToggle(option, gui_text::kMenuNoDialogs, &ConversionSettings::no_dialogs);
-  AddToggle(option, gui_text::kMenuStay, &ConversionSettings::stay_resident);
-  AddToggle(option, gui_text::kMenuTop, &ConversionSettings::always_on_top);
-  AddToggle(option, gui_text::kMenuPreview, &ConversionSettings::preview);
-  AddToggle(option, gui_text::kMenuOverwrite, &ConversionSettings::overwrite);
-  AddToggle(option, gui_text::kMenuSuffix, &ConversionSettings::suffix_s);
-  AddToggle(option, gui_text::kMenuSmooth, &ConversionSettings::smooth_resize);
-  AddToggle(option, gui_text::kMenuTransPerImage, &ConversionSettings::transparent_per_image);
-  AddToggle(option, gui_text::kMenuPdfOrder, &ConversionSettings::pdf_order_dialog);
-  output_dir_action_ = option->addAction(Text(gui_text::kMenuOutputDir));
-  output_dir_action_->setCheckable(true);
-  output_dir_action_->setData(Text(gui_text::kMenuOutputDir));
-  connect(output_dir_action_, &QAction::triggered, this, &MainWindow::ToggleOutputDir);
-  AddToggle(option, gui_text::kMenuKeepDate, &ConversionSettings::keep_date);
-  AddToggle(option, gui_text::kMenuGifOrder, &ConversionSettings::gif_order_dialog);
-  AddToggle(option, gui_text::kMenuWatchClipboard, &ConversionSettings::watch_clipboard);
-
-  QMenu* help = menuBar()->addMenu(Text(gui_text::kMenuHelp));
-  QAction* contents = help->addAction(Text(gui_text::kMenuContents));
-  contents->setData(Text(gui_text::kMenuContents));
-  connect(contents, &QAction::triggered, this, &MainWindow::ShowHelp);
-  QAction* about = help->addAction(Text(gui_text::kMenuAbout));
-  about->setData(Text(gui_text::kMenuAbout));
-  connect(about, &QAction::triggered, this, &MainWindow::ShowAbout);
-
-  // The drop zone's option-bar menu.
-  bar_menu_ = new QMenu(this);
-  AddToggle(bar_menu_, gui_text::kMenuBar1, &ConversionSettings::bar1);
-  AddToggle(bar_menu_, gui_text::kMenuBar2, &ConversionSettings::bar2);
-  AddToggle(bar_menu_, gui_text::kMenuBar3, &ConversionSettings::bar3);
-  for (QAction* action : bar_menu_->actions())
-    connect(action, &QAction::triggered, this, &MainWindow::ApplyBars);
-}
-
-QAction* MainWindow::Action(const char* caption) const {
-  const QString wanted = Text(caption);
-  const QList<QAction*> all = findChildren<QAction*>();
-  for (QAction* action : all)
-    if (action->data().toString() == wanted) return action;
-  if (tray_ && tray_->contextMenu()) {
-    for (QAction* action : tray_->contextMenu()->actions())
-      if (action->data().toString() == wanted) return action;
-  }
-  return nullptr;
-}
-
-bool MainWindow::HasTray() const {
-  if (!tray_) return false;
-  return options_.tray == MainWindowOptions::Tray::kForce || tray_->isVisible();
-}
-
-void MainWindow::BuildTray() {
-  if (options_.tray == MainWindowOptions::Tray::kNone) return;
-  if (options_.tray == MainWindowOptions::Tray::kAuto && !TrayAvailable()) {
-    // No tray yet: closing with stay resident minimises instead, until a tray host appears.
-    WatchForTray();
-    return;
-  }
-  tray_ = new QSystemTrayIcon(this);
-  tray_->setIcon(windowIcon());
-  tray_->setToolTip(Text(gui_text::kTrayTip));
-  auto* menu = new QMenu(this);
-  QAction* restore = menu->addAction(Text(gui_text::kTrayRestore));
-  restore->setData(Text(gui_text::kTrayRestore));
-  connect(restore, &QAction::triggered, this, &MainWindow::Restore);
-  QAction* exit = menu->addAction(Text(gui_text::kTrayExit));
-  exit->setData(Text(gui_text::kTrayExit));
-  connect(exit, &QAction::triggered, this, &MainWindow::Quit);
-  tray_->setContextMenu(menu);
-  connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
-    if (why == QSystemTrayIcon::DoubleClick) Restore();
-  });
-  if (TrayAvailable()) tray_->show();
-}
-
-bool MainWindow::TrayAvailable() const {
-  return options_.tray_available ? options_.tray_available()
-                                 : QSystemTrayIcon::isSystemTrayAvailable();
-}
-
-void MainWindow::WatchForTray() {
-  if (tray_poll_) return;
-  tray_poll_ = new QTimer(this);
-  tray_poll_->setInterval(1000);
-  connect(tray_poll_, &QTimer::timeout, this, [this] {
-    if (!TrayAvailable()) return;
-    tray_poll_->stop();
-    tray_poll_->deleteLater();
-    tray_poll_ = nullptr;
-    BuildTray();
-  });
-  tray_poll_->start();
-}
 
 // ---------------------------------------------------------------------------------------------
 // Showing the record.
@@ -595,95 +446,6 @@ void MainWindow::RunCommandLine() {
   }
   AfterConversion();
   if (end) Quit();
-}
-
-// ---------------------------------------------------------------------------------------------
-// Menu actions.
-
-void MainWindow::OpenFiles() {
-  if (busy_) return;
-  QStringList files = open_dialog ? open_dialog() : RunOpenDialog(this, open_initial_dir_);
-  if (files.isEmpty()) return;
-  settings_.last_open_dir = FolderOf(files.first());
-  open_initial_dir_ = settings_.last_open_dir;
-  DropFiles(files);
-}
-
-void MainWindow::ToggleOutputDir() {
-  if (settings_.use_output_dir) {
-    // The folder stays remembered (and saved) but is no longer used.
-    settings_.use_output_dir = false;
-  } else {
-    QString folder = folder_browser ? folder_browser()
-                                    : QFileDialog::getExistingDirectory(this, QString(), QString(),
-                                                                        QFileDialog::ShowDirsOnly);
-    if (!folder.isEmpty()) {
-      std::string dir = folder.toStdString();
-      if (dir.back() != '/') dir += '/';
-      settings_.output_dir = dir;
-      settings_.use_output_dir = true;
-    }
-  }
-  ShowOutputDirCaption();
-}
-
-void MainWindow::ToggleSendTo() {
-  // The mark shows whether the entry is there, also when it could not be made or removed.
-  send_to_.Toggle();
-  send_to_action_->setChecked(send_to_.Checked());
-}
-
-QString MainWindow::HelpFile() const {
-  namespace fs = std::filesystem;
-  const std::string name = "pamirune.htm";
-  const std::string dir = platform_.ProgramDir();
-  const std::string candidates[] = {
-      dir + "help/" + name,
-      dir + "../share/pamirune/help/" + name,
-      std::string(PAMIRUNE_INSTALL_DATADIR) + "/pamirune/help/" + name,
-  };
-  std::error_code ec;
-  for (const std::string& c : candidates)
-    if (fs::is_regular_file(c, ec))
-      return QString::fromStdString(fs::path(c).lexically_normal().string());
-  return QString::fromStdString(candidates[0]);
-}
-
-void MainWindow::ShowHelp() {
-  QString file = HelpFile();
-  if (!QFileInfo(file).isFile()) {
-    ShowInformation(this, Text(gui_text::kHelpMissing) + file);
-    return;
-  }
-  const QUrl url = QUrl::fromLocalFile(file);
-  const bool opened = url_opener ? url_opener(url) : QDesktopServices::openUrl(url);
-  // Without a program that opens web pages nothing would happen: say where the page is.
-  if (!opened) ShowInformation(this, Text(gui_text::kHelpNotOpened) + file);
-}
-
-void MainWindow::ShowAbout() {
-  QMessageBox box(this);
-  box.setWindowTitle(Text(gui_text::kAboutCaption));
-  box.setText(Text(gui_text::kAboutText));
-  box.setInformativeText(Text(gui_text::kAboutSecondLine));
-  box.setIconPixmap(windowIcon().pixmap(48, 48));
-  box.setStandardButtons(QMessageBox::Ok);
-  box.setObjectName(QStringLiteral("about"));
-  // Each text keeps to its one line; the box grows to fit it.
-  for (QLabel* label : box.findChildren<QLabel*>()) label->setWordWrap(false);
-  box.exec();
-}
-
-void MainWindow::Quit() {
-  quitting_ = true;
-  close();  // a window hidden in the tray closes all the same
-}
-
-void MainWindow::Restore() {
-  if (isMinimized()) showNormal();
-  show();
-  raise();
-  activateWindow();
 }
 
 }  // namespace pamirune

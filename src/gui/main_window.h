@@ -133,6 +133,8 @@ class MainWindow : public QMainWindow {
   // Builds the tray icon once a tray host is there (it may appear after the program started).
   void WatchForTray();
   bool TrayAvailable() const;
+  // A menu command (its caption kept as the action's data, so tests find it by its text).
+  QAction* AddCommand(QMenu* menu, const char* caption, void (MainWindow::*slot)());
   QAction* AddToggle(QMenu* menu, const char* caption, bool ConversionSettings::*field);
   void Activated();
   void ApplyBars();

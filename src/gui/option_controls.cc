@@ -9,18 +9,18 @@
 #include <QSpinBox>
 #include <QWidget>
 #include <cmath>
+#include <initializer_list>
 
 #include "app/settings_io.h"
 #include "gui/gui_texts.h"
 #include "gui/num_edit.h"
+#include "gui/window_util.h"
 
 namespace pamirune {
 namespace {
 
 constexpr int kFormatBarHeight = 25;
 constexpr int kOptionBarHeight = 27;
-
-QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 Qt::CheckState ToQt(CheckState state) {
   switch (state) {
@@ -62,6 +62,28 @@ void SelectText(QComboBox* list, const std::string& text) {
   list->setCurrentIndex(list->findText(QString::fromStdString(text), Qt::MatchExactly));
 }
 
+// A box named for the tests, with its caption (none when caption is null).
+QCheckBox* NewCheck(const char* name, const char* caption) {
+  auto* check = caption ? new QCheckBox(Text(caption)) : new QCheckBox;
+  check->setObjectName(QString::fromLatin1(name));
+  return check;
+}
+
+template <size_t N>
+QComboBox* NewList(const char* name, const char* const (&entries)[N], int width) {
+  auto* list = new QComboBox;
+  list->setObjectName(QString::fromLatin1(name));
+  for (const char* entry : entries) list->addItem(Text(entry));
+  list->setFixedWidth(width);
+  return list;
+}
+
+// Puts the widgets into the bar's row, left to right, and the rest of the row empty.
+void AddAll(QHBoxLayout* row, std::initializer_list<QWidget*> widgets) {
+  for (QWidget* w : widgets) row->addWidget(w);
+  row->addStretch();
+}
+
 }  // namespace
 
 OptionControls::OptionControls(ConversionSettings& settings, ControlStates& states, RuleSet rules,
@@ -78,9 +100,15 @@ void OptionControls::Bind(ConversionSettings& settings, ControlStates& states) {
 }
 
 void OptionControls::Build() {
-  QHBoxLayout* row = nullptr;
+  BuildFormatBar();
+  BuildBar1();
+  BuildBar2();
+  BuildBar3();
+}
 
-  // Format bar: the eight output formats, in the bar's order.
+// The eight output formats, in the bar's order.
+void OptionControls::BuildFormatBar() {
+  QHBoxLayout* row = nullptr;
   format_bar_ = NewBar(kFormatBarHeight, 6, &row);
   for (FormatBox box : kFormatBoxes) {
     auto* check = new QCheckBox(Text(FormatBoxCaption(box)));
@@ -93,18 +121,17 @@ void OptionControls::Build() {
     });
   }
   row->addStretch();
+}
 
-  // Option bar 1: colour mode, transparency, the two batch files and the frame delay.
+// Colour mode, transparency, the two batch files and the frame delay.
+void OptionControls::BuildBar1() {
+  QHBoxLayout* row = nullptr;
   bar1_ = NewBar(kOptionBarHeight, 4, &row);
-  colour_ = new QCheckBox;
-  colour_->setObjectName(QStringLiteral("colour"));
+  colour_ = NewCheck("colour", nullptr);
   colour_->setTristate(true);
-  transparency_ = new QCheckBox(Text(gui_text::kTransparency));
-  transparency_->setObjectName(QStringLiteral("transparency"));
-  pdf_batch_ = new QCheckBox(Text(gui_text::kPdfBatch));
-  pdf_batch_->setObjectName(QStringLiteral("pdf_batch"));
-  gif_anime_ = new QCheckBox(Text(gui_text::kGifAnime));
-  gif_anime_->setObjectName(QStringLiteral("gif_anime"));
+  transparency_ = NewCheck("transparency", gui_text::kTransparency);
+  pdf_batch_ = NewCheck("pdf_batch", gui_text::kPdfBatch);
+  gif_anime_ = NewCheck("gif_anime", gui_text::kGifAnime);
   delay_ = new TNValEdit;
   delay_->setObjectName(QStringLiteral("delay"));
   delay_->SetAllowNegative(false);
@@ -112,11 +139,7 @@ void OptionControls::Build() {
   delay_->SetMaximum(kMaxDelay);
   delay_->setFixedWidth(44);
   delay_label_ = new QLabel(Text(gui_text::kTiming));
-  for (QWidget* w : {static_cast<QWidget*>(colour_), static_cast<QWidget*>(transparency_),
-                     static_cast<QWidget*>(pdf_batch_), static_cast<QWidget*>(gif_anime_),
-                     static_cast<QWidget*>(delay_), static_cast<QWidget*>(delay_label_)})
-    row->addWidget(w);
-  row->addStretch();
+  AddAll(row, {colour_, transparency_, pdf_batch_, gif_anime_, delay_, delay_label_});
   connect(colour_, &QCheckBox::clicked, this, [this] {
     settings_->colour_mode = ColourModeOf(FromQt(colour_->checkState()));
     Edited();
@@ -138,8 +161,11 @@ void OptionControls::Build() {
     settings_->delay_text = FormatDelayText(static_cast<int>(std::trunc(value)));
     emit Changed();  // the edit shows its own typing: no refresh under the caret
   });
+}
 
-  // Option bar 2: quality / compression level, icon size and what becomes of the source.
+// Quality / compression level, icon size and what becomes of the source.
+void OptionControls::BuildBar2() {
+  QHBoxLayout* row = nullptr;
   bar2_ = NewBar(kOptionBarHeight, 2, &row);
   high_label_ = new QLabel(Text(gui_text::kHigh));
   track_ = new QSlider(Qt::Horizontal);
@@ -156,30 +182,14 @@ void OptionControls::Build() {
   spin_->setRange(0, 10);
   spin_->setFixedWidth(34);
   level_label_ = new QLabel(Text(gui_text::kCompression));
-  icon_size_ = new QComboBox;
-  icon_size_->setObjectName(QStringLiteral("icon_size"));
-  for (const char* entry : kIconSizeTexts) icon_size_->addItem(Text(entry));
-  icon_size_->setFixedWidth(46);
+  icon_size_ = NewList("icon_size", kIconSizeTexts, 46);
   icon_size_label_ = new QLabel(Text(gui_text::kIconSize));
-  disposal_ = new QCheckBox;
-  disposal_->setObjectName(QStringLiteral("disposal"));
+  disposal_ = NewCheck("disposal", nullptr);
   disposal_->setTristate(true);
-  for (QWidget* w : {static_cast<QWidget*>(high_label_), static_cast<QWidget*>(track_),
-                     static_cast<QWidget*>(fine_label_), static_cast<QWidget*>(spin_),
-                     static_cast<QWidget*>(level_label_), static_cast<QWidget*>(icon_size_),
-                     static_cast<QWidget*>(icon_size_label_), static_cast<QWidget*>(disposal_)})
-    row->addWidget(w);
-  row->addStretch();
-  connect(track_, &QSlider::valueChanged, this, [this](int value) {
-    if (refreshing_) return;
-    OnLevelChanged(*settings_, value);
-    Edited();
-  });
-  connect(spin_, &QSpinBox::valueChanged, this, [this](int value) {
-    if (refreshing_) return;
-    OnLevelChanged(*settings_, value);
-    Edited();
-  });
+  AddAll(row, {high_label_, track_, fine_label_, spin_, level_label_, icon_size_, icon_size_label_,
+               disposal_});
+  connect(track_, &QSlider::valueChanged, this, [this](int value) { LevelEdited(value); });
+  connect(spin_, &QSpinBox::valueChanged, this, [this](int value) { LevelEdited(value); });
   connect(icon_size_, &QComboBox::currentIndexChanged, this, [this] {
     if (refreshing_) return;
     settings_->icon_size_text = icon_size_->currentText().toStdString();
@@ -189,22 +199,26 @@ void OptionControls::Build() {
     settings_->disposal = DisposalOf(FromQt(disposal_->checkState()));
     Edited();
   });
+}
 
-  // Option bar 3: the scale factor.
+// The scale factor.
+void OptionControls::BuildBar3() {
+  QHBoxLayout* row = nullptr;
   bar3_ = NewBar(kOptionBarHeight, 4, &row);
-  scale_ = new QComboBox;
-  scale_->setObjectName(QStringLiteral("scale"));
-  for (const char* entry : kScaleTexts) scale_->addItem(Text(entry));
-  scale_->setFixedWidth(56);
+  scale_ = NewList("scale", kScaleTexts, 56);
   scale_label_ = new QLabel(Text(gui_text::kImageSize));
-  row->addWidget(scale_);
-  row->addWidget(scale_label_);
-  row->addStretch();
+  AddAll(row, {scale_, scale_label_});
   connect(scale_, &QComboBox::currentIndexChanged, this, [this] {
     if (refreshing_) return;
     settings_->scale_text = scale_->currentText().toStdString();
     Edited();
   });
+}
+
+void OptionControls::LevelEdited(int value) {
+  if (refreshing_) return;
+  OnLevelChanged(*settings_, value);
+  Edited();
 }
 
 void OptionControls::Edited() {

@@ -64,6 +64,12 @@ class OptionControls : public QObject {
 
  private:
   void Build();
+  void BuildFormatBar();
+  void BuildBar1();
+  void BuildBar2();
+  void BuildBar3();
+  // The slider or the spin edit set a new level.
+  void LevelEdited(int value);
   void Edited();
 
   ConversionSettings* settings_;

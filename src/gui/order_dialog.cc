@@ -21,7 +21,6 @@ constexpr int kColumnWidths[] = {322, 74, 126};
 constexpr int kRowHeight = 14;
 constexpr int kButtonBarHeight = 25;
 
-QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 QPushButton* NewButton(const char* caption, const char* name, int width) {

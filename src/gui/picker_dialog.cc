@@ -12,6 +12,7 @@
 
 #include "gui/bitmap_convert.h"
 #include "gui/gui_texts.h"
+#include "gui/window_util.h"
 
 namespace pamirune {
 namespace {
@@ -19,8 +20,6 @@ namespace {
 constexpr int kWidth = 254;
 constexpr int kHeight = 270;
 constexpr int kBarHeight = 25;
-
-QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 }  // namespace
 

@@ -1,16 +1,17 @@
 // Small helpers shared by the program's windows.
 #pragma once
 
+#include <QString>
+
 class QWidget;
 
 namespace pamirune {
 
+// A text of the program (UTF-8) as Qt holds it.
+inline QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
 // Moves a top-level widget so that it stands in the middle of its screen.
 void CentreOnScreen(QWidget* window);
-
-}  // namespace pamirune
-
-namespace pamirune {
 
 // The program's font: "ＭＳ Ｐゴシック" at 9 points, or the nearest Japanese gothic the
 // desktop has (IPA P Gothic, Noto Sans CJK JP, ...).

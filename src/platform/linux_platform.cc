@@ -18,6 +18,7 @@
 #include "platform/xdg_trash.h"
 #include "raster/bitmap.h"
 #include "raster/errors.h"
+#include "raster/file_path.h"
 #include "raster/stream.h"
 
 namespace pamirune {
@@ -130,10 +131,7 @@ void LinuxPlatform::OpenWithDefaultApp(const std::string& path, const std::strin
 std::string LinuxPlatform::ProgramPath() { return program_path_; }
 
 std::string LinuxPlatform::ProgramDir() {
-  fs::path p(program_path_);
-  std::string dir = p.parent_path().string();
-  if (dir.empty() || dir.back() != '/') dir += '/';
-  return dir;
+  return IncludeTrailingSlash(fs::path(program_path_).parent_path().string());
 }
 
 namespace {
@@ -141,17 +139,10 @@ namespace {
 // The settings file a portable install keeps beside the program: the program's file name with
 // ".ini", lower case with its first letter upper case ("pamirune" keeps "Pamirune.ini").
 std::string PortableSettingsName(const std::string& program_path) {
-  std::string name = fs::path(program_path).stem().string();
-  for (char& c : name)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  std::string name = LowerAscii(fs::path(program_path).stem().string());
   if (!name.empty() && name[0] >= 'a' && name[0] <= 'z')
     name[0] = static_cast<char>(name[0] - 'a' + 'A');
   return name + ".ini";
-}
-
-std::string WithSlash(std::string dir) {
-  if (dir.empty() || dir.back() != '/') dir += '/';
-  return dir;
 }
 
 }  // namespace
@@ -162,7 +153,7 @@ std::string LinuxPlatform::DefaultOutputDir() {
   std::string dir = xdg::PicturesDir();
   std::error_code ec;
   fs::create_directories(dir, ec);
-  return WithSlash(dir);
+  return IncludeTrailingSlash(dir);
 }
 
 std::string LinuxPlatform::LongPathName(const std::string& path) {
@@ -174,6 +165,8 @@ std::string LinuxPlatform::LongPathName(const std::string& path) {
   while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
   return normal;
 }
+
+std::string LinuxPlatform::ConfigHome() { return xdg::ConfigHome(); }
 
 std::string LinuxPlatform::SendToEntryPath() {
   return xdg::DataHome() + "/applications/ぱみるねを起動.desktop";

@@ -32,6 +32,8 @@ class LinuxPlatform : public Platform {
   // user's Pictures folder (XDG_PICTURES_DIR or ~/Pictures), created when missing.
   std::string DefaultOutputDir() override;
   std::string LongPathName(const std::string& path) override;
+  // $XDG_CONFIG_HOME when it is an absolute path, else ~/.config.
+  std::string ConfigHome() override;
   // The desktop entry "ぱみるねを起動.desktop" in $XDG_DATA_HOME/applications.
   bool SendToRegistered() override;
   bool RegisterSendTo() override;

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "platform/xdg_dirs.h"
+#include "raster/file_path.h"
 
 namespace pamirune::xdg {
 
@@ -47,28 +48,17 @@ bool EnsureTrash(const std::string& trash) {
   return EnsureDir(trash + "/files", 0700) && EnsureDir(trash + "/info", 0700);
 }
 
-std::string ParentOf(const std::string& path) {
-  auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 // The mount point of the file system holding path: the highest folder above it on the same
 // device.
 std::string TopDirOf(const std::string& absolute_path, dev_t device) {
-  std::string dir = ParentOf(absolute_path);
+  std::string dir = ParentFolder(absolute_path);
   while (dir != "/") {
-    std::string up = ParentOf(dir);
+    std::string up = ParentFolder(dir);
     struct stat st;
     if (::stat(up.c_str(), &st) != 0 || st.st_dev != device) break;
     dir = up;
   }
   return dir;
-}
-
-std::string Join(const std::string& dir, const std::string& name) {
-  return dir == "/" ? "/" + name : dir + "/" + name;
 }
 
 // The trash folder for a file and the value its Path= key takes there.
@@ -96,7 +86,7 @@ bool FindTrash(const std::string& absolute_path, TrashPlace* place, std::string*
   const std::string top = TopDirOf(absolute_path, file_st.st_dev);
   const std::string uid = std::to_string(::getuid());
   std::string relative = absolute_path.substr(top == "/" ? 1 : top.size() + 1);
-  const std::string admin = Join(top, ".Trash");
+  const std::string admin = JoinPath(top, ".Trash");
   struct stat st;
   if (::lstat(admin.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
     const std::string dir = admin + "/" + uid;
@@ -107,7 +97,7 @@ bool FindTrash(const std::string& absolute_path, TrashPlace* place, std::string*
       return true;
     }
   }
-  const std::string own = Join(top, ".Trash-" + uid);
+  const std::string own = JoinPath(top, ".Trash-" + uid);
   if (EnsureDir(own, 0700) && ::lstat(own.c_str(), &st) == 0 && st.st_uid == ::getuid() &&
       EnsureTrash(own)) {
     *place = {own, relative};
@@ -197,7 +187,7 @@ bool MoveToTrash(const std::string& path, std::string* error, std::string* trash
     SetError(error, absolute + " is in the trash");
     return false;
   }
-  const std::string name = absolute.substr(absolute.find_last_of('/') + 1);
+  const std::string name = ExtractFileName(absolute);
   const std::string info = TrashInfoText(place.path_value, std::time(nullptr));
   for (int n = 1; n < 100000; ++n) {
     const std::string trash_name = TrashName(name, n);

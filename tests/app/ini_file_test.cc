@@ -10,6 +10,7 @@
 #include <string>
 
 #include "raster/errors.h"
+#include "support/temp_dir.h"
 
 namespace pamirune {
 namespace {
@@ -18,13 +19,7 @@ namespace fs = std::filesystem;
 
 class IniFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "ini_file_test.XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Path(const std::string& name) const { return dir_.File(name); }
   static void Put(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
   }
@@ -32,7 +27,7 @@ class IniFileTest : public ::testing::Test {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
-  fs::path dir_;
+  testing::TempDir dir_;
 };
 
 TEST_F(IniFileTest, Reading) {
@@ -112,7 +107,7 @@ TEST_F(IniFileTest, WrittenValuesReadBackAndStayOnTheirLine) {
 
 TEST_F(IniFileTest, FilesThatAreNoSettingsFileReadAsEmptyAndAreNeverOverwritten) {
   EXPECT_EQ(TIniFile(Path("none.ini")).ReadString("A", "k", "d"), "d");
-  EXPECT_EQ(TIniFile(dir_.string()).ReadString("A", "k", "d"), "d");  // a folder
+  EXPECT_EQ(TIniFile(dir_.path()).ReadString("A", "k", "d"), "d");  // a folder
 
   std::mt19937 random(7);
   std::string noise;
@@ -193,12 +188,12 @@ TEST_F(IniFileTest, FailedSaveThrowsAndLeavesTheFile) {
   EXPECT_THROW(TIniFile(Path("plain/a.ini")).WriteString("A", "k", "1"), Exception);
 
   if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
-  fs::create_directory(dir_ / "ro");
+  fs::create_directory(Path("ro"));
   std::string path = Path("ro/a.ini");
   Put(path, "[A]\nk=1\n");
-  fs::permissions(dir_ / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+  fs::permissions(Path("ro"), fs::perms::owner_read | fs::perms::owner_exec);
   EXPECT_THROW(TIniFile(path).WriteString("A", "k", "2"), Exception);
-  fs::permissions(dir_ / "ro", fs::perms::owner_all);
+  fs::permissions(Path("ro"), fs::perms::owner_all);
   EXPECT_EQ(Get(path), "[A]\nk=1\n");
 
   // A file that exists but cannot be read is not replaced by one made of defaults.

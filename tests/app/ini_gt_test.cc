@@ -2,15 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 #include "raster/errors.h"
+#include "support/temp_dir.h"
 
 namespace pamirune {
 namespace {
-
-namespace fs = std::filesystem;
 
 TEST(IniGTTest, IntegerReading) {
   const std::pair<const char*, int> good[] = {{"42", 42},
@@ -58,10 +54,9 @@ TEST(IniGTTest, TypedReads) {
 }
 
 TEST(IniGTTest, UnwritableFileRaisesTheMessageWithThePath) {
-  fs::path dir = fs::temp_directory_path() / "ini_gt_test_unwritable";
-  fs::create_directories(dir);
-  std::ofstream(dir / "plain") << "not a folder";
-  std::string path = (dir / "plain" / "Pamirune.ini").string();
+  testing::TempDir dir;
+  dir.Write("plain", "not a folder");
+  std::string path = dir.File("plain/Pamirune.ini");
   TIniGT ini(path);
   try {
     ini.WriteBool("Format", "bmp", true);
@@ -72,7 +67,6 @@ TEST(IniGTTest, UnwritableFileRaisesTheMessageWithThePath) {
   ini.BeginUpdate();
   ini.WriteInteger("Format", "256", 1);
   EXPECT_THROW(ini.EndUpdate(), Exception);
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -1,14 +1,13 @@
 #include "app/settings_io.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 
 #include "raster/errors.h"
+#include "support/temp_dir.h"
 
 namespace pamirune {
 namespace {
@@ -17,19 +16,8 @@ namespace fs = std::filesystem;
 
 class SettingsIoTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "settings_io_test.XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-    path_ = (dir_ / "Pamirune.ini").string();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  void Put(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
-  std::string Get() const {
-    std::ifstream in(path_, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  void Put(const std::string& text) { dir_.Write("Pamirune.ini", text); }
+  std::string Get() const { return dir_.Read("Pamirune.ini"); }
   // Loads the file into a freshly created window's record.
   ConversionSettings Load(const std::string& text) {
     Put(text);
@@ -38,8 +26,8 @@ class SettingsIoTest : public ::testing::Test {
     return s;
   }
 
-  fs::path dir_;
-  std::string path_;
+  testing::TempDir dir_;
+  std::string path_ = dir_.File("Pamirune.ini");
 };
 
 TEST_F(SettingsIoTest, FirstStartWithoutFile) {
@@ -294,7 +282,7 @@ TEST_F(SettingsIoTest, DamagedFilesLoadDefaults) {
       "\xEF\xBB\xBF",
   };
   ConversionSettings defaults;
-  LoadSettings((dir_ / "none.ini").string(), defaults);
+  LoadSettings(dir_.File("none.ini"), defaults);
   for (const std::string& input : inputs) {
     ConversionSettings s = Load(input);
     EXPECT_EQ(s, defaults);
@@ -318,8 +306,8 @@ TEST_F(SettingsIoTest, DamagedFilesLoadDefaults) {
 }
 
 TEST_F(SettingsIoTest, UnwritableFileRaisesAndKeepsTheOldOne) {
-  std::string blocked = (dir_ / "plain" / "Pamirune.ini").string();
-  std::ofstream(dir_ / "plain") << "x";
+  std::string blocked = dir_.File("plain/Pamirune.ini");
+  dir_.Write("plain", "x");
   try {
     SaveSettings(blocked, ConversionSettings());
     ADD_FAILURE() << "no error";
@@ -329,9 +317,9 @@ TEST_F(SettingsIoTest, UnwritableFileRaisesAndKeepsTheOldOne) {
 
   if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
   Put("[Format]\nbmp=1\n");
-  fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+  fs::permissions(dir_.path(), fs::perms::owner_read | fs::perms::owner_exec);
   EXPECT_THROW(SaveSettings(path_, ConversionSettings()), Exception);
-  fs::permissions(dir_, fs::perms::owner_all);
+  fs::permissions(dir_.path(), fs::perms::owner_all);
   EXPECT_EQ(Get(), "[Format]\nbmp=1\n");
 }
 
@@ -346,23 +334,18 @@ TEST(SettingsFileTest, NameFollowsTheProgram) {
 }
 
 TEST(SettingsFileTest, PortableInstallOrConfigFolder) {
-  fs::path root = fs::temp_directory_path() / "settings_file_test";
-  fs::remove_all(root);
-  fs::create_directories(root / "bin");
-  std::string program = (root / "bin" / "pamirune").string();
+  testing::TempDir root;
+  fs::create_directories(root.File("bin"));
+  std::string program = root.File("bin/pamirune");
 
-  EXPECT_EQ(SettingsFilePath(program, "/xdg", "/home/u"), "/xdg/pamirune/Pamirune.ini");
-  EXPECT_EQ(SettingsFilePath(program, "", "/home/u"), "/home/u/.config/pamirune/Pamirune.ini");
-  EXPECT_EQ(SettingsFilePath(program, "rel/dir", "/home/u"),
-            "/home/u/.config/pamirune/Pamirune.ini");
-  EXPECT_EQ(SettingsFilePath(program, "", ""), (root / "bin" / "Pamirune.ini").string());
+  EXPECT_EQ(SettingsFilePath(program, "/xdg"), "/xdg/pamirune/Pamirune.ini");
+  EXPECT_EQ(SettingsFilePath(program, ""), root.File("bin/Pamirune.ini"));
 
   // A file placed beside the program wins, its name compared without regard to case.
-  std::ofstream(root / "bin" / "PAMIRUNE.INI") << "[Format]\n";
-  EXPECT_EQ(SettingsFilePath(program, "/xdg", "/home/u"), (root / "bin" / "PAMIRUNE.INI").string());
-  std::ofstream(root / "bin" / "Pamirune.ini") << "[Format]\n";
-  EXPECT_EQ(SettingsFilePath(program, "/xdg", "/home/u"), (root / "bin" / "Pamirune.ini").string());
-  fs::remove_all(root);
+  root.Write("bin/PAMIRUNE.INI", "[Format]\n");
+  EXPECT_EQ(SettingsFilePath(program, "/xdg"), root.File("bin/PAMIRUNE.INI"));
+  root.Write("bin/Pamirune.ini", "[Format]\n");
+  EXPECT_EQ(SettingsFilePath(program, "/xdg"), root.File("bin/Pamirune.ini"));
 }
 
 }  // namespace

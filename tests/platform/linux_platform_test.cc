@@ -131,6 +131,16 @@ TEST(UserDirsTest, PicturesFolderFromTheUserDirsFile) {
       "/home/u/My \"Pics\"");
 }
 
+TEST(UserDirsTest, ConfigHomeIsAnAbsoluteXdgConfigHomeElseUnderHome) {
+  ScopedEnv home("HOME", "/home/u");
+  LinuxPlatform platform;
+  for (const auto& [xdg, expected] : std::vector<std::pair<const char*, const char*>>{
+           {"/xdg", "/xdg"}, {"", "/home/u/.config"}, {"rel/dir", "/home/u/.config"}}) {
+    ScopedEnv config("XDG_CONFIG_HOME", xdg);
+    EXPECT_EQ(platform.ConfigHome(), expected) << xdg;
+  }
+}
+
 TEST(DefaultOutputDirTest, PortableInstallElsePicturesCreated) {
   TempDir root;
   ScopedEnv home("HOME", root.path());

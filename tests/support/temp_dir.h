@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,11 @@ class TempDir {
     std::string tmpl = (std::filesystem::temp_directory_path() / "pamirune-test-XXXXXX").string();
     std::vector<char> buf(tmpl.begin(), tmpl.end());
     buf.push_back('\0');
-    path_ = ::mkdtemp(buf.data());
+    if (!::mkdtemp(buf.data())) throw std::runtime_error("cannot make a folder like " + tmpl);
+    path_ = buf.data();
   }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
   ~TempDir() {
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
