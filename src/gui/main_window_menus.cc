@@ -1,12 +1,12 @@
 // The main window's menus, its notification-area icon and what their commands do.
 #include <QAction>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QDesktopServices>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QUrl>

@@ -14,9 +14,9 @@ TEST(FilePathTest, PiecesAtTheRootAndForBareNames) {
     const char* name;
     const char* ext;
   };
-  for (const Case& c : {Case{"/a/b.c/d", "/a/b.c", "/a/b.c/", "d", ""},
-                        Case{"/x.png", "/", "/", "x.png", ".png"},
-                        Case{"x.tar.gz", ".", "", "x.tar.gz", ".gz"}, Case{"/", "/", "/", "", ""}}) {
+  for (const Case& c :
+       {Case{"/a/b.c/d", "/a/b.c", "/a/b.c/", "d", ""}, Case{"/x.png", "/", "/", "x.png", ".png"},
+        Case{"x.tar.gz", ".", "", "x.tar.gz", ".gz"}, Case{"/", "/", "/", "", ""}}) {
     SCOPED_TRACE(c.path);
     EXPECT_EQ(ParentFolder(c.path), c.parent);
     EXPECT_EQ(ExtractFilePath(c.path), c.folder);
