@@ -25,7 +25,7 @@ photo = Image.new("RGB", (w, h))
 photo.putdata([((x * 7 + y * 3) % 256, (x * y) % 256, (255 - x * 2 - y) % 256)
                for y in range(h) for x in range(w)])
 photo.save(f"{d}/photo.png")
-photo.save(f"{d}/photo.jpg", quality=90)
+photo.save(f"{d}/jpeg.jpg", quality=90)
 photo.convert("L").save(f"{d}/gray.png")
 rgba = photo.convert("RGBA")
 rgba.putdata([(r, g, b, 0 if (x + y) % 5 == 0 else 255)
@@ -34,7 +34,7 @@ rgba.save(f"{d}/alpha.png")
 pal = photo.quantize(16)
 pal.save(f"{d}/pal.gif", transparency=3)
 pal.save(f"{d}/pal8.bmp")
-photo.save(f"{d}/photo.tif", compression="tiff_lzw")
+photo.save(f"{d}/lzw.tif", compression="tiff_lzw")
 Image.new("1", (33, 17), 1).save(f"{d}/mono.bmp")
 EOF
 
@@ -46,7 +46,7 @@ run() {
   shift
   mkdir -p "$work/out/$name"
   (cd "$work/in" && "$cli" "${common[@]}" --out-dir "$work/out/$name" "$@" \
-    photo.png photo.jpg gray.png alpha.png pal.gif pal8.bmp photo.tif mono.bmp >/dev/null 2>&1) ||
+    photo.png jpeg.jpg gray.png alpha.png pal.gif pal8.bmp lzw.tif mono.bmp >/dev/null 2>&1) ||
     echo "$name: exit status $?"
 }
 run default
@@ -62,6 +62,7 @@ run level-10 --level 10
 run icon-32 --icon-size 32 --colour full
 run suffix --suffix-s --level 5
 run pdf-batch --pdf-batch --pdf-order --formats pdf
+run pdf-batch-full --pdf-batch --pdf-order --colour full --formats pdf
 run gif-anime --gif-anime --gif-order --delay 7 --formats gif
 
 cd "$work/out"
