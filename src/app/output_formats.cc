@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/output_writer.h"
 #include "raster/byte_order.h"
 
 namespace pamirune {
@@ -63,15 +64,15 @@ constexpr unsigned kT = kTransparencyControl, kL = kLevelControl, kI = kIconSize
 
 // clang-format off
 const OutputFormatInfo kRows[] = {
-  // format  names             INI    settings flag  bar drives     enables  signature      rank source     from dib
-  {F::kBmp, {"bmp", nullptr},  "bmp", &S::write_bmp, 0, 0,          0,       BmpSignature,  0, W::kDib,     true,  nullptr},
-  {F::kJpg, {"jpg", "jpeg"},   "jpg", &S::write_jpg, 1, kL,         kL,      JpegSignature, 2, W::kWorking, false, nullptr},
-  {F::kPng, {"png", nullptr},  "png", &S::write_png, 2, kT | kL,    kT | kL, PngSignature,  1, W::kBitmap,  false, nullptr},
-  {F::kMag, {"mag", nullptr},  "mag", &S::write_mag, 3, 0,          0,       MagSignature,  3, W::kDib,     false, nullptr},
-  {F::kIco, {"ico", nullptr},  "ico", &S::write_ico, 4, kT | kI,    kT | kI, IconSignature, 4, W::kBitmap,  false, nullptr},
-  {F::kPdf, {"pdf", nullptr},  "pdf", &S::write_pdf, 7, kP,         kP,      nullptr,       0, W::kBitmap,  false, nullptr},
-  {F::kGif, {"gif", nullptr},  "gif", &S::write_gif, 5, kT | kG,    kT | kG, GifSignature,  5, W::kBitmap,  false, nullptr},
-  {F::kTif, {"tif", "tiff"},   "tif", &S::write_tif, 6, kT | kG,    0,       TiffSignature, 6, W::kBitmap,  false, nullptr},
+  // format  names            INI    settings flag  bar drives   enables  signature      rank source      from dib writer
+  {F::kBmp, {"bmp", nullptr}, "bmp", &S::write_bmp, 0, 0,        0,       BmpSignature,  0, W::kDib,     true,  MakeBmpWriter},
+  {F::kJpg, {"jpg", "jpeg"},  "jpg", &S::write_jpg, 1, kL,       kL,      JpegSignature, 2, W::kWorking, false, MakeJpegWriter},
+  {F::kPng, {"png", nullptr}, "png", &S::write_png, 2, kT | kL,  kT | kL, PngSignature,  1, W::kBitmap,  false, MakePngWriter},
+  {F::kMag, {"mag", nullptr}, "mag", &S::write_mag, 3, 0,        0,       MagSignature,  3, W::kDib,     false, MakeMagWriter},
+  {F::kIco, {"ico", nullptr}, "ico", &S::write_ico, 4, kT | kI,  kT | kI, IconSignature, 4, W::kBitmap,  false, MakeIconWriter},
+  {F::kPdf, {"pdf", nullptr}, "pdf", &S::write_pdf, 7, kP,       kP,      nullptr,       0, W::kBitmap,  false, MakePdfWriter},
+  {F::kGif, {"gif", nullptr}, "gif", &S::write_gif, 5, kT | kG,  kT | kG, GifSignature,  5, W::kBitmap,  false, MakeGifWriter},
+  {F::kTif, {"tif", "tiff"},  "tif", &S::write_tif, 6, kT | kG,  0,       TiffSignature, 6, W::kBitmap,  false, MakeTiffWriter},
 };
 // clang-format on
 
