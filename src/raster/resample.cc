@@ -1,10 +1,13 @@
 #include "raster/resample.h"
 
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "raster/errors.h"
+#include "raster/threads.h"
 
 namespace pamirune {
 
@@ -134,6 +137,17 @@ int64_t MaxAreaSum(int source_count, int count) {
   return 255 * (static_cast<int64_t>(source_count) / count + 2);
 }
 
+// Runs rows(begin, end) over the target rows [0, count): by halves on two threads for a large
+// image when nobody follows the progress (whose calls stay on the caller's thread, in order).
+void ForRows(int count, int64_t source_pixels, const TResampleProgress& progress,
+             const std::function<void(int begin, int end)>& rows) {
+  constexpr int64_t kMinPixelsForTwoThreads = int64_t{1} << 20;
+  if (progress || source_pixels < kMinPixelsForTwoThreads)
+    rows(0, count);
+  else
+    ForHalves(count, 2, rows);
+}
+
 }  // namespace
 
 void ResizeLinearH(const TBitmap& source, TBitmap& target, const TResampleProgress& progress) {
@@ -202,45 +216,47 @@ void ResizeAreaH(const TBitmap& source, TBitmap& target, const TResampleProgress
   const int* fraction = t.fraction.data();
   const AreaDivider divider(t.divisor, MaxAreaSum(src_w, w));
   const bool fast = divider.Fast();
-  for (int y = 0; y < h; ++y) {
-    const uint8_t* s = source.ScanLine(y);
-    uint8_t* d = target.ScanLine(y);
-    for (int x = 0; x < w; ++x, d += 3) {
-      // The first source pixel, less the share the previous target pixel took.
-      const int first = index[x];
-      const int e = fraction[x];
-      const uint8_t* p = s + 3 * first;
-      int64_t s0 = (p[0] * (kAreaOne - e)) >> 8;
-      int64_t s1 = (p[1] * (kAreaOne - e)) >> 8;
-      int64_t s2 = (p[2] * (kAreaOne - e)) >> 8;
-      // The pixels covered in full.
-      const int last = index[x + 1];
-      for (int j = first + 1; j < last; ++j) {
-        const uint8_t* q = s + 3 * j;
-        s0 += q[0];
-        s1 += q[1];
-        s2 += q[2];
+  ForRows(h, int64_t{src_w} * h, progress, [&](int begin, int end) {
+    for (int y = begin; y < end; ++y) {
+      const uint8_t* s = source.ScanLine(y);
+      uint8_t* d = target.ScanLine(y);
+      for (int x = 0; x < w; ++x, d += 3) {
+        // The first source pixel, less the share the previous target pixel took.
+        const int first = index[x];
+        const int e = fraction[x];
+        const uint8_t* p = s + 3 * first;
+        int64_t s0 = (p[0] * (kAreaOne - e)) >> 8;
+        int64_t s1 = (p[1] * (kAreaOne - e)) >> 8;
+        int64_t s2 = (p[2] * (kAreaOne - e)) >> 8;
+        // The pixels covered in full.
+        const int last = index[x + 1];
+        for (int j = first + 1; j < last; ++j) {
+          const uint8_t* q = s + 3 * j;
+          s0 += q[0];
+          s1 += q[1];
+          s2 += q[2];
+        }
+        // The covered part of the last pixel.
+        const int g = fraction[x + 1];
+        if (g != 0) {
+          const uint8_t* q = s + 3 * last;
+          s0 += (q[0] * g) >> 8;
+          s1 += (q[1] * g) >> 8;
+          s2 += (q[2] * g) >> 8;
+        }
+        if (fast) {
+          d[0] = divider.Quick(static_cast<uint32_t>(s0));
+          d[1] = divider.Quick(static_cast<uint32_t>(s1));
+          d[2] = divider.Quick(static_cast<uint32_t>(s2));
+        } else {
+          d[0] = divider.Exact(s0);
+          d[1] = divider.Exact(s1);
+          d[2] = divider.Exact(s2);
+        }
       }
-      // The covered part of the last pixel.
-      const int g = fraction[x + 1];
-      if (g != 0) {
-        const uint8_t* q = s + 3 * last;
-        s0 += (q[0] * g) >> 8;
-        s1 += (q[1] * g) >> 8;
-        s2 += (q[2] * g) >> 8;
-      }
-      if (fast) {
-        d[0] = divider.Quick(static_cast<uint32_t>(s0));
-        d[1] = divider.Quick(static_cast<uint32_t>(s1));
-        d[2] = divider.Quick(static_cast<uint32_t>(s2));
-      } else {
-        d[0] = divider.Exact(s0);
-        d[1] = divider.Exact(s1);
-        d[2] = divider.Exact(s2);
-      }
+      if (progress) Report(progress, Percent(y, h - 1) / 2);
     }
-    if (progress) Report(progress, Percent(y, h - 1) / 2);
-  }
+  });
 }
 
 namespace {
@@ -269,28 +285,30 @@ void AreaVRows(const std::vector<const uint8_t*>& rows, const AreaTable& t,
                const AreaDivider& divider, TBitmap& target, int src_h,
                const TResampleProgress& progress) {
   const size_t bytes = 3 * static_cast<size_t>(target.Width());
-  std::vector<Sum> sums(bytes);
-  Sum* sum = sums.data();
-  for (int y = 0; y < target.Height(); ++y) {
-    const int first = t.index[static_cast<size_t>(y)];
-    const int e = t.fraction[static_cast<size_t>(y)];
-    const int last = t.index[static_cast<size_t>(y) + 1];
-    const int g = t.fraction[static_cast<size_t>(y) + 1];
-    // The first row, less the share the previous target row took; the rows covered in full;
-    // the covered part of the last row.
-    std::fill(sums.begin(), sums.end(), Sum{0});
-    AddRowPart(sum, rows[static_cast<size_t>(first)], bytes, kAreaOne - e);
-    for (int j = first + 1; j < last; ++j) AddRow(sum, rows[static_cast<size_t>(j)], bytes);
-    if (g != 0) AddRowPart(sum, rows[static_cast<size_t>(last)], bytes, g);
-    uint8_t* d = target.ScanLine(y);
-    if constexpr (sizeof(Sum) == 4) {
-      for (size_t k = 0; k < bytes; ++k) d[k] = divider.Quick(sum[k]);
-    } else {
-      for (size_t k = 0; k < bytes; ++k) d[k] = divider.Exact(sum[k]);
+  ForRows(target.Height(), int64_t{src_h} * target.Width(), progress, [&](int begin, int end) {
+    std::vector<Sum> sums(bytes);
+    Sum* sum = sums.data();
+    for (int y = begin; y < end; ++y) {
+      const int first = t.index[static_cast<size_t>(y)];
+      const int e = t.fraction[static_cast<size_t>(y)];
+      const int last = t.index[static_cast<size_t>(y) + 1];
+      const int g = t.fraction[static_cast<size_t>(y) + 1];
+      // The first row, less the share the previous target row took; the rows covered in full;
+      // the covered part of the last row.
+      std::fill(sums.begin(), sums.end(), Sum{0});
+      AddRowPart(sum, rows[static_cast<size_t>(first)], bytes, kAreaOne - e);
+      for (int j = first + 1; j < last; ++j) AddRow(sum, rows[static_cast<size_t>(j)], bytes);
+      if (g != 0) AddRowPart(sum, rows[static_cast<size_t>(last)], bytes, g);
+      uint8_t* d = target.ScanLine(y);
+      if constexpr (sizeof(Sum) == 4) {
+        for (size_t k = 0; k < bytes; ++k) d[k] = divider.Quick(sum[k]);
+      } else {
+        for (size_t k = 0; k < bytes; ++k) d[k] = divider.Exact(sum[k]);
+      }
+      // Counted against the source height, as the progress always was.
+      if (progress) Report(progress, 50 + Percent(y, src_h - 1) / 2);
     }
-    // Counted against the source height, as the progress always was.
-    if (progress) Report(progress, 50 + Percent(y, src_h - 1) / 2);
-  }
+  });
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "raster/threads.h"
+
 namespace pamirune {
 namespace {
 
@@ -135,6 +137,20 @@ TEST(ResampleBitmapEntry, SourceAndTargetMayBeTheSameImage) {
   TBitmap smooth = Grey(9, 7, pattern);
   ResampleBitmap(smooth, smooth, kResampleSmooth);
   EXPECT_EQ(Values(smooth), Smooth(Grey(9, 7, pattern), 9, 7));
+}
+
+TEST(ResampleBitmapEntry, TwoThreadsScaleAsOne) {
+  // Large enough for halves of rows on two threads; odd sizes make the halves unequal.
+  auto pattern = [](int x, int y) { return (x * 7 + y * 13 + x * y) % 256; };
+  for (auto [w, h] : {std::pair{667, 445}, std::pair{1201, 1001}}) {
+    std::vector<int> results[2];
+    for (int threads : {1, 2}) {
+      SetConversionThreads(threads);
+      results[threads - 1] = Smooth(Grey(1402, 1003, pattern), w, h);
+    }
+    SetConversionThreads(0);
+    EXPECT_EQ(results[0], results[1]) << w << "x" << h;
+  }
 }
 
 TEST(ResampleBitmapEntry, ProgressValues) {
