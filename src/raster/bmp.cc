@@ -24,6 +24,7 @@
 #include <limits>
 
 #include "raster/bitmap.h"
+#include "raster/bmp_header.h"
 #include "raster/byte_order.h"
 #include "raster/errors.h"
 #include "raster/palettes.h"
@@ -34,34 +35,135 @@ namespace {
 
 const char kBadBitmap[] = "ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です";
 
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiRle8 = 1;
-constexpr uint32_t kBiRle4 = 2;
-constexpr uint32_t kBiBitFields = 3;
-constexpr uint32_t kBiAlphaBitFields = 6;
-
 constexpr uint32_t kFileHeaderSize = 14;
-constexpr uint32_t kCoreHeaderSize = 12;
-constexpr uint32_t kInfoHeaderSize = 40;
 constexpr uint32_t kLargestHeader = 1024;
 
 void ReadExact(TStream& stream, void* buffer, size_t count) {
   if (stream.Read(buffer, count) != count) throw EInvalidGraphic(kBadBitmap);
 }
 
-// The fields of the info header this reader uses, whatever form the file had.
-struct InfoHeader {
-  uint32_t size = 0;
-  int64_t width = 0;
-  int64_t height = 0;  // negative: rows stored top-down
-  uint32_t planes = 0;
-  uint32_t bit_count = 0;
-  uint32_t compression = 0;
-  int32_t x_pels = 0;
-  int32_t y_pels = 0;
-  uint32_t colors_used = 0;
-  uint32_t masks[3] = {0, 0, 0};
+// The headers of a BMP file as this reader takes them.
+struct Headers {
+  uint32_t pixel_offset = 0;  // from the file header
+  BmpInfoHeader info;
+  bool bit_fields = false;
+  int64_t end = 0;  // where the headers (and masks) end, from the file's start
 };
+
+// Refuses a bit count and compression this format does not define together (run-length
+// coding only with its depth, bit fields only with 16 and 32 bits); true for bit fields.
+bool CheckCompression(uint32_t bpp, uint32_t compression) {
+  switch (compression) {
+    case kBiRgb:
+      if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
+        throw EInvalidGraphic(kBadBitmap);
+      return false;
+    case kBiRle8:
+      if (bpp != 8) throw EInvalidGraphic(kBadBitmap);
+      return false;
+    case kBiRle4:
+      if (bpp != 4) throw EInvalidGraphic(kBadBitmap);
+      return false;
+    case kBiBitfields:
+    case kBiAlphaBitfields:
+      if (bpp != 16 && bpp != 32) throw EInvalidGraphic(kBadBitmap);
+      return true;
+    default:
+      throw EInvalidGraphic(kBadBitmap);
+  }
+}
+
+// Reads the file header, the info header and any masks that follow it.
+Headers ReadHeaders(TStream& stream, int64_t start) {
+  uint8_t file_header[kFileHeaderSize];
+  ReadExact(stream, file_header, sizeof file_header);
+  if (file_header[0] != 'B' || file_header[1] != 'M') throw EInvalidGraphic(kBadBitmap);
+  Headers h;
+  h.pixel_offset = GetLe32(file_header + 10);
+
+  std::vector<uint8_t> info(4);
+  ReadExact(stream, info.data(), 4);
+  const uint32_t size = GetLe32(info.data());
+  if (size != kBmpCoreHeaderSize && (size < 16 || size > kLargestHeader))
+    throw EInvalidGraphic(kBadBitmap);
+  info.resize(size);
+  ReadExact(stream, info.data() + 4, size - 4);
+  // Fields past the end of a short header count as zero.
+  h.info = DecodeBmpInfoHeader(info.data(), info.size());
+  if (h.info.planes != 1) throw EInvalidGraphic(kBadBitmap);
+  h.bit_fields = CheckCompression(h.info.bit_count, h.info.compression);
+
+  auto& masks = h.info.masks;
+  if (h.bit_fields && size < 52) {
+    // The masks follow a shorter header: red, green, blue (and alpha, which is not kept).
+    uint8_t bytes[16];
+    size_t count = h.info.compression == kBiAlphaBitfields ? 16 : 12;
+    ReadExact(stream, bytes, count);
+    for (int i = 0; i < 3; ++i) masks[i] = GetLe32(bytes + 4 * i);
+  }
+  if (h.bit_fields && masks[0] == 0 && masks[1] == 0 && masks[2] == 0) {
+    if (h.info.bit_count == 16)
+      masks = {0x7C00, 0x03E0, 0x001F};
+    else
+      masks = {0xFF0000, 0x00FF00, 0x0000FF};
+  }
+  if (h.info.width < 0 || h.info.height == std::numeric_limits<int32_t>::min())
+    throw EInvalidGraphic(kBadBitmap);
+  h.end = stream.Position() - start;
+  return h;
+}
+
+TPixelFormat FormatOf(uint32_t bpp, bool bit_fields) {
+  switch (bpp) {
+    case 1:
+      return TPixelFormat::pf1bit;
+    case 4:
+      return TPixelFormat::pf4bit;
+    case 8:
+      return TPixelFormat::pf8bit;
+    case 16:
+      return bit_fields ? TPixelFormat::pf16bit : TPixelFormat::pf15bit;
+    case 24:
+      return TPixelFormat::pf24bit;
+    default:
+      return TPixelFormat::pf32bit;
+  }
+}
+
+// The colour table and where the pixels start, counted from the file's start.
+struct ColourTable {
+  std::vector<TRGBQuad> palette;
+  int64_t pixels_at = 0;
+};
+
+// The core header has no colours-used field: its table is full, unless the pixel offset says
+// that fewer entries fit before the pixels. The pixel offset is followed when it points
+// between the end of the headers and the end of the file.
+ColourTable ReadColourTable(TStream& stream, const Headers& h, int64_t file_size) {
+  const uint32_t bpp = h.info.bit_count;
+  const bool os2 = h.info.core;
+  const int entry_size = os2 ? 3 : 4;
+  int64_t colors = h.info.clr_used;
+  if (colors == 0 && bpp <= 8) colors = int64_t{1} << bpp;
+  if (os2 && h.pixel_offset > h.end && h.pixel_offset < h.end + colors * entry_size)
+    colors = (h.pixel_offset - h.end) / entry_size;
+  const int kept = bpp <= 8 ? static_cast<int>(std::min<int64_t>(colors, int64_t{1} << bpp)) : 0;
+  ColourTable t;
+  t.palette.resize(static_cast<size_t>(kept));
+  if (kept > 0) {
+    std::vector<uint8_t> table(static_cast<size_t>(kept) * entry_size, 0);
+    stream.Read(table.data(), table.size());  // a short table keeps black entries
+    for (int i = 0; i < kept; ++i) {
+      const uint8_t* e = table.data() + static_cast<size_t>(i) * entry_size;
+      t.palette[static_cast<size_t>(i)] = TRGBQuad{e[0], e[1], e[2], 0};
+    }
+  }
+  t.pixels_at = h.end + colors * entry_size;
+  if (h.pixel_offset >= h.end && h.pixel_offset <= file_size &&
+      !(bpp <= 8 && h.pixel_offset == h.end && colors > 0))
+    t.pixels_at = h.pixel_offset;
+  return t;
+}
 
 // Decodes run-length data into the bottom-up rows of pixels (8 bits or 4 bits per pixel).
 // Nothing is ever written outside the rows: a run that passes the end of a row is cut there,
@@ -135,6 +237,30 @@ void FlipRows(std::vector<uint8_t>& bits, int height, int stride) {
   }
 }
 
+// Reads the pixels into the bottom-up rows of bits (stride bytes each); false when the stream
+// lacks pixels the headers promise.
+bool ReadPixels(TStream& stream, const BmpInfoHeader& info, int width, int height, int stride,
+                std::vector<uint8_t>& bits) {
+  if (info.compression == kBiRle8 || info.compression == kBiRle4) {
+    // Run-length data never needs more than two bytes a pixel and a few more a row (what
+    // follows, zeros padding a file to gigabytes say, is not read).
+    const int64_t most = (2 * int64_t{width} + 8) * height + 1024;
+    std::vector<uint8_t> data = stream.ReadRest(most);
+    if (!bits.empty())
+      DecodeRle(data.data(), data.size(), info.compression == kBiRle4, width, height, stride,
+                bits.data());
+    return true;
+  }
+  // Exactly the rows the size calls for; a wrong image-size field is not trusted. What the
+  // stream lacks stays zero.
+  size_t want = bits.size();
+  size_t got = want ? stream.Read(bits.data(), want) : 0;
+  // Only the padding of the last row missing costs no pixels.
+  const size_t padding =
+      static_cast<size_t>(stride) - (static_cast<size_t>(width) * info.bit_count + 7) / 8;
+  return want - got <= padding;
+}
+
 }  // namespace
 
 void TBitmap::LoadFromStream(TStream& stream) {
@@ -149,166 +275,32 @@ void TBitmap::LoadFromStream(TStream& stream) {
     return;
   }
 
-  uint8_t file_header[kFileHeaderSize];
-  ReadExact(stream, file_header, sizeof file_header);
-  if (file_header[0] != 'B' || file_header[1] != 'M') throw EInvalidGraphic(kBadBitmap);
-  const uint32_t pixel_offset = GetLe32(file_header + 10);
-
-  InfoHeader h;
-  uint8_t size_bytes[4];
-  ReadExact(stream, size_bytes, 4);
-  h.size = GetLe32(size_bytes);
-  const bool os2 = h.size == kCoreHeaderSize;
-  if (os2) {
-    uint8_t core[8];
-    ReadExact(stream, core, sizeof core);
-    h.width = GetLe16(core);
-    h.height = GetLe16(core + 2);
-    h.planes = GetLe16(core + 4);
-    h.bit_count = GetLe16(core + 6);
-  } else {
-    if (h.size < 16 || h.size > kLargestHeader) throw EInvalidGraphic(kBadBitmap);
-    // Fields past the end of a short header count as zero.
-    std::vector<uint8_t> info(std::max<size_t>(h.size - 4, 52), 0);
-    ReadExact(stream, info.data(), h.size - 4);
-    h.width = static_cast<int32_t>(GetLe32(info.data()));
-    h.height = static_cast<int32_t>(GetLe32(info.data() + 4));
-    h.planes = GetLe16(info.data() + 8);
-    h.bit_count = GetLe16(info.data() + 10);
-    h.compression = GetLe32(info.data() + 12);
-    h.x_pels = static_cast<int32_t>(GetLe32(info.data() + 20));
-    h.y_pels = static_cast<int32_t>(GetLe32(info.data() + 24));
-    h.colors_used = GetLe32(info.data() + 28);
-    if (h.size >= 52)
-      for (int i = 0; i < 3; ++i) h.masks[i] = GetLe32(info.data() + 36 + 4 * i);
-  }
-  if (h.planes != 1) throw EInvalidGraphic(kBadBitmap);
-
-  const uint32_t bpp = h.bit_count;
-  bool bit_fields = false;
-  switch (h.compression) {
-    case kBiRgb:
-      if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
-        throw EInvalidGraphic(kBadBitmap);
-      break;
-    case kBiRle8:
-      if (bpp != 8) throw EInvalidGraphic(kBadBitmap);
-      break;
-    case kBiRle4:
-      if (bpp != 4) throw EInvalidGraphic(kBadBitmap);
-      break;
-    case kBiBitFields:
-    case kBiAlphaBitFields:
-      if (bpp != 16 && bpp != 32) throw EInvalidGraphic(kBadBitmap);
-      bit_fields = true;
-      break;
-    default:
-      throw EInvalidGraphic(kBadBitmap);
-  }
-  if (bit_fields && h.size < 52) {
-    // The masks follow a shorter header: red, green, blue (and alpha, which is not kept).
-    uint8_t masks[16];
-    size_t count = h.compression == kBiAlphaBitFields ? 16 : 12;
-    ReadExact(stream, masks, count);
-    for (int i = 0; i < 3; ++i) h.masks[i] = GetLe32(masks + 4 * i);
-  }
-  if (bit_fields && h.masks[0] == 0 && h.masks[1] == 0 && h.masks[2] == 0) {
-    if (bpp == 16) {
-      h.masks[0] = 0x7C00, h.masks[1] = 0x03E0, h.masks[2] = 0x001F;
-    } else {
-      h.masks[0] = 0xFF0000, h.masks[1] = 0x00FF00, h.masks[2] = 0x0000FF;
-    }
-  }
-
-  if (h.width < 0 || h.height == std::numeric_limits<int32_t>::min())
-    throw EInvalidGraphic(kBadBitmap);
-  const bool top_down = h.height < 0;
-  int width = static_cast<int>(h.width);
-  int height = static_cast<int>(top_down ? -h.height : h.height);
+  const Headers h = ReadHeaders(stream, start);
+  const bool top_down = h.info.height < 0;
+  int width = static_cast<int>(h.info.width);
+  int height = static_cast<int>(top_down ? -h.info.height : h.info.height);
   // No pixels in one direction: the empty image, 0 by 0.
   if (width == 0 || height == 0) width = height = 0;
-
-  TPixelFormat format;
-  switch (bpp) {
-    case 1:
-      format = TPixelFormat::pf1bit;
-      break;
-    case 4:
-      format = TPixelFormat::pf4bit;
-      break;
-    case 8:
-      format = TPixelFormat::pf8bit;
-      break;
-    case 16:
-      format = bit_fields ? TPixelFormat::pf16bit : TPixelFormat::pf15bit;
-      break;
-    case 24:
-      format = TPixelFormat::pf24bit;
-      break;
-    default:
-      format = TPixelFormat::pf32bit;
-      break;
-  }
+  const TPixelFormat format = FormatOf(h.info.bit_count, h.bit_fields);
   // Refuses an image over the pixel limit before anything is allocated.
-  CheckedImageBytes(width, height, static_cast<int>(bpp));
+  CheckedImageBytes(width, height, static_cast<int>(h.info.bit_count));
 
-  // Colour table. The core header has no colours-used field: its table is full, unless the
-  // pixel offset says that fewer entries fit before the pixels.
-  const int64_t headers_end = stream.Position() - start;
-  const int entry_size = os2 ? 3 : 4;
-  int64_t colors = h.colors_used;
-  if (colors == 0 && bpp <= 8) colors = int64_t{1} << bpp;
-  if (os2 && pixel_offset > headers_end && pixel_offset < headers_end + colors * entry_size)
-    colors = (pixel_offset - headers_end) / entry_size;
-  const int kept = bpp <= 8 ? static_cast<int>(std::min<int64_t>(colors, int64_t{1} << bpp)) : 0;
-  std::vector<TRGBQuad> palette(static_cast<size_t>(kept));
-  if (kept > 0) {
-    std::vector<uint8_t> table(static_cast<size_t>(kept) * entry_size, 0);
-    stream.Read(table.data(), table.size());  // a short table keeps black entries
-    for (int i = 0; i < kept; ++i) {
-      const uint8_t* e = table.data() + static_cast<size_t>(i) * entry_size;
-      palette[static_cast<size_t>(i)] = TRGBQuad{e[0], e[1], e[2], 0};
-    }
-  }
-  const int64_t table_end = headers_end + colors * entry_size;
-
-  // Where the pixels start.
-  int64_t pixels_at = table_end;
-  if (pixel_offset >= headers_end && pixel_offset <= end - start &&
-      !(bpp <= 8 && pixel_offset == headers_end && colors > 0))
-    pixels_at = pixel_offset;
-  stream.Seek(start + std::min<int64_t>(pixels_at, end - start));
+  ColourTable table = ReadColourTable(stream, h, end - start);
+  stream.Seek(start + std::min<int64_t>(table.pixels_at, end - start));
 
   TBitmap next;
-  next.palette_ = std::move(palette);
-  if (bit_fields) next.SetMasks(h.masks[0], h.masks[1], h.masks[2]);
+  next.palette_ = std::move(table.palette);
+  if (h.bit_fields) next.SetMasks(h.info.masks[0], h.info.masks[1], h.info.masks[2]);
   // A palette image whose file holds no table at all gets the default palette of its depth.
   next.Allocate(width, height, format);
-
-  if (h.compression == kBiRle8 || h.compression == kBiRle4) {
-    // Run-length data never needs more than two bytes a pixel and a few more a row (what
-    // follows, zeros padding a file to gigabytes say, is not read).
-    const int64_t most = (2 * int64_t{width} + 8) * height + 1024;
-    std::vector<uint8_t> data = stream.ReadRest(most);
-    if (!next.bits_.empty())
-      DecodeRle(data.data(), data.size(), h.compression == kBiRle4, width, height, next.stride_,
-                next.bits_.data());
-  } else {
-    // Exactly the rows the size calls for; a wrong image-size field is not trusted. What the
-    // stream lacks stays zero.
-    size_t want = next.bits_.size();
-    size_t got = want ? stream.Read(next.bits_.data(), want) : 0;
-    // Only the padding of the last row missing costs no pixels.
-    const size_t padding = static_cast<size_t>(next.stride_) -
-                           (static_cast<size_t>(width) * BitsPerPixel(format) + 7) / 8;
-    if (want - got > padding) LoadWarning(TLoadWarning::lwDataRanOut);
-  }
+  if (!ReadPixels(stream, h.info, width, height, next.stride_, next.bits_))
+    LoadWarning(TLoadWarning::lwDataRanOut);
   if (top_down) FlipRows(next.bits_, height, next.stride_);
 
   TakePixels(std::move(next));
-  os2_format_ = os2;
-  x_pels_per_meter_ = h.x_pels;
-  y_pels_per_meter_ = h.y_pels;
+  os2_format_ = h.info.core;
+  x_pels_per_meter_ = h.info.x_pels_per_meter;
+  y_pels_per_meter_ = h.info.y_pels_per_meter;
   Changed();
 }
 
@@ -335,7 +327,7 @@ void TBitmap::SaveToStream(TStream& stream) const {
     if (os2) table.resize(static_cast<size_t>(1) << bpp, TRGBQuad{});
   }
 
-  const uint32_t header_size = os2 ? kCoreHeaderSize : kInfoHeaderSize;
+  const uint32_t header_size = os2 ? kBmpCoreHeaderSize : kBmpInfoHeaderSize;
   const uint32_t mask_bytes = bit_fields ? 12 : 0;
   const uint32_t table_bytes = static_cast<uint32_t>(table.size()) * (os2 ? 3 : 4);
   const uint64_t image_bytes = bits_.size();
@@ -352,7 +344,7 @@ void TBitmap::SaveToStream(TStream& stream) const {
   AppendLe16(head, 0);
   AppendLe32(head, offset);
   if (os2) {
-    AppendLe32(head, kCoreHeaderSize);
+    AppendLe32(head, kBmpCoreHeaderSize);
     AppendLe16(head, static_cast<uint32_t>(width_));
     AppendLe16(head, static_cast<uint32_t>(height_));
     AppendLe16(head, 1);
@@ -363,17 +355,17 @@ void TBitmap::SaveToStream(TStream& stream) const {
       head.push_back(q.red);
     }
   } else {
-    AppendLe32(head, kInfoHeaderSize);
-    AppendLe32(head, static_cast<uint32_t>(width_));
-    AppendLe32(head, static_cast<uint32_t>(height_));
-    AppendLe16(head, 1);
-    AppendLe16(head, static_cast<uint32_t>(bpp));
-    AppendLe32(head, bit_fields ? kBiBitFields : kBiRgb);
-    AppendLe32(head, static_cast<uint32_t>(image_bytes));
-    AppendLe32(head, static_cast<uint32_t>(x_pels_per_meter_));
-    AppendLe32(head, static_cast<uint32_t>(y_pels_per_meter_));
-    AppendLe32(head, static_cast<uint32_t>(table.size()));
-    AppendLe32(head, 0);
+    BmpInfoHeader info;
+    info.width = width_;
+    info.height = height_;
+    info.planes = 1;
+    info.bit_count = static_cast<uint32_t>(bpp);
+    info.compression = bit_fields ? kBiBitfields : kBiRgb;
+    info.size_image = static_cast<uint32_t>(image_bytes);
+    info.x_pels_per_meter = x_pels_per_meter_;
+    info.y_pels_per_meter = y_pels_per_meter_;
+    info.clr_used = static_cast<uint32_t>(table.size());
+    AppendBmpInfoHeader(head, info);
     if (bit_fields)
       for (uint32_t m : masks_) AppendLe32(head, m);
     for (const TRGBQuad& q : table) {

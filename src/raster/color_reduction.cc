@@ -191,6 +191,74 @@ bool KnownMethod(DiffusionMethod method) {
   return m >= 0 && m <= static_cast<int>(DiffusionMethod::Burkes);
 }
 
+// The palette a source kind reduces to (the optimal ones made from the 24-bit pixels).
+std::vector<TRGBQuad> ChoosePalette(PaletteSource source_kind, const TBitmap& pixels,
+                                    const std::vector<TRGBQuad>* caller_palette, int bits) {
+  std::vector<TRGBQuad> palette;
+  switch (source_kind) {
+    case PaletteSource::SystemStatic20:
+      palette.assign(SystemPalette20().begin(), SystemPalette20().end());
+      break;
+    case PaletteSource::SystemHalftone256:
+      palette.assign(HalftonePalette256().begin(), HalftonePalette256().end());
+      break;
+    case PaletteSource::SystemGray4:
+      palette = GrayPalette4();
+      break;
+    case PaletteSource::BlackWhite:
+      palette = MonochromePalette2();
+      break;
+    case PaletteSource::Gray256:
+      palette = GrayPalette256();
+      break;
+    case PaletteSource::WebCube216:
+      palette = WebCubePalette216();
+      break;
+    case PaletteSource::OctreeOptimal: {
+      const int b = std::clamp(bits, 0, 8);
+      palette = BuildOctreePalette(pixels, 1 << b, 8, false);
+      break;
+    }
+    case PaletteSource::OctreeWithSystem:
+      palette = BuildOctreePalette(pixels, 256, 8, true);
+      break;
+    case PaletteSource::CallerPalette:
+      if (caller_palette) palette = *caller_palette;
+      if (palette.size() > 256) palette.resize(256);
+      break;
+    case PaletteSource::KeepTrueColour:
+      break;
+  }
+  return palette;
+}
+
+// Writes every pixel as its palette entry, through the lookup the source kind calls for.
+void MapPixels(PaletteSource source_kind, DiffusionMethod method,
+               const std::vector<TRGBQuad>& palette, const TBitmap& pixels, TDIBWriter& writer) {
+  switch (source_kind) {
+    case PaletteSource::BlackWhite: {
+      TMonochromeLookup lookup;
+      RunMethod(method, lookup, pixels, writer);
+      break;
+    }
+    case PaletteSource::Gray256: {
+      TGrayScaleLookup lookup;
+      RunMethod(method, lookup, pixels, writer);
+      break;
+    }
+    case PaletteSource::WebCube216: {
+      TNetscapeColorLookup lookup;
+      RunMethod(method, lookup, pixels, writer);
+      break;
+    }
+    default: {
+      auto lookup = std::make_unique<TFastColorLookup>(palette);
+      RunMethod(method, *lookup, pixels, writer);
+      break;
+    }
+  }
+}
+
 }  // namespace
 
 }  // namespace colour_reduction
@@ -226,66 +294,11 @@ std::unique_ptr<TBitmap> ReduceRasterColours(const TBitmap& source, PaletteSourc
     pixels = &converted;
   }
 
-  std::vector<TRGBQuad> palette;
-  switch (source_kind) {
-    case PaletteSource::SystemStatic20:
-      palette.assign(SystemPalette20().begin(), SystemPalette20().end());
-      break;
-    case PaletteSource::SystemHalftone256:
-      palette.assign(HalftonePalette256().begin(), HalftonePalette256().end());
-      break;
-    case PaletteSource::SystemGray4:
-      palette = GrayPalette4();
-      break;
-    case PaletteSource::BlackWhite:
-      palette = MonochromePalette2();
-      break;
-    case PaletteSource::Gray256:
-      palette = GrayPalette256();
-      break;
-    case PaletteSource::WebCube216:
-      palette = WebCubePalette216();
-      break;
-    case PaletteSource::OctreeOptimal: {
-      const int b = std::clamp(bits, 0, 8);
-      palette = BuildOctreePalette(*pixels, 1 << b, 8, false);
-      break;
-    }
-    case PaletteSource::OctreeWithSystem:
-      palette = BuildOctreePalette(*pixels, 256, 8, true);
-      break;
-    case PaletteSource::CallerPalette:
-      if (caller_palette) palette = *caller_palette;
-      if (palette.size() > 256) palette.resize(256);
-      break;
-    case PaletteSource::KeepTrueColour:
-      break;
-  }
+  std::vector<TRGBQuad> palette = ChoosePalette(source_kind, *pixels, caller_palette, bits);
   if (palette.empty()) return nullptr;  // an unreadable palette gives no image
 
   TDIBWriter writer(*result, palette, pixels->Width(), pixels->Height(), TPixelFormat::pf8bit);
-  switch (source_kind) {
-    case PaletteSource::BlackWhite: {
-      TMonochromeLookup lookup;
-      RunMethod(method, lookup, *pixels, writer);
-      break;
-    }
-    case PaletteSource::Gray256: {
-      TGrayScaleLookup lookup;
-      RunMethod(method, lookup, *pixels, writer);
-      break;
-    }
-    case PaletteSource::WebCube216: {
-      TNetscapeColorLookup lookup;
-      RunMethod(method, lookup, *pixels, writer);
-      break;
-    }
-    default: {
-      auto lookup = std::make_unique<TFastColorLookup>(palette);
-      RunMethod(method, *lookup, *pixels, writer);
-      break;
-    }
-  }
+  MapPixels(source_kind, method, palette, *pixels, writer);
   writer.Finish();
   return result;
 }

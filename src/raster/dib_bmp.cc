@@ -8,6 +8,7 @@
 #include <string>
 
 #include "raster/bitmap.h"
+#include "raster/bmp_header.h"
 #include "raster/byte_order.h"
 #include "raster/channel_mask.h"
 
@@ -37,28 +38,21 @@ ParsedHeader ParseHeader(const uint8_t* p, size_t n) {
     Fail("Unknown Header Size");
   if (n < size) Fail(kEndOfFile);
   h.header_size = size;
+  const BmpInfoHeader fields = DecodeBmpInfoHeader(p, n);
   DibInfoHeader& info = h.info;
-  int64_t height;
-  if (size == 12) {
-    h.core = true;
-    info.width = GetLe16(p + 4);
-    height = GetLe16(p + 6);
-    info.bit_count = GetLe16(p + 10);
-    info.compression = kBiRgb;
-    info.x_pels_per_meter = info.y_pels_per_meter = 0;
-  } else {
-    info.width = static_cast<int32_t>(GetLe32(p + 4));
-    height = static_cast<int32_t>(GetLe32(p + 8));
-    info.bit_count = GetLe16(p + 14);
-    info.compression = GetLe32(p + 16);
-    info.size_image = GetLe32(p + 20);
-    info.x_pels_per_meter = static_cast<int32_t>(GetLe32(p + 24));
-    info.y_pels_per_meter = static_cast<int32_t>(GetLe32(p + 28));
-    info.clr_used = GetLe32(p + 32);
-    info.clr_important = GetLe32(p + 36);
-  }
-  if (info.width <= 0 || height == 0 || height == std::numeric_limits<int32_t>::min())
+  h.core = fields.core;
+  if (fields.width <= 0 || fields.height == 0 ||
+      fields.height == std::numeric_limits<int32_t>::min())
     Fail("Invalid Width or Height");
+  int64_t height = fields.height;
+  info.width = static_cast<int32_t>(fields.width);
+  info.bit_count = static_cast<uint16_t>(fields.bit_count);
+  info.compression = fields.compression;
+  info.size_image = fields.size_image;
+  info.x_pels_per_meter = fields.x_pels_per_meter;
+  info.y_pels_per_meter = fields.y_pels_per_meter;
+  info.clr_used = fields.clr_used;
+  info.clr_important = fields.clr_important;
   if (height < 0) {
     h.top_down = true;
     height = -height;
@@ -74,12 +68,11 @@ ParsedHeader ParseHeader(const uint8_t* p, size_t n) {
   if (h.top_down && c != kBiRgb && c != kBiBitfields)
     Fail("Invalid Bitcount & Compression Combination");
   if (c == kBiBitfields) {
-    const uint8_t* m = p + 40;
     if (size == 40) {
       if (n < 52) Fail(kEndOfFile);
       h.masks_after_header = 12;
     }
-    h.masks = {GetLe32(m), GetLe32(m + 4), GetLe32(m + 8)};
+    h.masks = fields.masks;
     h.has_masks = true;
     // Each mask is one run of bits inside the pixel, and no two masks overlap.
     uint32_t seen = 0;
@@ -180,19 +173,18 @@ DibData ParseDib(const uint8_t* p, size_t n, std::optional<size_t> pixel_offset)
 
 void WriteInfoAndTable(const DibData& data, std::vector<uint8_t>& out) {
   const DibInfoHeader& h = data.header;
-  AppendLe32(out, 40);
-  AppendLe32(out, static_cast<uint32_t>(h.width));
-  AppendLe32(out, static_cast<uint32_t>(h.height));
-  AppendLe16(out, 1);
-  AppendLe16(out, h.bit_count);
-  AppendLe32(out, h.compression);
-  AppendLe32(out, static_cast<uint32_t>(data.bits.size()));
-  AppendLe32(out,
-             static_cast<uint32_t>(h.x_pels_per_meter ? h.x_pels_per_meter : kDefaultPelsPerMeter));
-  AppendLe32(out,
-             static_cast<uint32_t>(h.y_pels_per_meter ? h.y_pels_per_meter : kDefaultPelsPerMeter));
-  AppendLe32(out, static_cast<uint32_t>(data.colors.size()));
-  AppendLe32(out, h.clr_important <= data.colors.size() ? h.clr_important : 0);
+  BmpInfoHeader info;
+  info.width = h.width;
+  info.height = h.height;
+  info.planes = 1;
+  info.bit_count = h.bit_count;
+  info.compression = h.compression;
+  info.size_image = static_cast<uint32_t>(data.bits.size());
+  info.x_pels_per_meter = h.x_pels_per_meter ? h.x_pels_per_meter : kDefaultPelsPerMeter;
+  info.y_pels_per_meter = h.y_pels_per_meter ? h.y_pels_per_meter : kDefaultPelsPerMeter;
+  info.clr_used = static_cast<uint32_t>(data.colors.size());
+  info.clr_important = h.clr_important <= data.colors.size() ? h.clr_important : 0;
+  AppendBmpInfoHeader(out, info);
   for (const TRGBQuad& q : data.colors) {
     out.push_back(q.blue);
     out.push_back(q.green);

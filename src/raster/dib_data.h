@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "raster/bmp_header.h"
 #include "raster/errors.h"
 #include "raster/graphic.h"
 
@@ -21,12 +22,6 @@ enum class DibPixelFormat {
   k8BitRle = 4,
   k24Bit = 5,
 };
-
-// Compression values of the info header.
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiRle8 = 1;
-constexpr uint32_t kBiRle4 = 2;
-constexpr uint32_t kBiBitfields = 3;
 
 // Resolution given to a header whose resolution is 0 (96 dots per inch).
 constexpr int32_t kDefaultPelsPerMeter = 3780;

@@ -9,6 +9,11 @@ std::string ExtractFileExt(const std::string& path) {
   return path.substr(dot);
 }
 
+std::string ExtensionName(const std::string& path) {
+  std::string ext = ExtractFileExt(path);
+  return ext.empty() ? ext : ext.substr(1);
+}
+
 std::string ChangeFileExt(const std::string& path, const std::string& extension) {
   std::string ext = ExtractFileExt(path);
   return path.substr(0, path.size() - ext.size()) + extension;

@@ -7,6 +7,8 @@ namespace pamirune {
 
 // The last extension of a path, dot included ("" when the file name has none).
 std::string ExtractFileExt(const std::string& path);
+// The same without its dot ("" when the file name has none).
+std::string ExtensionName(const std::string& path);
 // The path with its last extension replaced (or appended when there is none).
 std::string ChangeFileExt(const std::string& path, const std::string& extension);
 // The text after the last '/' (the whole path when there is none).

@@ -63,8 +63,7 @@ void TPicture::Hold(std::unique_ptr<TGraphic> graphic) {
 
 void TPicture::LoadFromFile(const std::string& file_name) {
   // The extension is the text after the last dot of the file's own name.
-  std::string ext = ExtractFileExt(file_name);
-  if (!ext.empty()) ext.erase(0, 1);
+  const std::string ext = ExtensionName(file_name);
   const TFileFormat* format = TFileFormatsList::Instance().Find(ext);
   if (!format) throw EInvalidGraphic("拡張子 ." + ext + " の画像形式は処理できません");
   if (!format->create) throw EInvalidGraphic(format->description + " は読み込めません");

@@ -15,44 +15,6 @@ namespace {
 
 constexpr int kMaxDimension = 65535;
 
-// The colours of row y of any Raster image, read row by row.
-void RowColours(const TBitmap& bitmap, int y, std::vector<TColor>& out) {
-  const int width = bitmap.Width();
-  out.resize(static_cast<size_t>(width));
-  const uint8_t* row = bitmap.ScanLine(y);
-  const auto& palette = bitmap.Palette();
-  auto indexed = [&](uint32_t index, bool one_bit) -> TColor {
-    if (index < palette.size()) return ColorFromQuad(palette[index]);
-    if (one_bit && palette.empty()) return index ? kClWhite : kClBlack;
-    return kClBlack;
-  };
-  switch (bitmap.PixelFormat()) {
-    case TPixelFormat::pf1bit:
-      for (int x = 0; x < width; ++x) out[x] = indexed((row[x >> 3] >> (7 - (x & 7))) & 1, true);
-      return;
-    case TPixelFormat::pf4bit:
-      for (int x = 0; x < width; ++x)
-        out[x] = indexed((x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4), false);
-      return;
-    case TPixelFormat::pf8bit:
-      for (int x = 0; x < width; ++x) out[x] = indexed(row[x], false);
-      return;
-    case TPixelFormat::pfDevice:
-    case TPixelFormat::pf24bit:
-      for (int x = 0; x < width; ++x) out[x] = RGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
-      return;
-    case TPixelFormat::pf32bit:
-      if (!bitmap.HasMasks()) {
-        for (int x = 0; x < width; ++x) out[x] = RGB(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
-        return;
-      }
-      break;
-    default:
-      break;
-  }
-  for (int x = 0; x < width; ++x) out[x] = bitmap.Pixel(x, y);
-}
-
 // The colour a Raster image's transparent colour stands for.
 TColor SourceTransparentColour(const TBitmap& bitmap) {
   TColor colour = bitmap.TransparentColor();
@@ -61,6 +23,79 @@ TColor SourceTransparentColour(const TBitmap& bitmap) {
     colour = index < bitmap.Palette().size() ? ColorFromQuad(bitmap.Palette()[index]) : kClBlack;
   }
   return colour & 0xFFFFFF;
+}
+
+// The indices of a palette image, one byte each, with its palette as the colour map.
+void TakeIndices(const TBitmap& bitmap, std::vector<uint8_t>& data, TGIFColorMap& map) {
+  const int width = bitmap.Width();
+  const int bits = bitmap.BitCount();
+  std::vector<TRGBQuad> palette = bitmap.Palette();
+  if (bits == 1 && palette.empty()) palette = BlackWhitePalette();
+  map.FromPalette(palette);
+  for (int y = 0; y < bitmap.Height() && width > 0; ++y) {
+    const uint8_t* row = bitmap.ScanLine(y);
+    uint8_t* out = data.data() + static_cast<size_t>(y) * width;
+    if (bits == 8) {
+      std::memcpy(out, row, static_cast<size_t>(width));
+    } else if (bits == 4) {
+      for (int x = 0; x < width; ++x) out[x] = (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+    } else {
+      for (int x = 0; x < width; ++x) out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+    }
+  }
+}
+
+// True colour kept: every new colour is appended to the map, the last 8 colours met are
+// remembered so that runs of one colour are found at once.
+void IndexColours(const TBitmap& bitmap, std::vector<uint8_t>& data, TGIFColorMap& map) {
+  const int width = bitmap.Width();
+  TColor ring_colour[8] = {};
+  int ring_index[8] = {};
+  int ring_used = 0, ring_last = 0, ring_next = 0;
+  const TRowReader reader(bitmap);
+  std::vector<TColor> colours(static_cast<size_t>(width));
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    reader.Read(y, 0, width, colours.data());
+    uint8_t* out = data.data() + static_cast<size_t>(y) * width;
+    for (int x = 0; x < width; ++x) {
+      const TColor c = colours[static_cast<size_t>(x)];
+      int index = -1;
+      for (int k = 0; k < ring_used; ++k) {
+        const int slot = (ring_last - k + 8) % 8;
+        if (ring_colour[slot] == c) {
+          index = ring_index[slot];
+          ring_last = slot;
+          break;
+        }
+      }
+      if (index < 0) {
+        index = map.IndexOf(c);
+        if (index < 0) index = map.Add(c);  // "Color table overflow" after 256
+        ring_colour[ring_next] = c;
+        ring_index[ring_next] = index;
+        ring_last = ring_next;
+        ring_next = (ring_next + 1) % 8;
+        ring_used = std::min(ring_used + 1, 8);
+      }
+      out[x] = static_cast<uint8_t>(index);
+    }
+  }
+}
+
+// 1 for each pixel of the source in its transparent colour.
+std::vector<uint8_t> TransparencyMask(const TBitmap& source) {
+  const int width = source.Width();
+  const TColor transparent = SourceTransparentColour(source);
+  std::vector<uint8_t> mask(static_cast<size_t>(width) * source.Height(), 0);
+  const TRowReader reader(source);
+  std::vector<TColor> colours(static_cast<size_t>(width));
+  for (int y = 0; y < source.Height(); ++y) {
+    reader.Read(y, 0, width, colours.data());
+    for (int x = 0; x < width; ++x)
+      if (colours[static_cast<size_t>(x)] == transparent)
+        mask[static_cast<size_t>(y) * width + x] = 1;
+  }
+  return mask;
 }
 
 }  // namespace
@@ -164,76 +199,14 @@ void TGIFSubImage::Assign(const TBitmap& source) {
     bitmap = reduced.get();
   }
 
-  const int width = bitmap->Width();
-  const int height = bitmap->Height();
-  SetBounds(left_, top_, width, height);
+  SetBounds(left_, top_, bitmap->Width(), bitmap->Height());
   std::fill(data_.begin(), data_.end(), 0);
   color_map_.Clear();
-  const int bits = bitmap->BitCount();
-
-  if (bits <= 8) {
-    std::vector<TRGBQuad> palette = bitmap->Palette();
-    if (bits == 1 && palette.empty()) palette = BlackWhitePalette();
-    color_map_.FromPalette(palette);
-    for (int y = 0; y < height && width > 0; ++y) {
-      const uint8_t* row = bitmap->ScanLine(y);
-      uint8_t* out = data_.data() + static_cast<size_t>(y) * width;
-      if (bits == 8) {
-        std::memcpy(out, row, static_cast<size_t>(width));
-      } else if (bits == 4) {
-        for (int x = 0; x < width; ++x)
-          out[x] = (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
-      } else {
-        for (int x = 0; x < width; ++x) out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
-      }
-    }
-  } else {
-    // True colour kept: every new colour is appended to the map, the last 8 colours met are
-    // remembered so that runs of one colour are found at once.
-    TColor ring_colour[8] = {};
-    int ring_index[8] = {};
-    int ring_used = 0, ring_last = 0, ring_next = 0;
-    std::vector<TColor> colours;
-    for (int y = 0; y < height; ++y) {
-      RowColours(*bitmap, y, colours);
-      uint8_t* out = data_.data() + static_cast<size_t>(y) * width;
-      for (int x = 0; x < width; ++x) {
-        const TColor c = colours[static_cast<size_t>(x)];
-        int index = -1;
-        for (int k = 0; k < ring_used; ++k) {
-          const int slot = (ring_last - k + 8) % 8;
-          if (ring_colour[slot] == c) {
-            index = ring_index[slot];
-            ring_last = slot;
-            break;
-          }
-        }
-        if (index < 0) {
-          index = color_map_.IndexOf(c);
-          if (index < 0) index = color_map_.Add(c);  // "Color table overflow" after 256
-          ring_colour[ring_next] = c;
-          ring_index[ring_next] = index;
-          ring_last = ring_next;
-          ring_next = (ring_next + 1) % 8;
-          ring_used = std::min(ring_used + 1, 8);
-        }
-        out[x] = static_cast<uint8_t>(index);
-      }
-    }
-  }
-
-  if (source.Transparent()) {
-    const TColor transparent = SourceTransparentColour(source);
-    std::vector<uint8_t> mask(data_.size(), 0);
-    std::vector<TColor> colours;
-    for (int y = 0; y < height; ++y) {
-      RowColours(source, y, colours);
-      for (int x = 0; x < width; ++x)
-        if (colours[static_cast<size_t>(x)] == transparent)
-          mask[static_cast<size_t>(y) * width + x] = 1;
-    }
-    ApplyMask(mask);
-  }
+  if (bitmap->BitCount() <= 8)
+    TakeIndices(*bitmap, data_, color_map_);
+  else
+    IndexColours(*bitmap, data_, color_map_);
+  if (source.Transparent()) ApplyMask(TransparencyMask(source));
   Touch();
   if (image_) image_->ReportProgress(TProgressStage::psEnding, 100, gif_msg::kConverting);
 }

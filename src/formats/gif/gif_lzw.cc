@@ -332,6 +332,126 @@ void TRLEEncoder::Compress(TStream& stream, const uint8_t* pixels, int width, in
 // ---------------------------------------------------------------------------------------------
 // Decoder
 
+namespace {
+
+// The codes of the data, least significant bit first, across the sub-blocks.
+class CodeReader {
+ public:
+  explicit CodeReader(SubBlockReader& reader) : reader_(reader) {}
+  // The next code of size bits; false when the data ran out first.
+  bool Next(int size, int& code) {
+    while (count_ < size) {
+      uint8_t byte;
+      if (!reader_.Next(byte)) break;
+      bits_ |= static_cast<uint32_t>(byte) << count_;
+      count_ += 8;
+    }
+    if (count_ < size) return false;
+    code = static_cast<int>(bits_ & ((1u << size) - 1));
+    bits_ >>= size;
+    count_ -= size;
+    return true;
+  }
+
+ private:
+  SubBlockReader& reader_;
+  uint32_t bits_ = 0;
+  int count_ = 0;
+};
+
+// The frame's pixels in its row order (interlaced or not).
+class PixelWriter {
+ public:
+  PixelWriter(uint8_t* pixels, int width, int height, bool interlaced)
+      : pixels_(pixels),
+        width_(width),
+        rows_(GifRowOrder(height, interlaced)),
+        total_(static_cast<int64_t>(width) * height),
+        out_(total_ > 0 ? pixels + static_cast<size_t>(rows_[0]) * width : nullptr) {}
+
+  // Writes the indices stack[n - 1] down to stack[0]; past the last pixel they are dropped.
+  void PutReversed(const uint8_t* stack, size_t n) {
+    while (n > 0 && done_ < total_) {
+      out_[x_] = stack[--n];
+      ++done_;
+      if (++x_ == width_) {
+        x_ = 0;
+        if (++row_index_ < rows_.size())
+          out_ = pixels_ + static_cast<size_t>(rows_[row_index_]) * width_;
+      }
+    }
+  }
+  bool Full() const { return done_ >= total_; }
+
+ private:
+  uint8_t* pixels_;
+  int width_;
+  std::vector<int> rows_;
+  int64_t total_;
+  uint8_t* out_;
+  int64_t done_ = 0;
+  int x_ = 0;
+  size_t row_index_ = 0;
+};
+
+// The string table: each code past the end code is a known string plus one index.
+class StringTable {
+ public:
+  explicit StringTable(int min_size)
+      : min_size_(min_size), clear_(1 << min_size), size_(min_size + 1), next_(clear_ + 2) {
+    for (int c = 0; c < clear_; ++c) suffix_[static_cast<size_t>(c)] = static_cast<uint8_t>(c);
+  }
+  int Clear() const { return clear_; }
+  int CodeSize() const { return size_; }
+  void Reset() {
+    size_ = min_size_ + 1;
+    next_ = clear_ + 2;
+    old_ = -1;
+  }
+  // Unwinds the string of code onto the stack (last index first), adds the entry it makes
+  // and returns the string's length.
+  size_t Decode(int code) {
+    size_t sp = 0;
+    const int in_code = code;
+    if (old_ >= 0 && code >= next_) {
+      // The entry being made: the previous string and its own first index. Codes beyond it
+      // are taken the same way.
+      stack_[sp++] = first_;
+      code = old_;
+    }
+    while (code >= clear_) {
+      if (sp > static_cast<size_t>(kMaxCode) || prefix_[static_cast<size_t>(code)] == code)
+        throw EGIFError(gif_msg::kCircularEntry);
+      stack_[sp++] = suffix_[static_cast<size_t>(code)];
+      code = prefix_[static_cast<size_t>(code)];
+    }
+    first_ = static_cast<uint8_t>(code);
+    stack_[sp++] = first_;
+    if (old_ >= 0 && next_ <= kMaxCode) {
+      prefix_[static_cast<size_t>(next_)] = static_cast<uint16_t>(old_);
+      suffix_[static_cast<size_t>(next_)] = first_;
+      ++next_;
+      if (next_ >= (1 << size_) && size_ < 12) ++size_;
+    }
+    old_ = in_code;
+    return sp;
+  }
+  const uint8_t* Stack() const { return stack_.data(); }
+
+ private:
+  const int min_size_;
+  const int clear_;
+  int size_;
+  int next_;
+  int old_ = -1;
+  uint8_t first_ = 0;
+  std::vector<uint16_t> prefix_ = std::vector<uint16_t>(kMaxCode + 1, 0);
+  std::vector<uint8_t> suffix_ = std::vector<uint8_t>(kMaxCode + 1, 0);
+  std::vector<uint8_t> stack_ = std::vector<uint8_t>(kMaxCode + 2);
+};
+
+}  // namespace
+
 void DecodeGifImageData(TStream& stream, uint8_t* pixels, int width, int height, bool interlaced,
                         const std::function<void(const std::string&)>& warning) {
   uint8_t min_size = 0;
@@ -339,86 +459,25 @@ void DecodeGifImageData(TStream& stream, uint8_t* pixels, int width, int height,
   if (min_size > 8) throw EGIFError(gif_msg::kInvalidData);
 
   SubBlockReader reader(stream, warning);
-  const int clear = 1 << min_size;
+  CodeReader codes(reader);
+  StringTable table(min_size);
+  PixelWriter out(pixels, width, height, interlaced);
+  const int clear = table.Clear();
   const int end = clear + 1;
-  int size = min_size + 1;
-  int next = clear + 2;
-  int old = -1;
-  uint8_t first = 0;
-
-  std::vector<uint16_t> prefix(kMaxCode + 1, 0);
-  std::vector<uint8_t> suffix(kMaxCode + 1, 0);
-  std::vector<uint8_t> stack(kMaxCode + 2);
-  for (int c = 0; c < clear; ++c) suffix[static_cast<size_t>(c)] = static_cast<uint8_t>(c);
-
-  const std::vector<int> rows = GifRowOrder(height, interlaced);
-  const int64_t total = static_cast<int64_t>(width) * height;
-  int64_t done = 0;
-  int x = 0;
-  size_t row_index = 0;
-  uint8_t* out = (total > 0) ? pixels + static_cast<size_t>(rows[0]) * width : nullptr;
-
-  uint32_t bits = 0;
-  int count = 0;
   for (;;) {
-    while (count < size) {
-      uint8_t byte;
-      if (!reader.Next(byte)) break;
-      bits |= static_cast<uint32_t>(byte) << count;
-      count += 8;
-    }
-    if (count < size) {
+    int code;
+    if (!codes.Next(table.CodeSize(), code)) {
       warning(gif_msg::kBitBufferUnderrun);
       break;
     }
-    int code = static_cast<int>(bits & ((1u << size) - 1));
-    bits >>= size;
-    count -= size;
-
     if (code == clear) {
-      size = min_size + 1;
-      next = clear + 2;
-      old = -1;
+      table.Reset();
       continue;
     }
     if (code == end) break;
-
-    // Unwind the string of the code onto the stack (last index first).
-    size_t sp = 0;
-    const int in_code = code;
-    if (old >= 0 && code >= next) {
-      // The entry being made: the previous string and its own first index. Codes beyond it
-      // are taken the same way.
-      stack[sp++] = first;
-      code = old;
-    }
-    while (code >= clear) {
-      if (sp > static_cast<size_t>(kMaxCode) || prefix[static_cast<size_t>(code)] == code)
-        throw EGIFError(gif_msg::kCircularEntry);
-      stack[sp++] = suffix[static_cast<size_t>(code)];
-      code = prefix[static_cast<size_t>(code)];
-    }
-    first = static_cast<uint8_t>(code);
-    stack[sp++] = first;
-
-    if (old >= 0 && next <= kMaxCode) {
-      prefix[static_cast<size_t>(next)] = static_cast<uint16_t>(old);
-      suffix[static_cast<size_t>(next)] = first;
-      ++next;
-      if (next >= (1 << size) && size < 12) ++size;
-    }
-    old = in_code;
-
-    while (sp > 0 && done < total) {
-      out[x] = stack[--sp];
-      ++done;
-      if (++x == width) {
-        x = 0;
-        if (++row_index < rows.size()) out = pixels + static_cast<size_t>(rows[row_index]) * width;
-      }
-    }
+    out.PutReversed(table.Stack(), table.Decode(code));
     // Leniency: pixel data beyond the frame is ignored.
-    if (done >= total) break;
+    if (out.Full()) break;
   }
   reader.SkipRest();
 }

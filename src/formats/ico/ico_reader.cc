@@ -7,6 +7,7 @@
 
 #include "formats/ico/ico.h"
 #include "formats/png/png_image.h"
+#include "raster/bmp_header.h"
 #include "raster/byte_order.h"
 #include "raster/registry.h"
 
@@ -17,8 +18,6 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 [[noreturn]] void Invalid() { throw EInvalidGraphic(kInvalidIcon); }
-
-constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
 struct Candidate {
   size_t offset = 0;
@@ -34,7 +33,7 @@ bool Inspect(const Bytes& file, size_t entry, Candidate& c) {
   c.offset = GetLe32(file, entry + 12);
   c.size = GetLe32(file, entry + 8);
   if (c.offset > file.size() || c.size > file.size() - c.offset || c.size < 16) return false;
-  c.png = std::equal(kPngSignature, kPngSignature + 8, file.begin() + c.offset);
+  c.png = std::equal(kPngSignature.begin(), kPngSignature.end(), file.begin() + c.offset);
   if (c.png) {
     if (c.size < 26) return false;
     c.width = static_cast<int>(std::min<uint32_t>(GetBe32(file, c.offset + 16), 1u << 30));
@@ -72,17 +71,16 @@ Bytes ReadIconFile(TStream& stream) {
   return file;
 }
 
-}  // namespace
-
-void TIcon::LoadFromStream(TStream& stream) {
-  Bytes file = ReadIconFile(stream);
+// The image closest to the standard icon size, then the deepest. Cursors, damaged directories
+// and files without a usable image are refused; an image over the pixel limit is never chosen
+// (its pixels are not decoded at all), and refused as too large when no other is left.
+Candidate ChooseEntry(const Bytes& file) {
   if (file.size() < 6) Invalid();
   const uint16_t type = GetLe16(file, 2);
   const uint16_t count = GetLe16(file, 4);
   if (GetLe16(file, 0) != 0 || type != 1 || count == 0) Invalid();  // type 2: a cursor
   if (6 + 16 * size_t{count} > file.size()) Invalid();
 
-  // The image closest to the standard icon size, then the deepest.
   Candidate best;
   bool found = false;
   int64_t best_distance = 0;
@@ -90,13 +88,12 @@ void TIcon::LoadFromStream(TStream& stream) {
   for (int i = 0; i < count; ++i) {
     Candidate c;
     if (!Inspect(file, 6 + 16 * size_t(i), c)) continue;
-    // An entry over the pixel limit is never chosen: its pixels are not decoded at all.
     if (OverPixelLimit(c)) {
       too_large = c;
       continue;
     }
-    int64_t distance =
-        std::abs(int64_t{c.width} - kStandardSize) + std::abs(int64_t{c.height} - kStandardSize);
+    int64_t distance = std::abs(int64_t{c.width} - TIcon::kStandardSize) +
+                       std::abs(int64_t{c.height} - TIcon::kStandardSize);
     if (!found || distance < best_distance || (distance == best_distance && c.depth > best.depth)) {
       best = c;
       best_distance = distance;
@@ -105,119 +102,175 @@ void TIcon::LoadFromStream(TStream& stream) {
   }
   if (!found && too_large) ThrowImageTooLarge(too_large->width, too_large->height);
   if (!found) Invalid();
+  return best;
+}
 
+// The chosen image in 24 bits, its opacity per pixel (255 = opaque) and the pixels to invert.
+struct DecodedEntry {
   TBitmap image;
   std::vector<uint8_t> opacity;
   std::vector<uint8_t> invert;
-  if (best.png) {
-    PngImage png;
-    TBufferStream data(file.data() + best.offset, best.size);
-    png.LoadFromStream(data);
-    png.ToBitmap(image);
-    if (image.Empty()) Invalid();
-    image.SetPixelFormat(TPixelFormat::pf24bit);
-    opacity.assign(static_cast<size_t>(image.Width()) * image.Height(), 255);
-    invert.assign(opacity.size(), 0);
-    // The entry's own transparency: an alpha channel (kept as 255 - alpha) or one colour.
-    const TBitmap& mask = png.AlphaMask();
-    const bool has_alpha = png.Options().alpha_present && mask.Width() == image.Width() &&
-                           mask.Height() == image.Height();
-    const bool keyed = !has_alpha && png.Transparent();
-    const TColor key = keyed ? png.TransparentColor() : 0;
-    for (int y = 0; y < image.Height(); ++y)
-      for (int x = 0; x < image.Width(); ++x) {
-        size_t i = static_cast<size_t>(y) * image.Width() + x;
-        if (has_alpha)
-          opacity[i] = static_cast<uint8_t>(255 - GetRValue(mask.Pixel(x, y)));
-        else if (keyed && image.Pixel(x, y) == key)
-          opacity[i] = 0;
-      }
-  } else {
-    const size_t at = best.offset;
-    const size_t end = best.offset + best.size;
-    const uint32_t header_size = GetLe32(file, at);
-    const int width = best.width;
-    const int height = best.height;
-    const int bits = best.depth;
-    const uint32_t compression = GetLe32(file, at + 16);
-    const uint32_t colors_used = GetLe32(file, at + 32);
-    if (header_size < 40 || header_size > best.size) Invalid();
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) Invalid();
-    if (!(compression == kBiRgb || (compression == kBiBitfields && bits == 32))) Invalid();
-    CheckedImageBytes(width, height, 32);
-    size_t table = at + header_size + (compression == kBiBitfields && header_size == 40 ? 12 : 0);
-    int entries =
-        bits <= 8 ? (colors_used && colors_used < (1u << bits) ? int(colors_used) : 1 << bits) : 0;
-    const size_t stride = static_cast<size_t>(RowBytes(width, bits));
-    const size_t xor_at = table + 4 * size_t(entries);
-    if (xor_at > end || stride * height > end - xor_at) Invalid();
-    const size_t mask_stride = static_cast<size_t>(RowBytes(width, 1));
-    const size_t and_at = xor_at + stride * height;
-    // A missing mask is taken as all opaque.
-    const bool has_mask = and_at <= end && mask_stride * height <= end - and_at;
-    std::vector<TColor> palette(entries);
-    for (int i = 0; i < entries; ++i) {
-      const uint8_t* q = file.data() + table + 4 * i;
-      palette[i] = RGB(q[2], q[1], q[0]);
-    }
-    image = TBitmap(width, height, TPixelFormat::pf24bit);
+
+  void Allocate(int width, int height) {
     const size_t pixels = static_cast<size_t>(width) * height;
     opacity.assign(pixels, 255);
     invert.assign(pixels, 0);
-    bool any_alpha = false;
-    for (int y = 0; y < height; ++y) {
-      const uint8_t* src = file.data() + xor_at + stride * (height - 1 - y);
-      uint8_t* dst = image.ScanLine(y);
-      uint8_t* alpha = opacity.data() + static_cast<size_t>(y) * width;
-      for (int x = 0; x < width; ++x, dst += 3) {
-        TColor c;
-        switch (bits) {
-          case 1:
-            c = palette[(src[x >> 3] >> (7 - (x & 7))) & 1];
-            break;
-          case 4:
-            c = palette[std::min((src[x >> 1] >> (x & 1 ? 0 : 4)) & 15, entries - 1)];
-            break;
-          case 8:
-            c = palette[std::min<int>(src[x], entries - 1)];
-            break;
-          case 24:
-            c = RGB(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
-            break;
-          default:
-            c = RGB(src[4 * x + 2], src[4 * x + 1], src[4 * x]);
-            alpha[x] = src[4 * x + 3];
-            any_alpha |= alpha[x] != 0;
-            break;
-        }
-        dst[0] = GetBValue(c);
-        dst[1] = GetGValue(c);
-        dst[2] = GetRValue(c);
-      }
+  }
+};
+
+// An entry stored as PNG: the PNG reader decodes it; its own transparency is an alpha channel
+// (kept as 255 - alpha) or one colour.
+DecodedEntry DecodePngEntry(const Bytes& file, const Candidate& best) {
+  DecodedEntry e;
+  PngImage png;
+  TBufferStream data(file.data() + best.offset, best.size);
+  png.LoadFromStream(data);
+  png.ToBitmap(e.image);
+  if (e.image.Empty()) Invalid();
+  e.image.SetPixelFormat(TPixelFormat::pf24bit);
+  e.Allocate(e.image.Width(), e.image.Height());
+  const TBitmap& mask = png.AlphaMask();
+  const bool has_alpha = png.Options().alpha_present && mask.Width() == e.image.Width() &&
+                         mask.Height() == e.image.Height();
+  const bool keyed = !has_alpha && png.Transparent();
+  const TColor key = keyed ? png.TransparentColor() : 0;
+  for (int y = 0; y < e.image.Height(); ++y)
+    for (int x = 0; x < e.image.Width(); ++x) {
+      size_t i = static_cast<size_t>(y) * e.image.Width() + x;
+      if (has_alpha)
+        e.opacity[i] = static_cast<uint8_t>(255 - GetRValue(mask.Pixel(x, y)));
+      else if (keyed && e.image.Pixel(x, y) == key)
+        e.opacity[i] = 0;
     }
-    // Without alpha values the mask decides: set bits show the background, inverted where
-    // the colour image is not black.
-    if (!any_alpha) {
-      std::fill(opacity.begin(), opacity.end(), 255);
-      if (has_mask) {
-        for (int y = 0; y < height; ++y) {
-          const uint8_t* m = file.data() + and_at + mask_stride * (height - 1 - y);
-          const uint8_t* px = image.ScanLine(y);
-          for (int x = 0; x < width; ++x) {
-            if ((m[x >> 3] >> (7 - (x & 7))) & 1) {
-              size_t k = static_cast<size_t>(y) * width + x;
-              opacity[k] = 0;
-              invert[k] = (px[3 * x] | px[3 * x + 1] | px[3 * x + 2]) != 0;
-            }
-          }
-        }
+  return e;
+}
+
+// Where the parts of an entry stored as a DIB lie in the file.
+struct DibLayout {
+  int width = 0;
+  int height = 0;
+  int bits = 0;
+  std::vector<TColor> palette;
+  size_t stride = 0;  // of the colour image
+  size_t xor_at = 0;  // the colour image
+  size_t mask_stride = 0;
+  size_t and_at = 0;  // the mask
+  bool has_mask = false;
+};
+
+DibLayout LocateDib(const Bytes& file, const Candidate& best) {
+  const size_t at = best.offset;
+  const size_t end = best.offset + best.size;
+  const BmpInfoHeader info = DecodeBmpInfoHeader(file.data() + at, best.size);
+  DibLayout d;
+  d.width = best.width;
+  d.height = best.height;
+  d.bits = best.depth;
+  const uint32_t compression = info.compression;
+  const int bits = d.bits;
+  if (info.size < 40 || info.size > best.size) Invalid();
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) Invalid();
+  if (!(compression == kBiRgb || (compression == kBiBitfields && bits == 32))) Invalid();
+  CheckedImageBytes(d.width, d.height, 32);
+  const size_t table = at + info.size + (compression == kBiBitfields && info.size == 40 ? 12 : 0);
+  const int entries =
+      bits <= 8 ? (info.clr_used && info.clr_used < (1u << bits) ? static_cast<int>(info.clr_used)
+                                                                 : 1 << bits)
+                : 0;
+  d.stride = static_cast<size_t>(RowBytes(d.width, bits));
+  d.xor_at = table + 4 * size_t(entries);
+  if (d.xor_at > end || d.stride * d.height > end - d.xor_at) Invalid();
+  d.mask_stride = static_cast<size_t>(RowBytes(d.width, 1));
+  d.and_at = d.xor_at + d.stride * d.height;
+  // A missing mask is taken as all opaque.
+  d.has_mask = d.and_at <= end && d.mask_stride * d.height <= end - d.and_at;
+  d.palette.resize(static_cast<size_t>(entries));
+  for (int i = 0; i < entries; ++i) {
+    const uint8_t* q = file.data() + table + 4 * i;
+    d.palette[i] = RGB(q[2], q[1], q[0]);
+  }
+  return d;
+}
+
+// The colour image into e.image, the alpha values of 32-bit entries into e.opacity; true when
+// any alpha value is not zero.
+bool DecodeDibColours(const Bytes& file, const DibLayout& d, DecodedEntry& e) {
+  const int width = d.width, height = d.height;
+  const int entries = static_cast<int>(d.palette.size());
+  const auto& palette = d.palette;
+  bool any_alpha = false;
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* src = file.data() + d.xor_at + d.stride * (height - 1 - y);
+    uint8_t* dst = e.image.ScanLine(y);
+    uint8_t* alpha = e.opacity.data() + static_cast<size_t>(y) * width;
+    for (int x = 0; x < width; ++x, dst += 3) {
+      TColor c;
+      switch (d.bits) {
+        case 1:
+          c = palette[(src[x >> 3] >> (7 - (x & 7))) & 1];
+          break;
+        case 4:
+          c = palette[std::min((src[x >> 1] >> (x & 1 ? 0 : 4)) & 15, entries - 1)];
+          break;
+        case 8:
+          c = palette[std::min<int>(src[x], entries - 1)];
+          break;
+        case 24:
+          c = RGB(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
+          break;
+        default:
+          c = RGB(src[4 * x + 2], src[4 * x + 1], src[4 * x]);
+          alpha[x] = src[4 * x + 3];
+          any_alpha |= alpha[x] != 0;
+          break;
+      }
+      dst[0] = GetBValue(c);
+      dst[1] = GetGValue(c);
+      dst[2] = GetRValue(c);
+    }
+  }
+  return any_alpha;
+}
+
+// Set bits of the mask show the background, inverted where the colour image is not black.
+void ApplyAndMask(const Bytes& file, const DibLayout& d, DecodedEntry& e) {
+  for (int y = 0; y < d.height; ++y) {
+    const uint8_t* m = file.data() + d.and_at + d.mask_stride * (d.height - 1 - y);
+    const uint8_t* px = e.image.ScanLine(y);
+    for (int x = 0; x < d.width; ++x) {
+      if ((m[x >> 3] >> (7 - (x & 7))) & 1) {
+        size_t k = static_cast<size_t>(y) * d.width + x;
+        e.opacity[k] = 0;
+        e.invert[k] = (px[3 * x] | px[3 * x + 1] | px[3 * x + 2]) != 0;
       }
     }
   }
+}
+
+// An entry stored as a DIB: colour image and mask, or 32 bits with alpha values.
+DecodedEntry DecodeDibEntry(const Bytes& file, const Candidate& best) {
+  const DibLayout d = LocateDib(file, best);
+  DecodedEntry e;
+  e.image = TBitmap(d.width, d.height, TPixelFormat::pf24bit);
+  e.Allocate(d.width, d.height);
+  // Without alpha values the mask decides.
+  if (!DecodeDibColours(file, d, e)) {
+    std::fill(e.opacity.begin(), e.opacity.end(), 255);
+    if (d.has_mask) ApplyAndMask(file, d, e);
+  }
+  return e;
+}
+
+}  // namespace
+
+void TIcon::LoadFromStream(TStream& stream) {
+  Bytes file = ReadIconFile(stream);
+  const Candidate best = ChooseEntry(file);
+  DecodedEntry entry = best.png ? DecodePngEntry(file, best) : DecodeDibEntry(file, best);
   file_ = std::move(file);
-  image_ = std::move(image);
-  opacity_ = std::move(opacity);
-  invert_ = std::move(invert);
+  image_ = std::move(entry.image);
+  opacity_ = std::move(entry.opacity);
+  invert_ = std::move(entry.invert);
   Changed();
 }
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "formats/ico/ico.h"
+#include "raster/bmp_header.h"
 #include "raster/byte_order.h"
 #include "raster/palettes.h"
 
@@ -25,17 +26,16 @@ void PutHeaders(std::vector<uint8_t>& out, int width, int height, int bits, uint
   AppendLe16(out, static_cast<uint32_t>(bits));
   AppendLe32(out, image_bytes);
   AppendLe32(out, 22);
-  AppendLe32(out, 40);
-  AppendLe32(out, static_cast<uint32_t>(width));
-  AppendLe32(out, static_cast<uint32_t>(height) * 2);  // colour image and mask
-  AppendLe16(out, 1);
-  AppendLe16(out, static_cast<uint32_t>(bits));
-  AppendLe32(out, kBiRgb);
-  AppendLe32(out, color_bytes);
-  AppendLe32(out, static_cast<uint32_t>(x_pels));
-  AppendLe32(out, static_cast<uint32_t>(y_pels));
-  AppendLe32(out, 0);  // colours used: the whole table
-  AppendLe32(out, 0);
+  BmpInfoHeader info;
+  info.width = width;
+  info.height = int64_t{height} * 2;  // colour image and mask
+  info.planes = 1;
+  info.bit_count = static_cast<uint32_t>(bits);
+  info.size_image = color_bytes;
+  info.x_pels_per_meter = x_pels;
+  info.y_pels_per_meter = y_pels;
+  // Colours used 0: the whole table.
+  AppendBmpInfoHeader(out, info);
 }
 
 void WriteIconFile(const std::string& file_name, const std::vector<uint8_t>& bytes) {

@@ -448,6 +448,102 @@ bool DecompressCmyk(Decompression& session, j_decompress_ptr c, const Decompress
 
 }  // namespace
 
+namespace {
+
+// How the picture is decoded: the settings of the last pass, kept while the scans of a
+// progressive file are shown quickly one by one.
+struct OutputPlan {
+  bool grey = false;
+  bool quantize = false;
+  bool buffered = false;
+  J_DCT_METHOD final_dct = JDCT_ISLOW;
+  boolean final_two_pass = FALSE;
+  J_DITHER_MODE final_dither = JDITHER_FS;
+};
+
+// Sets the output the options ask for: the scale, smoothing, greyscale or 236 quantized
+// colours or blue-green-red straight into the raster's rows, and the fast settings.
+OutputPlan PlanOutput(j_decompress_ptr c, const DecompressOptions& options, bool multiple_scans) {
+  c->scale_num = 1;
+  c->scale_denom = 1u << std::clamp(options.scale, 0, 3);
+  c->do_block_smoothing = options.smoothing ? TRUE : FALSE;
+  if (options.grayscale) c->out_color_space = JCS_GRAYSCALE;
+  OutputPlan plan;
+  // Greyscale output keeps its 256 levels as they are (with a grey palette); colours are
+  // quantized to 236 only for 8-bit output.
+  plan.grey = c->out_color_space == JCS_GRAYSCALE;
+  plan.quantize = options.eight_bit && !plan.grey;
+  if (plan.quantize) {
+    c->out_color_space = JCS_RGB;
+    c->quantize_colors = TRUE;
+    c->desired_number_of_colors = 236;
+  } else if (!plan.grey) {
+    c->out_color_space = JCS_EXT_BGR;  // straight into the raster's rows
+  }
+  if (options.best_speed) {
+    c->dct_method = JDCT_IFAST;
+    c->two_pass_quantize = FALSE;
+    c->dither_mode = JDITHER_ORDERED;
+  }
+  plan.final_dct = c->dct_method;
+  plan.final_two_pass = c->two_pass_quantize;
+  plan.final_dither = c->dither_mode;
+  plan.buffered = options.progressive_display && multiple_scans;
+  if (plan.buffered) {
+    // Every scan is shown as it arrives, quickly; the last pass uses the settings kept above.
+    c->buffered_image = TRUE;
+    c->dct_method = JDCT_IFAST;
+    if (plan.quantize) {
+      c->enable_1pass_quant = TRUE;
+      c->enable_2pass_quant = plan.final_two_pass;
+      c->two_pass_quantize = FALSE;
+      c->dither_mode = JDITHER_ORDERED;
+    }
+  }
+  return plan;
+}
+
+// The quantizer's colour map as the image's palette.
+void TakeColormap(j_decompress_ptr c, TBitmap& image) {
+  std::vector<TRGBQuad> palette(static_cast<size_t>(c->actual_number_of_colors));
+  for (size_t i = 0; i < palette.size(); ++i)
+    palette[i] = {c->colormap[2][i], c->colormap[1][i], c->colormap[0][i], 0};
+  image.SetPalette(std::move(palette));
+}
+
+void ReadRows(j_decompress_ptr c, JSAMPARRAY row_table) {
+  while (c->output_scanline < c->output_height)
+    jpeg_read_scanlines(c, row_table + c->output_scanline, 1);
+}
+
+// A progressive file shown scan by scan: out holds each scan's picture in turn, and scan_done
+// is called after each but the last, which is decoded with the final settings.
+void ReadScans(Decompression& session, j_decompress_ptr c, const OutputPlan& plan,
+               JSAMPARRAY row_table, TBitmap& image, TBitmap& out,
+               const std::function<void()>& scan_done) {
+  for (;;) {
+    bool final_pass = false;
+    session.Run([c, &final_pass] { final_pass = jpeg_input_complete(c); });
+    if (final_pass) {
+      c->dct_method = plan.final_dct;
+      if (plan.quantize) {
+        c->two_pass_quantize = plan.final_two_pass;
+        c->dither_mode = plan.final_dither;
+        c->colormap = nullptr;  // the kept quantizer makes its own colour map
+      }
+    }
+    session.Run([c] { jpeg_start_output(c, c->input_scan_number); });
+    if (plan.quantize) TakeColormap(c, image);
+    session.Run([c, row_table] { ReadRows(c, row_table); });
+    session.Run([c] { jpeg_finish_output(c); });
+    if (final_pass) return;
+    out = image;
+    if (scan_done) scan_done();
+  }
+}
+
+}  // namespace
+
 bool Decompress(const uint8_t* data, size_t size, const DecompressOptions& options, TBitmap& out,
                 const TProgressEvent& progress, const std::function<void()>& scan_done) {
   Decompression session(&progress);
@@ -463,89 +559,25 @@ bool Decompress(const uint8_t* data, size_t size, const DecompressOptions& optio
     return DecompressCmyk(session, c, options, out);
   }
 
-  c->scale_num = 1;
-  c->scale_denom = 1u << std::clamp(options.scale, 0, 3);
-  c->do_block_smoothing = options.smoothing ? TRUE : FALSE;
-  if (options.grayscale) c->out_color_space = JCS_GRAYSCALE;
-  // Greyscale output keeps its 256 levels as they are (with a grey palette); colours are
-  // quantized to 236 only for 8-bit output.
-  const bool grey = c->out_color_space == JCS_GRAYSCALE;
-  const bool quantize = options.eight_bit && !grey;
-  if (quantize) {
-    c->out_color_space = JCS_RGB;
-    c->quantize_colors = TRUE;
-    c->desired_number_of_colors = 236;
-  } else if (!grey) {
-    c->out_color_space = JCS_EXT_BGR;  // straight into the raster's rows
-  }
-  if (options.best_speed) {
-    c->dct_method = JDCT_IFAST;
-    c->two_pass_quantize = FALSE;
-    c->dither_mode = JDITHER_ORDERED;
-  }
-  const J_DCT_METHOD final_dct = c->dct_method;
-  const boolean final_two_pass = c->two_pass_quantize;
-  const J_DITHER_MODE final_dither = c->dither_mode;
-  const bool buffered = options.progressive_display && multiple_scans;
-  if (buffered) {
-    // Every scan is shown as it arrives, quickly; the last pass uses the settings kept above.
-    c->buffered_image = TRUE;
-    c->dct_method = JDCT_IFAST;
-    if (quantize) {
-      c->enable_1pass_quant = TRUE;
-      c->enable_2pass_quant = final_two_pass;
-      c->two_pass_quantize = FALSE;
-      c->dither_mode = JDITHER_ORDERED;
-    }
-  }
+  const OutputPlan plan = PlanOutput(c, options, multiple_scans);
   session.Run([c] { jpeg_calc_output_dimensions(c); });
-  const bool eight_bits = grey || quantize;
+  const bool eight_bits = plan.grey || plan.quantize;
   const int width = static_cast<int>(c->output_width), height = static_cast<int>(c->output_height);
   CheckedImageBytes(width, height, eight_bits ? 8 : 24);
 
   session.Report(TProgressStage::psStarting, 0);
   session.Run([c] { jpeg_start_decompress(c); });
   TBitmap image(width, height, eight_bits ? TPixelFormat::pf8bit : TPixelFormat::pf24bit);
-  if (grey) image.SetPalette(GreyPalette(256));
+  if (plan.grey) image.SetPalette(GreyPalette(256));
   std::vector<JSAMPROW> rows(static_cast<size_t>(height));
   for (int y = 0; y < height; ++y) rows[static_cast<size_t>(y)] = image.ScanLine(y);
   JSAMPARRAY row_table = rows.data();
 
-  auto take_colormap = [&] {
-    if (!quantize) return;
-    std::vector<TRGBQuad> palette(static_cast<size_t>(c->actual_number_of_colors));
-    for (size_t i = 0; i < palette.size(); ++i)
-      palette[i] = {c->colormap[2][i], c->colormap[1][i], c->colormap[0][i], 0};
-    image.SetPalette(std::move(palette));
-  };
-  auto read_rows = [c, row_table] {
-    while (c->output_scanline < c->output_height)
-      jpeg_read_scanlines(c, row_table + c->output_scanline, 1);
-  };
-
-  if (!buffered) {
-    take_colormap();
-    session.Run(read_rows);
+  if (!plan.buffered) {
+    if (plan.quantize) TakeColormap(c, image);
+    session.Run([c, row_table] { ReadRows(c, row_table); });
   } else {
-    for (;;) {
-      bool final_pass = false;
-      session.Run([c, &final_pass] { final_pass = jpeg_input_complete(c); });
-      if (final_pass) {
-        c->dct_method = final_dct;
-        if (quantize) {
-          c->two_pass_quantize = final_two_pass;
-          c->dither_mode = final_dither;
-          c->colormap = nullptr;  // the kept quantizer makes its own colour map
-        }
-      }
-      session.Run([c] { jpeg_start_output(c, c->input_scan_number); });
-      take_colormap();
-      session.Run(read_rows);
-      session.Run([c] { jpeg_finish_output(c); });
-      if (final_pass) break;
-      out = image;
-      if (scan_done) scan_done();
-    }
+    ReadScans(session, c, plan, row_table, image, out, scan_done);
   }
   // Running out while only the end marker is still to come costs no pixels.
   const bool complete = !session.RanOut();

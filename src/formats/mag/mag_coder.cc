@@ -33,7 +33,11 @@ std::array<uint8_t, kBlockBytes> FreshHeaderBlock() {
   return block;
 }
 
-void DecodeMag(const uint8_t* data, size_t size, MagFile& file, TBitmap& raster) {
+namespace {
+
+// Reads the header block, the comment and the MAG header into file; returns where the MAG
+// header starts (the offsets of the streams count from there).
+size_t ReadHeaders(const uint8_t* data, size_t size, MagFile& file) {
   if (size < 8 || std::memcmp(data, kSignature, 8) != 0) throw EMagError("is not MAG.");
   if (size < kBlockBytes) throw EMagError("the file ends inside its header.");
   std::memcpy(file.header_block.data(), data, kBlockBytes);
@@ -60,40 +64,58 @@ void DecodeMag(const uint8_t* data, size_t size, MagFile& file, TBitmap& raster)
   if (width <= 0 || height <= 0) throw EMagError("the image size is not valid.");
   file.width = width;
   file.height = height;
-  const int bits = file.colors256 ? 8 : 4;
-  CheckedImageBytes(width, height, bits);
+  CheckedImageBytes(width, height, file.colors256 ? 8 : 4);
+  return h;
+}
 
-  // Offsets are taken as they are, but nothing may lie past the loaded bytes; each of the
-  // three streams may run on up to the end of the file.
-  const size_t palette_bytes = PaletteBytes(file.colors256);
-  if (size - h - kMagHeaderBytes < palette_bytes) throw EMagError("the palette is cut short.");
+// Where the three streams start in the file.
+struct Streams {
+  size_t flag_a = 0;
+  size_t flag_b = 0;
+  size_t pixels = 0;
+};
+
+// Offsets are taken as they are, but nothing may lie past the loaded bytes; each of the three
+// streams may run on up to the end of the file.
+Streams LocateStreams(const uint8_t* data, size_t size, size_t h, const MagFile& file) {
+  const uint8_t* header = data + h;
+  if (size - h - kMagHeaderBytes < PaletteBytes(file.colors256))
+    throw EMagError("the palette is cut short.");
   const uint64_t flag_a = h + uint64_t{GetLe32(header + kFlagAOffset)};
   const uint64_t flag_b = h + uint64_t{GetLe32(header + kFlagBOffset)};
   const uint64_t pixels = h + uint64_t{GetLe32(header + kPixelOffset)};
   if (flag_a > size || flag_b > size || pixels > size)
     throw EMagError("a data offset lies outside the file.");
-  const int f = width / a;  // flag bytes per line
-  if (uint64_t{static_cast<uint32_t>(f)} * static_cast<uint32_t>(height) > (size - flag_a) * 8)
+  const int f = file.width / Alignment(file.colors256);  // flag bytes per line
+  if (uint64_t{static_cast<uint32_t>(f)} * static_cast<uint32_t>(file.height) > (size - flag_a) * 8)
     throw EMagError("flag A is cut short.");
+  return {static_cast<size_t>(flag_a), static_cast<size_t>(flag_b), static_cast<size_t>(pixels)};
+}
 
-  TBitmap out(width, height, file.colors256 ? TPixelFormat::pf8bit : TPixelFormat::pf4bit);
-  std::vector<TRGBQuad> palette(palette_bytes / 3);
-  const uint8_t* triple = header + kMagHeaderBytes;
+// The palette after the MAG header: green, red, blue for each entry.
+std::vector<TRGBQuad> ReadPalette(const uint8_t* triple, bool colors256) {
+  std::vector<TRGBQuad> palette(PaletteBytes(colors256) / 3);
   for (auto& entry : palette) {
     entry.green = triple[0];
     entry.red = triple[1];
     entry.blue = triple[2];
     triple += 3;
   }
-  out.SetPalette(std::move(palette));
+  return palette;
+}
 
+// Decodes the pixel words of every line: flag A says which flags of the line change, flag B
+// holds their new values, and each half of a flag either takes the next pixel word or copies
+// one from above or to the left.
+void DecodePixels(const uint8_t* data, size_t size, Streams at, int f, TBitmap& out) {
+  const int height = out.Height();
   std::vector<uint8_t*> rows(static_cast<size_t>(height));
   for (int y = 0; y < height; ++y) rows[static_cast<size_t>(y)] = out.ScanLine(y);
   std::vector<uint8_t> flag_line(static_cast<size_t>(f), 0);  // carried from line to line
-  const uint8_t* flag_a_bytes = data + flag_a;
+  const uint8_t* flag_a_bytes = data + at.flag_a;
   size_t flag_a_bit = 0;  // one continuous bit stream over the whole image
-  size_t flag_b_pos = static_cast<size_t>(flag_b);
-  size_t pixel_pos = static_cast<size_t>(pixels);
+  size_t flag_b_pos = at.flag_b;
+  size_t pixel_pos = at.pixels;
   for (int y = 0; y < height; ++y) {
     uint8_t* row = rows[static_cast<size_t>(y)];
     for (int i = 0; i < f; ++i) {
@@ -122,6 +144,17 @@ void DecodeMag(const uint8_t* data, size_t size, MagFile& file, TBitmap& raster)
       }
     }
   }
+}
+
+}  // namespace
+
+void DecodeMag(const uint8_t* data, size_t size, MagFile& file, TBitmap& raster) {
+  const size_t h = ReadHeaders(data, size, file);
+  const Streams streams = LocateStreams(data, size, h, file);
+  TBitmap out(file.width, file.height,
+              file.colors256 ? TPixelFormat::pf8bit : TPixelFormat::pf4bit);
+  out.SetPalette(ReadPalette(data + h + kMagHeaderBytes, file.colors256));
+  DecodePixels(data, size, streams, file.width / Alignment(file.colors256), out);
   raster = std::move(out);
 }
 

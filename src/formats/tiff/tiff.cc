@@ -8,6 +8,7 @@
 
 #include "formats/tiff/tiff_libtiff.h"
 #include "formats/tiff/tiff_lzw.h"
+#include "raster/byte_order.h"
 #include "raster/file_path.h"
 #include "raster/registry.h"
 #include "raster/threads.h"
@@ -21,11 +22,6 @@ namespace {
 TTiffWarningEvent& ThreadHandler() {
   thread_local TTiffWarningEvent handler;
   return handler;
-}
-
-std::string LowerExtension(const std::string& file_name) {
-  std::string ext = LowerAscii(ExtractFileExt(file_name));
-  return ext.empty() ? ext : ext.substr(1);
 }
 
 // A 16-bit colour-map value as an 8-bit intensity: its high byte (0 -> 0, 65535 -> 255; both
@@ -58,6 +54,90 @@ bool OwnReaderHandles(const TIFD& ifd) {
   const bool predictor_ok = ifd.predictor_value == 1 || (ifd.predictor_value == 2 && bpp >= 8);
   return (indexed || rgb) && (ifd.compression == 1 || ifd.compression == 5) && predictor_ok &&
          !ifd.tiled && ifd.strip_count > 0 && ifd.fill_order == 1 && ifd.sample_format == 1;
+}
+
+// The palette of a 1-, 4- or 8-bit file: its colour map (use_map set), or grey levels, where
+// WhiteIsZero counts from white.
+std::vector<TRGBQuad> TiffPalette(const TIFD& ifd, bool& use_map) {
+  const int entries = 1 << ifd.bits_per_pixel;
+  std::vector<TRGBQuad> palette(entries);
+  use_map = ifd.photometric == 3 && ifd.color_map_loaded &&
+            ifd.color_map.size() >= static_cast<size_t>(3 * entries);
+  if (use_map) {
+    const auto& map = ifd.color_map;
+    bool eight_bit =
+        std::all_of(map.begin(), map.begin() + 3 * entries, [](uint16_t v) { return v < 256; });
+    for (int i = 0; i < entries; ++i) {
+      palette[i].red = MapValue(map[i], eight_bit);
+      palette[i].green = MapValue(map[entries + i], eight_bit);
+      palette[i].blue = MapValue(map[2 * entries + i], eight_bit);
+    }
+    return palette;
+  }
+  const int maximum = entries - 1;
+  for (int i = 0; i < entries; ++i) {
+    int level = ifd.photometric == 0 ? maximum - i : i;
+    auto v = static_cast<uint8_t>(level * 255 / maximum);
+    palette[i] = {v, v, v, 0};
+  }
+  return palette;
+}
+
+// One decoded row of a strip into the image: the predictor undone, RGB turned into the
+// raster's blue-green-red order.
+void StoreRow(uint8_t* in, uint64_t row_bytes, int width, int bytes_per_pixel, bool predictor,
+              uint8_t* out) {
+  if (predictor) {
+    for (uint64_t k = bytes_per_pixel; k < row_bytes; ++k)
+      in[k] = static_cast<uint8_t>(in[k] + in[k - bytes_per_pixel]);
+  }
+  if (bytes_per_pixel == 1) {
+    std::memcpy(out, in, row_bytes);
+    return;
+  }
+  for (int x = 0; x < width; ++x, in += bytes_per_pixel, out += bytes_per_pixel) {
+    out[0] = in[2];
+    out[1] = in[1];
+    out[2] = in[0];
+    if (bytes_per_pixel == 4) out[3] = in[3];
+  }
+}
+
+// Decodes the strips into image; returns the number of whole rows they held.
+int ReadStrips(const TIFD& ifd, const std::vector<uint8_t>& file, TBitmap& image) {
+  const uint32_t bpp = ifd.bits_per_pixel;
+  const int width = image.Width();
+  const int height = image.Height();
+  const uint64_t row_bytes = ifd.row_bytes;
+  const uint32_t rows_per_strip = ifd.rows_per_strip;
+  const int bytes_per_pixel = bpp == 24 ? 3 : bpp == 32 ? 4 : 1;
+  const bool predictor = ifd.predictor && ifd.compression == 5 && bpp >= 8;
+  int rows_read = 0;
+  std::vector<uint8_t> strip;
+  for (uint32_t i = 0; i < ifd.strip_count && i < ifd.strip_offsets.size(); ++i) {
+    uint64_t y0 = uint64_t{i} * rows_per_strip;
+    if (y0 >= static_cast<uint64_t>(height)) break;
+    uint64_t rows = std::min<uint64_t>(rows_per_strip, height - y0);
+    size_t need = static_cast<size_t>(rows * row_bytes);
+    const uint8_t* src = file.data() + ifd.strip_offsets[i];
+    size_t count = ifd.strip_byte_counts[i];
+    size_t have;
+    if (ifd.compression == 1) {
+      have = std::min(count, need);
+      strip.assign(src, src + have);
+    } else if (ifd.compression == 5) {
+      strip.resize(need);
+      have = TLZW::Decompress(src, count, strip.data(), need);
+    } else {
+      break;  // the own reader takes no other compression
+    }
+    uint64_t full_rows = have / row_bytes;
+    for (uint64_t row = 0; row < full_rows; ++row)
+      StoreRow(strip.data() + row * row_bytes, row_bytes, width, bytes_per_pixel, predictor,
+               image.ScanLine(static_cast<int>(y0 + row)));
+    rows_read += static_cast<int>(full_rows);
+  }
+  return rows_read;
 }
 
 int Luma(const TRGBQuad& q) { return 299 * q.red + 587 * q.green + 114 * q.blue; }
@@ -96,7 +176,7 @@ void TTIFFBitMap::Warn(const std::string& message, const std::string& caption,
 }
 
 void TTIFFBitMap::LoadFromFile(const std::string& file_name) {
-  std::string ext = LowerExtension(file_name);
+  std::string ext = LowerAscii(ExtensionName(file_name));
   if (ext == "tiff") ext = "tif";
   if (ext != "bmp" && ext != "tif") return;  // other names load nothing
   TFileStream stream(file_name);
@@ -109,7 +189,7 @@ void TTIFFBitMap::LoadFromFile(const std::string& file_name) {
 
 void TTIFFBitMap::SaveToFile(const std::string& file_name) const {
   TMemoryStream stream;
-  if (LowerExtension(file_name) == "bmp")
+  if (LowerAscii(ExtensionName(file_name)) == "bmp")
     SaveBmpToStream(stream);
   else
     SaveToStream(stream);
@@ -192,76 +272,8 @@ void TTIFFBitMap::ReadTiff(const std::vector<uint8_t>& file) {
   TBitmap image(width, height, format);
 
   bool use_map = false;
-  if (indexed) {
-    const int entries = 1 << bpp;
-    std::vector<TRGBQuad> palette(entries);
-    if (photometric == 3 && ifd.color_map_loaded &&
-        ifd.color_map.size() >= static_cast<size_t>(3 * entries)) {
-      use_map = true;
-      const auto& map = ifd.color_map;
-      bool eight_bit =
-          std::all_of(map.begin(), map.begin() + 3 * entries, [](uint16_t v) { return v < 256; });
-      for (int i = 0; i < entries; ++i) {
-        palette[i].red = MapValue(map[i], eight_bit);
-        palette[i].green = MapValue(map[entries + i], eight_bit);
-        palette[i].blue = MapValue(map[2 * entries + i], eight_bit);
-      }
-    } else {
-      // Grey levels; WhiteIsZero counts from white.
-      const int maximum = entries - 1;
-      for (int i = 0; i < entries; ++i) {
-        int level = photometric == 0 ? maximum - i : i;
-        auto v = static_cast<uint8_t>(level * 255 / maximum);
-        palette[i] = {v, v, v, 0};
-      }
-    }
-    image.SetPalette(std::move(palette));
-  }
-
-  const uint64_t row_bytes = ifd.row_bytes;
-  const uint32_t rows_per_strip = ifd.rows_per_strip;
-  const int bytes_per_pixel = bpp == 24 ? 3 : bpp == 32 ? 4 : 1;
-  const bool predictor = ifd.predictor && ifd.compression == 5 && bpp >= 8;
-  int rows_read = 0;
-  std::vector<uint8_t> strip;
-  for (uint32_t i = 0; i < ifd.strip_count && i < ifd.strip_offsets.size(); ++i) {
-    uint64_t y0 = uint64_t{i} * rows_per_strip;
-    if (y0 >= static_cast<uint64_t>(height)) break;
-    uint64_t rows = std::min<uint64_t>(rows_per_strip, height - y0);
-    size_t need = static_cast<size_t>(rows * row_bytes);
-    const uint8_t* src = file.data() + ifd.strip_offsets[i];
-    size_t count = ifd.strip_byte_counts[i];
-    size_t have;
-    if (ifd.compression == 1) {
-      have = std::min(count, need);
-      strip.assign(src, src + have);
-    } else if (ifd.compression == 5) {
-      strip.resize(need);
-      have = TLZW::Decompress(src, count, strip.data(), need);
-    } else {
-      break;  // the own reader takes no other compression
-    }
-    uint64_t full_rows = have / row_bytes;
-    for (uint64_t row = 0; row < full_rows; ++row) {
-      uint8_t* in = strip.data() + row * row_bytes;
-      if (predictor) {
-        for (uint64_t k = bytes_per_pixel; k < row_bytes; ++k)
-          in[k] = static_cast<uint8_t>(in[k] + in[k - bytes_per_pixel]);
-      }
-      uint8_t* out = image.ScanLine(static_cast<int>(y0 + row));
-      if (bytes_per_pixel == 1) {
-        std::memcpy(out, in, row_bytes);
-      } else {
-        for (int x = 0; x < width; ++x, in += bytes_per_pixel, out += bytes_per_pixel) {
-          out[0] = in[2];
-          out[1] = in[1];
-          out[2] = in[0];
-          if (bytes_per_pixel == 4) out[3] = in[3];
-        }
-      }
-    }
-    rows_read += static_cast<int>(full_rows);
-  }
+  if (indexed) image.SetPalette(TiffPalette(ifd, use_map));
+  const int rows_read = ReadStrips(ifd, file, image);
   if (use_map || bpp == 32) image.SetPixelFormat(TPixelFormat::pf24bit);
   static_cast<TBitmap&>(*this) = std::move(image);
   // Strips that end early leave the rows they did not hold blank.
@@ -269,6 +281,130 @@ void TTIFFBitMap::ReadTiff(const std::vector<uint8_t>& file) {
 }
 
 namespace {
+
+// Palette images: a grey ramp is written as grey levels; any other palette as a colour map,
+// so the colours survive. 1-bit images are written WhiteIsZero: invert says whether the
+// lighter entry is entry 1, so the bits are flipped.
+std::vector<uint16_t> ColourMapOf(const TBitmap& source, int bits, bool& invert) {
+  std::vector<uint16_t> map;
+  invert = false;
+  const auto& palette = source.Palette();
+  if (bits == 4 || bits == 8) {
+    int entries = 1 << bits;
+    if (!IsGreyRamp(palette, entries, bits == 8 ? 1 : 17)) {
+      map.assign(3 * entries, 0);
+      for (int i = 0; i < entries && i < static_cast<int>(palette.size()); ++i) {
+        map[i] = static_cast<uint16_t>(palette[i].red * 257);
+        map[entries + i] = static_cast<uint16_t>(palette[i].green * 257);
+        map[2 * entries + i] = static_cast<uint16_t>(palette[i].blue * 257);
+      }
+    }
+  } else if (bits == 1) {
+    TRGBQuad p0 = palette.size() > 0 ? palette[0] : TRGBQuad{};
+    TRGBQuad p1 = palette.size() > 1 ? palette[1] : TRGBQuad{};
+    invert = Luma(p1) > Luma(p0);
+  }
+  return map;
+}
+
+// Makes the rows of one strip as the file holds them.
+class StripFiller {
+ public:
+  StripFiller(const TBitmap& source, const TIFD& ifd, int bits, bool invert)
+      : source_(source),
+        rows_per_strip_(ifd.rows_per_strip),
+        r_(ifd.row_bytes),
+        bits_(bits),
+        invert_(invert),
+        differencing_(ifd.predictor),
+        step_(bits == 24 ? 3 : 1),
+        last_mask_(static_cast<uint8_t>(0xFF << ifd.left_bits)) {}
+
+  void Fill(uint32_t i, std::vector<uint8_t>& strip) const {
+    int y0 = static_cast<int>(uint64_t{i} * rows_per_strip_);
+    int rows = std::min<int>(static_cast<int>(rows_per_strip_), source_.Height() - y0);
+    strip.resize(size_t{r_} * rows);
+    for (int row = 0; row < rows; ++row) FillRow(y0 + row, strip.data() + size_t{r_} * row);
+  }
+
+ private:
+  void FillRow(int y, uint8_t* dst) const {
+    const uint8_t* in = source_.ScanLine(y);
+    if (bits_ == 24) {
+      for (uint32_t k = 0; k < r_; k += 3) {
+        dst[k] = in[k + 2];
+        dst[k + 1] = in[k + 1];
+        dst[k + 2] = in[k];
+      }
+    } else {
+      std::memcpy(dst, in, r_);
+      if (invert_)
+        for (uint32_t k = 0; k < r_; ++k) dst[k] = static_cast<uint8_t>(~dst[k]);
+      if (bits_ < 8) dst[r_ - 1] &= last_mask_;
+    }
+    if (differencing_) {
+      for (uint32_t k = r_; k-- > static_cast<uint32_t>(step_);)
+        dst[k] = static_cast<uint8_t>(dst[k] - dst[k - step_]);
+    }
+  }
+
+  const TBitmap& source_;
+  const uint32_t rows_per_strip_;
+  const uint32_t r_;
+  const int bits_;
+  const bool invert_;
+  const bool differencing_;
+  const int step_;
+  const uint8_t last_mask_;
+};
+
+// Each strip is compressed on its own: for a large image the second half of the strips on
+// another thread, beside the first half. They are appended in order either way, each on an
+// even offset, and their positions and sizes noted in ifd.
+void AppendCompressedStrips(const StripFiller& filler, TIFD& ifd, size_t image_bytes,
+                            std::vector<uint8_t>& out) {
+  const uint32_t n = ifd.strip_count;
+  std::vector<std::vector<uint8_t>> packed(n);
+  auto pack = [&](uint32_t from, uint32_t to) {
+    std::vector<uint8_t> strip;
+    for (uint32_t i = from; i < to; ++i) {
+      filler.Fill(i, strip);
+      packed[i] = TLZW::Compress(strip.data(), strip.size());
+    }
+  };
+  const bool split = ConversionThreads() > 1 && n >= 2 && image_bytes >= (size_t{4} << 20);
+  const uint32_t half = split ? n / 2 : n;
+  std::future<void> second;
+  if (half < n) second = std::async(std::launch::async, pack, half, n);
+  pack(0, half);
+  if (second.valid()) second.get();
+  for (uint32_t i = 0; i < n; ++i) {
+    ifd.strip_offsets[i] = static_cast<uint32_t>(out.size());
+    ifd.strip_byte_counts[i] = static_cast<uint32_t>(packed[i].size());
+    out.insert(out.end(), packed[i].begin(), packed[i].end());
+    if (out.size() % 2 != 0) out.push_back(0);  // strips start on even offsets
+    std::vector<uint8_t>().swap(packed[i]);
+  }
+}
+
+// The real strip positions: into the arrays at arrays_at, or for one strip into the
+// directory.
+void PatchStripPositions(TIFD& ifd, size_t arrays_at, std::vector<uint8_t>& out) {
+  const uint32_t n = ifd.strip_count;
+  if (n >= 2) {
+    for (uint32_t i = 0; i < n; ++i) {
+      PutLe32(out.data() + arrays_at + 4 * size_t{i}, ifd.strip_offsets[i]);
+      PutLe32(out.data() + arrays_at + 4 * size_t{n + i}, ifd.strip_byte_counts[i]);
+    }
+    return;
+  }
+  for (auto& e : ifd.entries) {
+    if (e.tag == 273) e.value = ifd.strip_offsets[0];
+    if (e.tag == 279) e.value = ifd.strip_byte_counts[0];
+  }
+  std::vector<uint8_t> directory = ifd.Bytes();
+  std::copy(directory.begin(), directory.end(), out.begin() + 8);
+}
 
 // The whole file of image, strips compressed or not.
 std::vector<uint8_t> EncodeTiff(const TBitmap& image, bool compress, bool predict) {
@@ -285,127 +421,35 @@ std::vector<uint8_t> EncodeTiff(const TBitmap& image, bool compress, bool predic
   }
   const int bits = BitsPerPixel(source->PixelFormat());
   if (bits < 8) predict = false;
-
-  // Palette images: a grey ramp is written as grey levels; any other palette as a colour map,
-  // so the colours survive.
-  std::vector<uint16_t> map;
   bool invert = false;
-  const auto& palette = source->Palette();
-  if (bits == 4 || bits == 8) {
-    int entries = 1 << bits;
-    if (!IsGreyRamp(palette, entries, bits == 8 ? 1 : 17)) {
-      map.assign(3 * entries, 0);
-      for (int i = 0; i < entries && i < static_cast<int>(palette.size()); ++i) {
-        map[i] = static_cast<uint16_t>(palette[i].red * 257);
-        map[entries + i] = static_cast<uint16_t>(palette[i].green * 257);
-        map[2 * entries + i] = static_cast<uint16_t>(palette[i].blue * 257);
-      }
-    }
-  } else if (bits == 1) {
-    // WhiteIsZero: the lighter entry is written as 0.
-    TRGBQuad p0 = palette.size() > 0 ? palette[0] : TRGBQuad{};
-    TRGBQuad p1 = palette.size() > 1 ? palette[1] : TRGBQuad{};
-    invert = Luma(p1) > Luma(p0);
-  }
+  std::vector<uint16_t> map = ColourMapOf(*source, bits, invert);
 
   TIFD ifd;
   ifd.Build(image.Width(), image.Height(), bits, compress, predict, std::move(map));
-  const bool differencing = ifd.predictor;
-  const uint32_t r = ifd.row_bytes;
   const uint32_t n = ifd.strip_count;
-  const int height = image.Height();
-  const int step = bits == 24 ? 3 : 1;
-  const uint8_t last_mask = static_cast<uint8_t>(0xFF << ifd.left_bits);
+  const size_t image_bytes = size_t{ifd.row_bytes} * static_cast<size_t>(image.Height());
 
   std::vector<uint8_t> out = {'I', 'I', 42, 0, 8, 0, 0, 0};
   // Room for the worst case (LZW codes of 12 bits per byte); only the pages written are taken,
   // and the file never moves as it grows.
-  out.reserve(size_t{r} * static_cast<size_t>(height) * 3 / 2 + 8 * size_t{n} + 65536);
+  out.reserve(image_bytes * 3 / 2 + 8 * size_t{n} + 65536);
   std::vector<uint8_t> directory = ifd.Bytes();
   out.insert(out.end(), directory.begin(), directory.end());
-  for (uint16_t v : ifd.color_map) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-  }
+  for (uint16_t v : ifd.color_map) AppendLe16(out, v);
   const size_t arrays_at = out.size();
   if (n >= 2) out.resize(out.size() + 8 * size_t{n}, 0);
 
-  // The rows of strip i as the file holds them.
-  auto fill_strip = [&](uint32_t i, std::vector<uint8_t>& strip) {
-    int y0 = static_cast<int>(uint64_t{i} * ifd.rows_per_strip);
-    int rows = std::min<int>(static_cast<int>(ifd.rows_per_strip), height - y0);
-    strip.resize(size_t{r} * rows);
-    for (int row = 0; row < rows; ++row) {
-      const uint8_t* in = source->ScanLine(y0 + row);
-      uint8_t* dst = strip.data() + size_t{r} * row;
-      if (bits == 24) {
-        for (uint32_t k = 0; k < r; k += 3) {
-          dst[k] = in[k + 2];
-          dst[k + 1] = in[k + 1];
-          dst[k + 2] = in[k];
-        }
-      } else {
-        std::memcpy(dst, in, r);
-        if (invert)
-          for (uint32_t k = 0; k < r; ++k) dst[k] = static_cast<uint8_t>(~dst[k]);
-        if (bits < 8) dst[r - 1] &= last_mask;
-      }
-      if (differencing) {
-        for (uint32_t k = r; k-- > static_cast<uint32_t>(step);)
-          dst[k] = static_cast<uint8_t>(dst[k] - dst[k - step]);
-      }
-    }
-  };
+  const StripFiller filler(*source, ifd, bits, invert);
   if (compress) {
-    // Each strip is compressed on its own: for a large image the second half of the strips
-    // on another thread, beside the first half. They are written in order either way.
-    std::vector<std::vector<uint8_t>> packed(n);
-    auto pack = [&](uint32_t from, uint32_t to) {
-      std::vector<uint8_t> strip;
-      for (uint32_t i = from; i < to; ++i) {
-        fill_strip(i, strip);
-        packed[i] = TLZW::Compress(strip.data(), strip.size());
-      }
-    };
-    const bool split = ConversionThreads() > 1 && n >= 2 &&
-                       size_t{r} * static_cast<size_t>(height) >= (size_t{4} << 20);
-    const uint32_t half = split ? n / 2 : n;
-    std::future<void> second;
-    if (half < n) second = std::async(std::launch::async, pack, half, n);
-    pack(0, half);
-    if (second.valid()) second.get();
-    for (uint32_t i = 0; i < n; ++i) {
-      ifd.strip_offsets[i] = static_cast<uint32_t>(out.size());
-      ifd.strip_byte_counts[i] = static_cast<uint32_t>(packed[i].size());
-      out.insert(out.end(), packed[i].begin(), packed[i].end());
-      if (out.size() % 2 != 0) out.push_back(0);  // strips start on even offsets
-      std::vector<uint8_t>().swap(packed[i]);
-    }
+    AppendCompressedStrips(filler, ifd, image_bytes, out);
   } else {
     std::vector<uint8_t> strip;
     for (uint32_t i = 0; i < n; ++i) {
-      fill_strip(i, strip);
+      filler.Fill(i, strip);
       out.insert(out.end(), strip.begin(), strip.end());
     }
   }
-
-  // The real strip positions: into the arrays, or for one strip into the directory.
-  auto put32 = [&](size_t at, uint32_t v) {
-    for (int k = 0; k < 4; ++k) out[at + k] = static_cast<uint8_t>(v >> (8 * k));
-  };
-  if (n >= 2) {
-    for (uint32_t i = 0; i < n; ++i) {
-      put32(arrays_at + 4 * size_t{i}, ifd.strip_offsets[i]);
-      put32(arrays_at + 4 * size_t{n + i}, ifd.strip_byte_counts[i]);
-    }
-  } else {
-    for (auto& e : ifd.entries) {
-      if (e.tag == 273) e.value = ifd.strip_offsets[0];
-      if (e.tag == 279) e.value = ifd.strip_byte_counts[0];
-    }
-    directory = ifd.Bytes();
-    std::copy(directory.begin(), directory.end(), out.begin() + 8);
-  }
+  PatchStripPositions(ifd, arrays_at, out);
   return out;
 }
 
