@@ -9,6 +9,7 @@
 
 #include "pdf/image_pdf_report.h"
 #include "pdf/pdf_report.h"
+#include "support/temp_dir.h"
 
 namespace pamirune {
 namespace {
@@ -93,13 +94,7 @@ TBitmap Mono(int width, int height) {
 
 class PdfInteropTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("pdf_interop_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override {}
 
   void ExpectQpdfAccepts(const fs::path& pdf) {
     if (!HaveTool("/usr/bin/qpdf")) return;
@@ -182,7 +177,8 @@ class PdfInteropTest : public ::testing::Test {
     EXPECT_EQ(wrong, 0) << "page " << page << " at 288 dpi";
   }
 
-  fs::path dir_;
+  pamirune::testing::TempDir temp_;
+  fs::path dir_ = temp_.path();
 };
 
 TEST_F(PdfInteropTest, SinglePagesOfEveryDepth) {

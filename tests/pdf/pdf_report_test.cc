@@ -11,6 +11,7 @@
 
 #include "pdf/image_pdf_report.h"
 #include "pdf/pdf_image.h"
+#include "support/temp_dir.h"
 
 namespace pamirune {
 namespace {
@@ -63,14 +64,8 @@ TBitmap SmallRgb() {
 
 class TempDir : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("pdf_report_test_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  fs::path dir_;
+  pamirune::testing::TempDir temp_;
+  fs::path dir_ = temp_.path();
 };
 
 using ConverterPdfTest = TempDir;

@@ -6,11 +6,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 
 #include "raster/bitmap.h"
 #include "raster/byte_order.h"
 #include "raster/errors.h"
+#include "support/temp_dir.h"
 
 namespace pamirune {
 namespace {
@@ -483,10 +485,10 @@ Bytes ReadFile(const fs::path& p) {
 class BmpInteropTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir_ = fs::temp_directory_path() / ("pamirune_bmp_" + std::to_string(getpid()));
-    fs::create_directories(dir_);
+    temp_ = std::make_unique<pamirune::testing::TempDir>();
+    dir_ = temp_->path();
   }
-  static void TearDownTestSuite() { fs::remove_all(dir_); }
+  static void TearDownTestSuite() { temp_.reset(); }
 
   static int RunPython(const std::string& script) {
     fs::path p = dir_ / "script.py";
@@ -506,9 +508,9 @@ class BmpInteropTest : public ::testing::Test {
     return out;
   }
 
-  static fs::path dir_;
+  static inline std::unique_ptr<pamirune::testing::TempDir> temp_;
+  static inline fs::path dir_;
 };
-fs::path BmpInteropTest::dir_;
 
 // Files written by Pillow and ImageMagick at every depth and header form read the same pixels
 // as those programs read (Pillow's reading; ImageMagick's for 16 bits, where Pillow widens

@@ -12,6 +12,7 @@
 #include "formats/tiff/tiff.h"
 #include "raster/dib_image.h"
 #include "raster/stream.h"
+#include "support/temp_dir.h"
 
 namespace pamirune {
 namespace {
@@ -91,13 +92,8 @@ TEST(Handover, JpegEncodesFromRowsAndHandsItsRasterOver) {
 
 class HandoverFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("handover_test_" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  fs::path dir_;
+  std::string Path(const std::string& name) const { return dir_.File(name); }
+  pamirune::testing::TempDir dir_;
 };
 
 TEST_F(HandoverFiles, PngAndTiffWrittenFromPixelsHeldElsewhere) {

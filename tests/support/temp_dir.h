@@ -23,8 +23,10 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
   ~TempDir() {
     std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
+    if (!keep_) std::filesystem::remove_all(path_, ec);
   }
+  // Leaves the folder in place for a look after the test.
+  void Keep() { keep_ = true; }
   const std::string& path() const { return path_; }
   std::string File(const std::string& name) const { return path_ + "/" + name; }
   void Write(const std::string& name, const std::string& bytes) const {
@@ -38,6 +40,7 @@ class TempDir {
 
  private:
   std::string path_;
+  bool keep_ = false;
 };
 
 }  // namespace pamirune::testing

@@ -15,6 +15,7 @@
 #include "formats/gif/gif.h"
 #include "formats/gif/gif_frames.h"
 #include "gif_test_util.h"
+#include "support/temp_dir.h"
 
 namespace pamirune {
 namespace {
@@ -105,16 +106,12 @@ class GifInteropTest : public ::testing::Test {
         Shell(std::string(kPython) + " -c 'import PIL' 2>&1 && echo ok").find("ok") ==
             std::string::npos)
       GTEST_SKIP() << "Pillow is not available";
-    dir_ = fs::temp_directory_path() /
-           ("gif_interop_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
     std::ofstream(Path("view.py")) << kPillowScript;
   }
   void TearDown() override {
-    if (!dir_.empty() && !std::getenv("GIF_KEEP")) fs::remove_all(dir_);
+    if (std::getenv("GIF_KEEP")) temp_.Keep();
   }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Path(const std::string& name) const { return temp_.File(name); }
 
   std::map<std::string, PillowView> Pillow(const std::vector<std::string>& paths) {
     std::string command = std::string(kPython) + " " + Path("view.py");
@@ -133,7 +130,8 @@ class GifInteropTest : public ::testing::Test {
     return views;
   }
 
-  fs::path dir_;
+  pamirune::testing::TempDir temp_;
+  fs::path dir_ = temp_.path();
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 
 #include "png_test_util.h"
 #include "raster/registry.h"
+#include "support/temp_dir.h"
 
 namespace pamirune {
 namespace {
@@ -159,8 +160,8 @@ TEST(PngImage, SavingChecksAndFiles) {
   empty.WriteData(none);
   EXPECT_EQ(none.Size(), 0);
   // A failed save leaves the previous file as it was.
-  std::string dir = png_test::TempDir();
-  std::string path = dir + "/keep.png";
+  pamirune::testing::TempDir dir;
+  std::string path = dir.File("keep.png");
   png_test::WriteFile(path, {1, 2, 3});
   EXPECT_THROW(png.SaveToFile(path), EPngError);
   EXPECT_EQ(png_test::ReadFile(path), (Bytes{1, 2, 3}));
@@ -169,7 +170,6 @@ TEST(PngImage, SavingChecksAndFiles) {
   PngImage back;
   back.LoadFromFile(path);
   EXPECT_EQ(back.Bitmap().Pixel(2, 2), png.Bitmap().Pixel(2, 2));
-  std::filesystem::remove_all(dir);
 }
 
 TEST(PngImage, ProgressEvents) {

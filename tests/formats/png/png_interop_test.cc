@@ -4,12 +4,14 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "formats/png/png_reader.h"
 #include "formats/png/png_stream.h"
 #include "png_test_util.h"
 #include "raster/byte_order.h"
+#include "support/temp_dir.h"
 
 namespace pamirune {
 namespace {
@@ -151,7 +153,8 @@ class PngInterop : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (!ToolsPresent()) return;
-    dir_ = png_test::TempDir();
+    temp_ = std::make_unique<pamirune::testing::TempDir>();
+    dir_ = temp_->path();
     png_test::WriteFile(dir_ + "/make.py",
                         Bytes(kMakeScript, kMakeScript + sizeof kMakeScript - 1));
     png_test::WriteFile(dir_ + "/ref.py",
@@ -161,7 +164,7 @@ class PngInterop : public ::testing::Test {
                           Quote(dir_ + "/third") + " " + kConvert + " 2>&1") == 0;
   }
   static void TearDownTestSuite() {
-    if (!dir_.empty()) std::filesystem::remove_all(dir_);
+    temp_.reset();
     dir_.clear();
   }
   void SetUp() override {
@@ -180,10 +183,10 @@ class PngInterop : public ::testing::Test {
     std::sort(files.begin(), files.end());
     return files;
   }
-  static std::string dir_;
+  static inline std::unique_ptr<pamirune::testing::TempDir> temp_;
+  static inline std::string dir_;
   static bool made_;
 };
-std::string PngInterop::dir_;
 bool PngInterop::made_ = false;
 
 TEST_F(PngInterop, ThirdPartyFilesOfEveryKindDecodeAsPillowDoes) {

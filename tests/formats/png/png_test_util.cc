@@ -190,14 +190,6 @@ int Run(const std::string& command, std::string* out) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string TempDir() {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "png_test_XXXXXX").string();
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back(0);
-  if (!mkdtemp(name.data())) throw std::runtime_error("mkdtemp failed");
-  return name.data();
-}
-
 void WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()),

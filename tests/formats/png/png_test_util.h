@@ -64,7 +64,6 @@ bool HavePillow();
 bool HaveTool(const std::string& path);
 // Runs a shell command; returns its exit status and fills out with its standard output.
 int Run(const std::string& command, std::string* out = nullptr);
-std::string TempDir();
 void WriteFile(const std::string& path, const Bytes& bytes);
 Bytes ReadFile(const std::string& path);
 
