@@ -19,6 +19,7 @@
 #include "formats/tiff/tiff.h"
 #include "raster/registry.h"
 #include "support/fake_ui.h"
+#include "support/sample_bitmaps.h"
 #include "support/temp_dir.h"
 #include "support/test_platform.h"
 
@@ -31,18 +32,6 @@ using testing::TestPlatform;
 
 std::string Bytes(const TMemoryStream& s) {
   return std::string(s.Bytes().begin(), s.Bytes().end());
-}
-
-// A w x h 24-bit image: a colour ramp, so that it holds many distinct colours.
-TBitmap Ramp(int w, int h) {
-  TBitmap b(w, h, TPixelFormat::pf24bit);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      b.SetPixel(x, y,
-                 RGB(static_cast<uint8_t>(x * 255 / (w > 1 ? w - 1 : 1)),
-                     static_cast<uint8_t>(y * 255 / (h > 1 ? h - 1 : 1)),
-                     static_cast<uint8_t>((x * 7 + y * 13) & 0xFF)));
-  return b;
 }
 
 TBitmap Solid(int w, int h, TColor c) {
@@ -184,7 +173,7 @@ class PipelineTest : public ::testing::Test {
 TEST_F(PipelineTest, TiffWarningsReachTheConverterThatLoads) {
   // A TIFF cut short (no picture: an error of the file, in the reader's words); a second
   // converter made later must not take the first one's messages.
-  SaveTiffFile(Ramp(40, 30), dir.File("cut.tif"));
+  SaveTiffFile(testing::RampBitmap(40, 30), dir.File("cut.tif"));
   std::string bytes = dir.Read("cut.tif");
   dir.Write("cut.tif", bytes.substr(0, bytes.size() - 10));
   settings.write_bmp = true;
@@ -233,7 +222,7 @@ TEST_F(PipelineTest, IndicesBeyondTheColourTableAreBlackInEveryOutput) {
 }
 
 TEST_F(PipelineTest, ScaleFactorsTruncateEachSide) {
-  dir.Write("p.bmp", BmpBytes(Ramp(100, 60)));
+  dir.Write("p.bmp", BmpBytes(testing::RampBitmap(100, 60)));
   settings.write_bmp = true;
   settings.overwrite = true;
   settings.no_dialogs = true;
@@ -257,7 +246,7 @@ TEST_F(PipelineTest, ScaleFactorsTruncateEachSide) {
 
 TEST_F(PipelineTest, ColourModesShapeTheBmpAndMag) {
   dir.Write("w.bmp", BmpBytes(Solid(8, 4, kClWhite)));
-  dir.Write("r.bmp", BmpBytes(Ramp(40, 30)));
+  dir.Write("r.bmp", BmpBytes(testing::RampBitmap(40, 30)));
   settings.write_bmp = true;
   settings.write_mag = true;
   settings.no_dialogs = true;
@@ -281,7 +270,8 @@ TEST_F(PipelineTest, ColourModesShapeTheBmpAndMag) {
   settings.colour_mode = ColourMode::kFull;
   ASSERT_EQ(Run({"r.bmp"}), BatchResult::kCompleted);
   EXPECT_EQ(ShapeOfBmp(dir.Read("rs.bmp")).bits, 24);
-  EXPECT_EQ(LoadAsBitmap(dir.File("rs.bmp")).Pixel(39, 0), Ramp(40, 30).Pixel(39, 0));
+  EXPECT_EQ(LoadAsBitmap(dir.File("rs.bmp")).Pixel(39, 0),
+            testing::RampBitmap(40, 30).Pixel(39, 0));
   TBitmap mag = LoadAsBitmap(dir.File("rs.mag"));
   EXPECT_EQ(mag.PixelFormat(), TPixelFormat::pf8bit);
   EXPECT_EQ(mag.Width(), 40);
@@ -291,7 +281,7 @@ TEST_F(PipelineTest, ColourModesShapeTheBmpAndMag) {
 // The one level drives both codecs: JPEG quality 10 x level, PNG compression 9 - level (0 for
 // levels 9 and 10), seen in the JPEG's first quantization table and the zlib header's level.
 TEST_F(PipelineTest, LevelSetsJpegQualityAndPngCompression) {
-  dir.Write("q.bmp", BmpBytes(Ramp(16, 16)));
+  dir.Write("q.bmp", BmpBytes(testing::RampBitmap(16, 16)));
   settings.write_jpg = true;
   settings.write_png = true;
   settings.overwrite = true;
@@ -385,7 +375,7 @@ TEST_F(PipelineTest, BatchStopsAtTheFirstUnacceptedExtension) {
 
 TEST_F(PipelineTest, CompletionNamesTheLastTickedFormatWithItsSize) {
   // 64 x 64 at 24 bits: 54 + 12288 bytes = 12 KB.
-  dir.Write("cat.bmp", BmpBytes(Ramp(64, 64)));
+  dir.Write("cat.bmp", BmpBytes(testing::RampBitmap(64, 64)));
   settings.write_bmp = true;
   settings.colour_mode = ColourMode::kFull;
   ASSERT_EQ(Run({"cat.bmp"}), BatchResult::kCompleted);

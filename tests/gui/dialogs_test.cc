@@ -19,6 +19,7 @@
 #include "gui/order_dialog.h"
 #include "gui/picker_dialog.h"
 #include "support/fake_ui.h"
+#include "support/sample_bitmaps.h"
 
 namespace pamirune {
 namespace {
@@ -212,10 +213,8 @@ TEST(OrderDialogTest, ClickingACellShowsFullPathsOnlyWhileTheButtonIsDown) {
 // --- Picker -----------------------------------------------------------------------------------
 
 TBitmap Gradient() {
-  TBitmap bitmap(40, 50, TPixelFormat::pf24bit);
-  for (int y = 0; y < 50; ++y)
-    for (int x = 0; x < 40; ++x) bitmap.SetPixel(x, y, RGB(x * 5, y * 5, 99));
-  return bitmap;
+  return testing::BitmapOf(40, 50, TPixelFormat::pf24bit,
+                           [](int x, int y) { return RGB(x * 5, y * 5, 99); });
 }
 
 TEST(PickerDialogTest, ClickPicksThePixelAndItsPoint) {

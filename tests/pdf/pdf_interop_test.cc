@@ -9,6 +9,7 @@
 
 #include "pdf/image_pdf_report.h"
 #include "pdf/pdf_report.h"
+#include "support/sample_bitmaps.h"
 #include "support/temp_dir.h"
 
 namespace pamirune {
@@ -61,14 +62,11 @@ std::vector<Rgb> Expected(const TBitmap& b) {
 
 // A full-colour test card: gradients and a few hard edges.
 TBitmap Card(int width, int height, TPixelFormat format = TPixelFormat::pf24bit) {
-  TBitmap b(width, height, format);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      b.SetPixel(x, y,
-                 RGB(static_cast<uint8_t>(x * 255 / std::max(1, width - 1)),
-                     static_cast<uint8_t>(y * 255 / std::max(1, height - 1)),
-                     static_cast<uint8_t>((x + y) % 3 == 0 ? 255 : 40)));
-  return b;
+  return testing::BitmapOf(width, height, format, [&](int x, int y) {
+    return RGB(static_cast<uint8_t>(x * 255 / std::max(1, width - 1)),
+               static_cast<uint8_t>(y * 255 / std::max(1, height - 1)),
+               static_cast<uint8_t>((x + y) % 3 == 0 ? 255 : 40));
+  });
 }
 
 TBitmap Indexed(int width, int height) {

@@ -6,9 +6,12 @@
 
 #include "raster/errors.h"
 #include "raster/palettes.h"
+#include "support/sample_bitmaps.h"
 
 namespace pamirune {
 namespace {
+
+using testing::PatternBitmap;
 
 // A brute-force nearest entry, the reference the fast paths are checked against.
 int Nearest(const std::vector<TRGBQuad>& palette, TColor c) {
@@ -20,16 +23,6 @@ int Nearest(const std::vector<TRGBQuad>& palette, TColor c) {
     if (d < best_d) best_d = d, best = static_cast<int>(i);
   }
   return best;
-}
-
-TBitmap Gradient(int w, int h) {
-  TBitmap b(w, h, TPixelFormat::pf24bit);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      b.SetPixel(x, y,
-                 RGB(static_cast<uint8_t>(x * 37 + y), static_cast<uint8_t>(y * 53),
-                     static_cast<uint8_t>(x * y * 7 + 11)));
-  return b;
 }
 
 TEST(BitmapTest, ColoursRoundTripInEveryFormat) {
@@ -98,7 +91,7 @@ TEST(BitmapTest, CustomFormatIsRefusedWithItsMessage) {
 }
 
 TEST(BitmapTest, FormatChangeMapsToNearestEntryOfTheTablePalette) {
-  TBitmap source = Gradient(41, 23);
+  TBitmap source = PatternBitmap(41, 23);
   for (auto target : {TPixelFormat::pf1bit, TPixelFormat::pf4bit, TPixelFormat::pf8bit}) {
     SCOPED_TRACE(static_cast<int>(target));
     TBitmap b = source;
@@ -113,7 +106,7 @@ TEST(BitmapTest, FormatChangeMapsToNearestEntryOfTheTablePalette) {
 }
 
 TEST(BitmapTest, FormatChangeKeepsTrueColours) {
-  TBitmap source = Gradient(17, 9);
+  TBitmap source = PatternBitmap(17, 9);
   for (auto target : {TPixelFormat::pf32bit, TPixelFormat::pfDevice, TPixelFormat::pf24bit}) {
     TBitmap b = source;
     b.SetPixelFormat(target);
@@ -182,7 +175,7 @@ TEST(BitmapTest, PaletteLargerThanTheDepthIsNeverIndexedPastIt) {
   EXPECT_EQ(b.UsablePaletteSize(), 16);
   b.SetPixel(0, 0, RGB(0, 255, 0));
   EXPECT_LT(b.RawPixel(0, 0), 16u);
-  TBitmap c = Gradient(4, 4);
+  TBitmap c = PatternBitmap(4, 4);
   b.SetSize(4, 4);
   b.CopyFrom(c, 0, 0);
   for (int x = 0; x < 4; ++x) EXPECT_EQ(b.Pixel(x, 0), kClBlack);
@@ -209,7 +202,7 @@ TEST(BitmapTest, TransparentColourRules) {
 }
 
 TEST(BitmapTest, PlainStretchTakesSourceIndexTimesSizeRatio) {
-  TBitmap source = Gradient(5, 4);
+  TBitmap source = PatternBitmap(5, 4);
   for (auto target_format : {TPixelFormat::pf24bit, TPixelFormat::pf32bit}) {
     for (auto size : {std::pair{13, 7}, std::pair{2, 3}, std::pair{5, 4}}) {
       auto [tw, th] = size;
@@ -237,7 +230,7 @@ TEST(BitmapTest, StretchIsClippedToTheTargetAndMapsPaletteSources) {
       ASSERT_EQ(target.Pixel(x, y), want) << x << "," << y;
     }
   // Drawing an image onto itself reads from a copy.
-  TBitmap self = Gradient(4, 4);
+  TBitmap self = PatternBitmap(4, 4);
   TBitmap expected(4, 4, TPixelFormat::pf24bit);
   expected.StretchDraw({0, 0, 4, 4}, self);
   expected.StretchDraw({0, 0, 2, 2}, self);

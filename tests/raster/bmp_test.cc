@@ -12,10 +12,13 @@
 #include "raster/bitmap.h"
 #include "raster/byte_order.h"
 #include "raster/errors.h"
+#include "support/sample_bitmaps.h"
 #include "support/temp_dir.h"
 
 namespace pamirune {
 namespace {
+
+using testing::PatternBitmap;
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
@@ -85,16 +88,6 @@ Bytes GreyTable(int n) {
   return t;
 }
 
-TBitmap Gradient(int w, int h) {
-  TBitmap b(w, h, TPixelFormat::pf24bit);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      b.SetPixel(x, y,
-                 RGB(static_cast<uint8_t>(x * 37 + y), static_cast<uint8_t>(y * 53),
-                     static_cast<uint8_t>(x * y * 7 + 11)));
-  return b;
-}
-
 void ExpectBadBitmap(const Bytes& bytes, const char* what) {
   SCOPED_TRACE(what);
   try {
@@ -148,7 +141,7 @@ TEST(BmpWriteTest, GoldenPaletteAndBitFieldHeaders) {
 }
 
 TEST(BmpRoundTripTest, EveryDepthReadsBackIdentically) {
-  TBitmap source = Gradient(13, 5);
+  TBitmap source = PatternBitmap(13, 5);
   for (auto format : {TPixelFormat::pf1bit, TPixelFormat::pf4bit, TPixelFormat::pf8bit,
                       TPixelFormat::pf15bit, TPixelFormat::pf16bit, TPixelFormat::pf24bit,
                       TPixelFormat::pf32bit, TPixelFormat::pfDevice}) {
@@ -245,7 +238,7 @@ TEST(BmpReadTest, EmptyStreamGivesTheEmptyImage) {
 }
 
 TEST(BmpReadTest, ReadsFromTheCurrentPosition) {
-  TBitmap source = Gradient(3, 3);
+  TBitmap source = PatternBitmap(3, 3);
   Bytes file = Save(source);
   Bytes prefixed{9, 9, 9, 9, 9};
   prefixed.insert(prefixed.end(), file.begin(), file.end());
@@ -428,7 +421,7 @@ TEST(BmpReadTest, ArbitraryDamageNeverCrashes) {
   r8.compression = 2;
   r8.table = GreyTable(16);
   seeds.push_back(r8.Build());
-  TBitmap g = Gradient(5, 3);
+  TBitmap g = PatternBitmap(5, 3);
   g.SetPixelFormat(TPixelFormat::pf16bit);
   seeds.push_back(Save(g));
   // Every damaged file either loads an image within the pixel limit whose rows can all be
@@ -613,7 +606,7 @@ for name in sorted(os.listdir('.')):
 // Our files at every depth read the same pixels in Pillow (ImageMagick for 15 and 16 bits).
 TEST_F(BmpInteropTest, OurFilesReadPixelIdenticalElsewhere) {
   if (!HavePillow() || access(kConvert, X_OK) != 0) GTEST_SKIP() << "Pillow or convert missing";
-  TBitmap source = Gradient(11, 6);
+  TBitmap source = PatternBitmap(11, 6);
   struct Out {
     const char* name;
     TPixelFormat format;

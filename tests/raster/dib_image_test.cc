@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "raster/registry.h"
+#include "support/sample_bitmaps.h"
 #include "support/temp_dir.h"
 
 namespace pamirune {
@@ -39,13 +40,7 @@ std::vector<TRGBQuad> SomePalette(int n) {
 }
 
 TBitmap ColourBitmap(TPixelFormat pf, int w = 9, int h = 5) {
-  TBitmap b(w, h, pf);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      b.SetPixel(x, y,
-                 RGB(static_cast<uint8_t>(x * 28), static_cast<uint8_t>(y * 60),
-                     static_cast<uint8_t>((x + y) * 17)));
-  return b;
+  return testing::PatternBitmap(w, h, pf);
 }
 
 void ExpectSameColours(const TBitmap& a, const TBitmap& b) {

@@ -12,6 +12,7 @@
 #include "formats/tiff/tiff.h"
 #include "raster/dib_image.h"
 #include "raster/stream.h"
+#include "support/sample_bitmaps.h"
 #include "support/temp_dir.h"
 
 namespace pamirune {
@@ -20,12 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 TBitmap Sample(TPixelFormat format, int width = 37, int height = 11) {
-  TBitmap b(width, height, format);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      b.SetPixel(x, y,
-                 RGB(static_cast<uint8_t>(x * 7), static_cast<uint8_t>(y * 23),
-                     static_cast<uint8_t>((x ^ y) * 5)));
+  TBitmap b = testing::PatternBitmap(width, height, format);
   b.SetResolution(2835, 1000);
   return b;
 }

@@ -13,6 +13,7 @@
 #include "raster/bitmap.h"
 #include "raster/errors.h"
 #include "raster/registry.h"
+#include "support/sample_bitmaps.h"
 #include "support/temp_dir.h"
 
 namespace pamirune {
@@ -20,11 +21,9 @@ namespace {
 
 // 32 x 32 pixels, four colours in 16 x 16 blocks (every kind can hold it; JPEG blocks align).
 TBitmap SmallImage() {
-  TBitmap image(32, 32, TPixelFormat::pf8bit);
   const TColor colours[4] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(255, 0, 0), RGB(0, 0, 255)};
-  for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 32; ++x) image.SetPixel(x, y, colours[x / 16 + y / 16 * 2]);
-  return image;
+  return testing::BitmapOf(32, 32, TPixelFormat::pf8bit,
+                           [&](int x, int y) { return colours[x / 16 + y / 16 * 2]; });
 }
 
 int Channel(TColor c, int shift) { return static_cast<int>((c >> shift) & 0xFF); }
