@@ -1,6 +1,8 @@
 #include "cli/cli_options.h"
 
+#include <initializer_list>
 #include <sstream>
+#include <utility>
 
 #include "app/output_formats.h"
 #include "app/settings_io.h"
@@ -14,14 +16,49 @@ namespace {
 const char* const kValueOptions[] = {"--formats", "--colour",    "--color",   "--scale",
                                      "--level",   "--icon-size", "--delay",   "--out-dir",
                                      "--dispose", "--ini",       "--send-to", "--output"};
-const char* const kFlagOptions[] = {
-    "--smooth",    "--transparent",    "--pdf-batch",  "--gif-anime", "--suffix-s",
-    "--keep-date", "--overwrite",      "--no-dialogs", "--pdf-order", "--gif-order",
-    "--preview",   "--no-auto-orient", "--no-pdf-jpeg"};
+// Each flag sets one field of the record.
+struct FlagOption {
+  const char* name;
+  bool ConversionSettings::*field;
+  bool value;
+};
+constexpr FlagOption kFlagOptions[] = {
+    {"--smooth", &ConversionSettings::smooth_resize, true},
+    {"--transparent", &ConversionSettings::transparency, true},
+    {"--pdf-batch", &ConversionSettings::pdf_batch, true},
+    {"--gif-anime", &ConversionSettings::gif_anime, true},
+    {"--suffix-s", &ConversionSettings::suffix_s, true},
+    {"--keep-date", &ConversionSettings::keep_date, true},
+    {"--overwrite", &ConversionSettings::overwrite, true},
+    {"--no-dialogs", &ConversionSettings::no_dialogs, true},
+    {"--pdf-order", &ConversionSettings::pdf_order_dialog, true},
+    {"--gif-order", &ConversionSettings::gif_order_dialog, true},
+    {"--preview", &ConversionSettings::preview, true},
+    {"--no-auto-orient", &ConversionSettings::auto_orient, false},
+    {"--no-pdf-jpeg", &ConversionSettings::pdf_keep_jpeg, false},
+};
 
 bool IsOneOf(const std::string& s, const char* const* list, size_t n) {
   for (size_t i = 0; i < n; ++i)
     if (s == list[i]) return true;
+  return false;
+}
+
+const FlagOption* FindFlag(const std::string& name) {
+  for (const FlagOption& flag : kFlagOptions)
+    if (name == flag.name) return &flag;
+  return nullptr;
+}
+
+// value as one of the words of choices; false when it is none of them.
+template <typename T>
+bool Choose(const std::string& value, std::initializer_list<std::pair<const char*, T>> choices,
+            T* chosen) {
+  for (const auto& [word, meaning] : choices)
+    if (value == word) {
+      *chosen = meaning;
+      return true;
+    }
   return false;
 }
 
@@ -126,7 +163,7 @@ CliParseResult ParseCliArguments(const std::vector<std::string>& args) {
       r.job.quiet = true;
     } else if (a == "--keep-going") {
       r.job.keep_going = true;
-    } else if (IsOneOf(a, kFlagOptions, std::size(kFlagOptions))) {
+    } else if (FindFlag(a)) {
       r.job.overrides.emplace_back(a, "");
     } else {
       std::string name = a, value;
@@ -176,89 +213,74 @@ CliParseResult ParseCliArguments(const std::vector<std::string>& args) {
   return r;
 }
 
+namespace {
+
+// One option that takes a value; the error text when the value is not one it takes.
+std::string ApplyValueOption(const std::string& name, const std::string& value,
+                             ConversionSettings& s) {
+  int v = 0;
+  if (name == "--formats") {
+    for (const auto& row : OutputFormats()) s.*row.ticked = false;
+    for (const auto& f : Split(value, ',')) {
+      const OutputFormatInfo* row = FindFormatByName(f);
+      if (!row) return "unknown format in --formats: " + f;
+      s.*row->ticked = true;
+    }
+  } else if (name == "--colour" || name == "--color") {
+    if (!Choose(value,
+                {std::pair{"256", ColourMode::k256}, std::pair{"full", ColourMode::kFull},
+                 std::pair{"bw", ColourMode::kBlackWhite}},
+                &s.colour_mode))
+      return "--colour takes 256, full or bw";
+  } else if (name == "--scale") {
+    if (!Choose<std::string>(value,
+                             {{"1/1", "1/1"},
+                              {"1/2", "1/2"},
+                              {"1/3", "1/3"},
+                              {"2/3", "2/3"},
+                              {"3/4", "3/4"},
+                              {"2x", "2×"},
+                              {"2×", "2×"},
+                              {"3x", "3×"},
+                              {"3×", "3×"}},
+                             &s.scale_text))
+      return "--scale takes 1/1, 1/2, 1/3, 2/3, 3/4, 2x or 3x";
+  } else if (name == "--level") {
+    if (!ParseInt(value, v) || v < 0 || v > 10) return "--level takes 0..10";
+    s.level = v;
+  } else if (name == "--icon-size") {
+    if (value != "16" && value != "32" && value != "64" && value != "128" && value != "256")
+      return "--icon-size takes 16, 32, 64, 128 or 256";
+    s.icon_size_text = value;
+  } else if (name == "--delay") {
+    // 0 is what the window's empty field stores, and an empty field means 30: refuse it
+    // rather than silently write 30.
+    if (!ParseInt(value, v) || v < 1 || v > 65535)
+      return "--delay takes 1..65535 (1/100 s); 0 is not a delay (the default is 30)";
+    s.delay_text = FormatDelayText(v);
+  } else if (name == "--out-dir") {
+    s.use_output_dir = true;
+    s.output_dir = value.empty() ? "" : IncludeTrailingSlash(value);
+  } else if (name == "--dispose") {
+    if (!Choose(value,
+                {std::pair{"keep", Disposal::kKeep}, std::pair{"trash", Disposal::kTrash},
+                 std::pair{"delete", Disposal::kDelete}},
+                &s.disposal))
+      return "--dispose takes keep, trash or delete";
+  }
+  return "";
+}
+
+}  // namespace
+
 std::string ApplyOverrides(const CliJob& job, ConversionSettings& s) {
   for (const auto& [name, value] : job.overrides) {
-    if (name == "--formats") {
-      for (const auto& row : OutputFormats()) s.*row.ticked = false;
-      for (const auto& f : Split(value, ',')) {
-        const OutputFormatInfo* row = FindFormatByName(f);
-        if (!row) return "unknown format in --formats: " + f;
-        s.*row->ticked = true;
-      }
-    } else if (name == "--colour" || name == "--color") {
-      if (value == "256")
-        s.colour_mode = ColourMode::k256;
-      else if (value == "full")
-        s.colour_mode = ColourMode::kFull;
-      else if (value == "bw")
-        s.colour_mode = ColourMode::kBlackWhite;
-      else
-        return "--colour takes 256, full or bw";
-    } else if (name == "--scale") {
-      static const char* kTexts[][2] = {{"1/1", "1/1"}, {"1/2", "1/2"}, {"1/3", "1/3"},
-                                        {"2/3", "2/3"}, {"3/4", "3/4"}, {"2x", "2×"},
-                                        {"2×", "2×"},   {"3x", "3×"},   {"3×", "3×"}};
-      bool found = false;
-      for (const auto& t : kTexts)
-        if (value == t[0]) {
-          s.scale_text = t[1];
-          found = true;
-        }
-      if (!found) return "--scale takes 1/1, 1/2, 1/3, 2/3, 3/4, 2x or 3x";
-    } else if (name == "--level") {
-      int v;
-      if (!ParseInt(value, v) || v < 0 || v > 10) return "--level takes 0..10";
-      s.level = v;
-    } else if (name == "--icon-size") {
-      if (value != "16" && value != "32" && value != "64" && value != "128" && value != "256")
-        return "--icon-size takes 16, 32, 64, 128 or 256";
-      s.icon_size_text = value;
-    } else if (name == "--delay") {
-      int v;
-      // 0 is what the window's empty field stores, and an empty field means 30: refuse it
-      // rather than silently write 30.
-      if (!ParseInt(value, v) || v < 1 || v > 65535)
-        return "--delay takes 1..65535 (1/100 s); 0 is not a delay (the default is 30)";
-      s.delay_text = FormatDelayText(v);
-    } else if (name == "--out-dir") {
-      s.use_output_dir = true;
-      s.output_dir = value.empty() ? "" : IncludeTrailingSlash(value);
-    } else if (name == "--dispose") {
-      if (value == "keep")
-        s.disposal = Disposal::kKeep;
-      else if (value == "trash")
-        s.disposal = Disposal::kTrash;
-      else if (value == "delete")
-        s.disposal = Disposal::kDelete;
-      else
-        return "--dispose takes keep, trash or delete";
-    } else if (name == "--smooth") {
-      s.smooth_resize = true;
-    } else if (name == "--transparent") {
-      s.transparency = true;
-    } else if (name == "--pdf-batch") {
-      s.pdf_batch = true;
-    } else if (name == "--gif-anime") {
-      s.gif_anime = true;
-    } else if (name == "--suffix-s") {
-      s.suffix_s = true;
-    } else if (name == "--keep-date") {
-      s.keep_date = true;
-    } else if (name == "--overwrite") {
-      s.overwrite = true;
-    } else if (name == "--no-dialogs") {
-      s.no_dialogs = true;
-    } else if (name == "--pdf-order") {
-      s.pdf_order_dialog = true;
-    } else if (name == "--gif-order") {
-      s.gif_order_dialog = true;
-    } else if (name == "--preview") {
-      s.preview = true;
-    } else if (name == "--no-auto-orient") {
-      s.auto_orient = false;
-    } else if (name == "--no-pdf-jpeg") {
-      s.pdf_keep_jpeg = false;
+    if (const FlagOption* flag = FindFlag(name)) {
+      s.*flag->field = flag->value;
+      continue;
     }
+    std::string error = ApplyValueOption(name, value, s);
+    if (!error.empty()) return error;
   }
   return "";
 }

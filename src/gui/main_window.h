@@ -73,8 +73,6 @@ class MainWindow : public QMainWindow {
   // The clipboard changed: converts it when watching is on (after the running conversion when
   // one runs).
   void ClipboardChanged();
-  // The format dialog's model: it lives as long as the program.
-  FormatDialogModel& FormatModel() { return format_model_; }
   // The command-line step: runs once per start, after the window was first shown.
   void RunCommandLine();
   // The title bar's close: hides the window to the tray when stay resident is on.
@@ -96,19 +94,14 @@ class MainWindow : public QMainWindow {
 
   ConversionSettings& Settings() { return settings_; }
   ControlStates& States() { return states_; }
-  Converter& Driver() { return *converter_; }
   OptionControls* Controls() const { return controls_; }
   QLabel* DropZone() const { return drop_zone_; }
   QLabel* StatusPanel() const { return status_; }
   QProgressBar* Progress() const { return progress_; }
-  FormatDialog* FormatDialogView() const { return format_dialog_; }
-  OrderDialog* OrderDialogView() const { return order_dialog_; }
-  PickerDialog* PickerView() const { return picker_; }
   QMenu* OptionBarMenu() const { return bar_menu_; }
   QSystemTrayIcon* Tray() const { return tray_; }
   // A menu item by its caption (the option menu, file, clipboard, help and option-bar menus).
   QAction* Action(const char* caption) const;
-  const std::string& IniPath() const { return ini_path_; }
 
   // The help page: beside the program, or where the installation put it.
   QString HelpFile() const;

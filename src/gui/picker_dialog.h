@@ -32,7 +32,6 @@ class PickerDialog : public QDialog {
 
   // A click at pixel (x, y) of the image; clicks outside the image are ignored.
   void Pick(int x, int y);
-  const PickerModel& Model() const { return model_; }
 
   QLabel* ImageArea() const { return image_label_; }
   QWidget* BottomBar() const { return bar_; }

@@ -24,7 +24,6 @@ class SingleInstanceLock {
   // Takes the lock at once, without waiting; false when another process holds it. A lock left
   // by a process that no longer runs is taken over.
   bool TryAcquire();
-  bool Held() const { return held_; }
 
  private:
   std::unique_ptr<QLockFile> lock_;

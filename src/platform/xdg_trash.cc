@@ -167,11 +167,6 @@ std::string TrashInfoText(const std::string& path_value, std::time_t deletion_ti
   return "[Trash Info]\nPath=" + PercentEncodePath(path_value) + "\nDeletionDate=" + date + "\n";
 }
 
-std::string TrashDirFor(const std::string& absolute_path, std::string* error) {
-  TrashPlace place;
-  return FindTrash(absolute_path, &place, error) ? place.dir : "";
-}
-
 bool MoveToTrash(const std::string& path, std::string* error, std::string* trashed_as) {
   std::error_code ec;
   std::string absolute = fs::absolute(path, ec).lexically_normal().string();

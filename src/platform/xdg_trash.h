@@ -17,9 +17,6 @@ namespace pamirune::xdg {
 // leaves the file where it was. *trashed_as receives the file's new path.
 bool MoveToTrash(const std::string& path, std::string* error, std::string* trashed_as = nullptr);
 
-// The trash folder a file of path would go to ("" when none can be used); creates it.
-std::string TrashDirFor(const std::string& absolute_path, std::string* error = nullptr);
-
 // Percent-encodes a path for the Path= key (bytes other than letters, digits, "-._~/" become
 // %XX).
 std::string PercentEncodePath(const std::string& path);

@@ -18,8 +18,7 @@ TBitmap BitmapOf(int width, int height, TPixelFormat format, Colour colour) {
 }
 
 // Colours that change from pixel to pixel in all three channels, with no smooth run anywhere.
-inline TBitmap PatternBitmap(int width, int height,
-                             TPixelFormat format = TPixelFormat::pf24bit) {
+inline TBitmap PatternBitmap(int width, int height, TPixelFormat format = TPixelFormat::pf24bit) {
   return BitmapOf(width, height, format, [](int x, int y) {
     return RGB(static_cast<uint8_t>(x * 37 + y), static_cast<uint8_t>(y * 53),
                static_cast<uint8_t>(x * y * 7 + 11));
