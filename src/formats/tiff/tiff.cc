@@ -17,13 +17,6 @@ namespace pamirune {
 
 namespace {
 
-// Per thread: converters on different threads, or one after another, never take each other's
-// warnings.
-TTiffWarningEvent& ThreadHandler() {
-  thread_local TTiffWarningEvent handler;
-  return handler;
-}
-
 // A 16-bit colour-map value as an 8-bit intensity: its high byte (0 -> 0, 65535 -> 255; both
 // v * 257 and v * 256 come back as v). Maps whose values all fit in 8 bits, as some writers
 // store them, are taken as they are.
@@ -144,15 +137,6 @@ int Luma(const TRGBQuad& q) { return 299 * q.red + 587 * q.green + 114 * q.blue;
 
 }  // namespace
 
-void SetTiffWarningHandler(TTiffWarningEvent handler) { ThreadHandler() = std::move(handler); }
-
-ScopedTiffWarningHandler::ScopedTiffWarningHandler(TTiffWarningEvent handler)
-    : previous_(std::move(ThreadHandler())) {
-  ThreadHandler() = std::move(handler);
-}
-
-ScopedTiffWarningHandler::~ScopedTiffWarningHandler() { ThreadHandler() = std::move(previous_); }
-
 TTIFFBitMap::TTIFFBitMap() : TBitmap(0, 0, TPixelFormat::pf24bit) {}
 
 void TTIFFBitMap::SetCompress(bool value) {
@@ -166,13 +150,8 @@ void TTIFFBitMap::Warn(const std::string& message, const std::string& caption,
     OnWarning(message, caption);
     return;
   }
-  // A load with its own receiver tells it alone.
-  if (OnLoadWarning) {
-    LoadWarning(kind, message);
-    return;
-  }
-  const TTiffWarningEvent handler = ThreadHandler();  // a copy: the handler may replace itself
-  if (handler) handler(message, caption);
+  // A load with its own receiver tells it; with none the warning is dropped.
+  LoadWarning(kind, message);
 }
 
 void TTIFFBitMap::LoadFromFile(const std::string& file_name) {

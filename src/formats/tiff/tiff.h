@@ -23,21 +23,6 @@ namespace pamirune {
 
 // message, caption.
 using TTiffWarningEvent = std::function<void(const std::string&, const std::string&)>;
-// This thread's receiver of TIFF warnings, used by every TTIFFBitMap without its own OnWarning;
-// the application routes it to its user interface while it loads a file. None set: warnings
-// are dropped.
-void SetTiffWarningHandler(TTiffWarningEvent handler);
-// Sets the thread's receiver for its lifetime; the one before comes back afterwards.
-class ScopedTiffWarningHandler {
- public:
-  explicit ScopedTiffWarningHandler(TTiffWarningEvent handler);
-  ~ScopedTiffWarningHandler();
-  ScopedTiffWarningHandler(const ScopedTiffWarningHandler&) = delete;
-  ScopedTiffWarningHandler& operator=(const ScopedTiffWarningHandler&) = delete;
-
- private:
-  TTiffWarningEvent previous_;
-};
 
 inline constexpr char kTiffUnknownFormat[] = "Unknown format encountered!";
 inline constexpr char kTiffUnexpectedEnd[] = "Unexpected end of data!";
@@ -136,13 +121,13 @@ class TTIFFBitMap : public TBitmap {
   bool AskForOptions() const { return ask_for_options_; }
   void SetAskForOptions(bool value) { ask_for_options_ = value; }
 
-  // Receives this image's warnings instead of the process-wide handler.
+  // Receives this image's warnings (message, caption); unset, they go to the load's sink.
   TTiffWarningEvent OnWarning;
   // The save-options dialog: gets compress and predict, returns true for OK (taking both over).
   std::function<bool(bool& compress, bool& predict)> OnSaveOptions;
 
  private:
-  // To OnWarning, else to OnLoadWarning (as kind), else to the process-wide handler.
+  // To OnWarning, else to the load's OnLoadWarning (as kind); with neither, dropped.
   void Warn(const std::string& message, const std::string& caption,
             TLoadWarning kind = TLoadWarning::lwNotDecoded) const;
   void ReadTiff(const std::vector<uint8_t>& file);

@@ -480,15 +480,19 @@ TEST(TiffFiles, NamesPickTheFormat) {
   EXPECT_EQ(Colors(owner.TiffMap()), Colors(image));
 }
 
-TEST(TiffWarnings, ProcessWideHandlerReceivesUnhookedWarnings) {
+TEST(TiffWarnings, TheLoadsOwnSinkReceivesWarningsAndNoOtherLoadDoes) {
+  // Two images load the same cut file; only the one with a sink hears of it, as its load's
+  // warning; the other one's load drops it.
   std::vector<std::string> seen;
-  SetTiffWarningHandler(
-      [&](const std::string& m, const std::string& c) { seen.push_back(m + "|" + c); });
-  TTIFFBitMap tiff;
+  TTIFFBitMap heard, unheard;
+  heard.OnLoadWarning = [&](TLoadWarning kind, const std::string& m) {
+    seen.push_back(m + (kind == TLoadWarning::lwNotDecoded ? "|not decoded" : "|ran out"));
+  };
   TMemoryStream in(Bytes{'I', 'I', 42, 0, 100, 0, 0, 0});
-  tiff.LoadFromStream(in);
-  SetTiffWarningHandler(nullptr);
-  EXPECT_EQ(seen, std::vector<std::string>{"Unexpected end of data!|Loading of Tiff"});
+  unheard.LoadFromStream(in);
+  TMemoryStream again(Bytes{'I', 'I', 42, 0, 100, 0, 0, 0});
+  heard.LoadFromStream(again);
+  EXPECT_EQ(seen, std::vector<std::string>{"Unexpected end of data!|not decoded"});
 }
 
 }  // namespace
