@@ -76,7 +76,6 @@ class ClipboardWatcher {
   ClipboardWatcher& operator=(const ClipboardWatcher&) = delete;
 
   // When true (the default), the notice that arrives while joining is not reported.
-  bool IgnoreFirst() const { return ignore_first_; }
   void SetIgnoreFirst(bool value) { ignore_first_ = value; }
 
   // OnClipChange. Setting a handler joins the chain (once); setting none leaves it. Throws
@@ -85,7 +84,6 @@ class ClipboardWatcher {
   bool Joined() const { return window_ != 0; }
   ViewerHandle Window() const { return window_; }
   ViewerHandle NextViewer() const { return next_; }
-  bool Joining() const { return joining_; }
 
   // The hidden window's message handling.
   intptr_t WndProc(ClipMessage msg, uintptr_t wparam, intptr_t lparam);

@@ -57,12 +57,9 @@ struct FormatDialogModel {
   // "透過" and "Pdf一括": plain boxes (ignored while disabled).
   void SetTransparency(bool checked);
   void SetPdfBatch(bool checked);
-  // The three-state boxes, the delay edit and the two lists.
-  void SetColourMode(ColourMode mode) { values.colour_mode = mode; }
+  // The disposal box and the delay edit.
   void SetDisposal(Disposal disposal) { values.disposal = disposal; }
   void SetDelayText(const std::string& text) { values.delay_text = text; }
-  void SetIconSizeText(const std::string& text) { values.icon_size_text = text; }
-  void SetScaleText(const std::string& text) { values.scale_text = text; }
   // Captions of the three-state boxes for their current state.
   const char* ColourCaption() const { return ColourBoxCaption(values.colour_mode); }
   const char* DisposalCaption() const { return DisposalBoxCaption(values.disposal); }

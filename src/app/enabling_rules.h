@@ -26,7 +26,6 @@ using FormatBox = OutputFormat;
 // The boxes in the bar's order from left to right.
 inline const std::array<FormatBox, kOutputFormatCount>& kFormatBoxes = FormatBarOrder();
 inline const char* FormatBoxCaption(FormatBox box) { return FormatToken(box); }  // "bmp", ...
-inline bool& FormatBoxField(ConversionSettings& s, FormatBox box) { return FormatField(s, box); }
 inline bool FormatBoxTicked(const ConversionSettings& s, FormatBox box) {
   return FormatTicked(s, box);
 }

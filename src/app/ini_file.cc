@@ -280,10 +280,6 @@ bool TIniFile::SectionExists(std::string_view section) const {
   return false;
 }
 
-bool TIniFile::ValueExists(std::string_view section, std::string_view key) const {
-  return FindKeyLine(section, key) >= 0;
-}
-
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   // A line feed would end the line and let the rest of the value pose as further entries; the
   // reader stops at a zero byte anyway.

@@ -43,7 +43,6 @@ class TIniFile {
   std::string ReadString(std::string_view section, std::string_view key,
                          const std::string& default_value) const;
   bool SectionExists(std::string_view section) const;
-  bool ValueExists(std::string_view section, std::string_view key) const;
 
   // Sets the value in memory and, unless an update is in progress, saves the file. A value is
   // cut at its first line feed or zero byte (it must stay on its line); it is quoted when

@@ -64,7 +64,6 @@ class TShfOperation {
   bool fAbort = false;
 
   // The source names (a copy is kept).
-  const std::vector<std::string>& FromFFList() const { return from_; }
   void SetFromFFList(const std::vector<std::string>& names) { from_ = names; }
 
   // Runs the operation. Raises kShfNoFiles without sources and kShfNoTarget with

@@ -17,11 +17,9 @@ class TStrSortGrid {
   TStrSortGrid(int col_count = 5, int row_count = 5);
 
   // Size. Growing adds empty cells; shrinking drops the last rows or columns.
-  int ColCount() const { return col_count_; }
   int RowCount() const { return static_cast<int>(rows_.size()); }
   void SetColCount(int count);
   void SetRowCount(int count);
-  int FixedRows() const { return fixed_rows_; }
   void SetFixedRows(int count) { fixed_rows_ = count < 0 ? 0 : count; }
 
   // Cells, column first as the grid addresses them. Out-of-range reads give "", writes are
@@ -40,7 +38,6 @@ class TStrSortGrid {
   // Sorting options and state.
   TSortops SortOps = TSortops::soBoth;
   int Spacing = 10;  // pixels between a header caption and its direction glyph
-  int SortColumn() const { return sort_col_; }
   bool Sorted() const { return sorted_; }
   bool Ascending() const { return ascending_; }
   const std::string& SortedHeaderText() const { return sorted_text_; }

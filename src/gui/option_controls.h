@@ -81,7 +81,7 @@ class OptionControls : public QObject {
   QWidget* bar1_ = nullptr;
   QWidget* bar2_ = nullptr;
   QWidget* bar3_ = nullptr;
-  std::array<QCheckBox*, 8> format_{};
+  std::array<QCheckBox*, kOutputFormatCount> format_{};
   QCheckBox* colour_ = nullptr;
   QCheckBox* transparency_ = nullptr;
   QCheckBox* pdf_batch_ = nullptr;
