@@ -124,8 +124,18 @@ void PngRowEncoder::ConvertPaletteRow(const uint8_t* src, const uint8_t* mask, u
 
 // Deep sources: the colours as the raster reads them, packed as the colour type says.
 void PngRowEncoder::ConvertDeepRow(int y, const uint8_t* mask, uint8_t* o) {
-  reader_.Read(y, 0, layout_.width, colours_.data());
   const int w = layout_.width;
+  if (layout_.source_bits == 24 && layout_.color_type == kPngTypeRgb) {
+    // Blue-green-red to red-green-blue: the common case, kept tight.
+    const uint8_t* src = image_.ScanLine(y);
+    for (int x = 0; x < w; ++x, src += 3, o += 3) {
+      o[0] = src[2];
+      o[1] = src[1];
+      o[2] = src[0];
+    }
+    return;
+  }
+  reader_.Read(y, 0, layout_.width, colours_.data());
   const TColor* c = colours_.data();
   switch (layout_.color_type) {
     case kPngTypeRgb:
