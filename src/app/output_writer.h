@@ -1,7 +1,7 @@
 // The writers of the output formats: one implementation per format behind one interface, made
-// by the format's row of the output-format table for each image. A writer prepares its output
-// once from the image of the pipeline its row names, then writes it to a path atomically (a
-// temporary file in the target folder renamed over the target).
+// for each image by the format's row of the output-format table (app/output_formats.cc). A writer
+// prepares its output once from the image of the pipeline its row names, then writes it to a path
+// atomically (a temporary file in the target folder renamed over the target).
 #pragma once
 
 #include <memory>
@@ -65,14 +65,5 @@ class OutputWriter {
   // (otherwise only once the file is written).
   virtual bool CountsBeforeWriting(const OutputJob&) const { return true; }
 };
-
-std::unique_ptr<OutputWriter> MakeBmpWriter();
-std::unique_ptr<OutputWriter> MakeJpegWriter();
-std::unique_ptr<OutputWriter> MakePngWriter();
-std::unique_ptr<OutputWriter> MakeMagWriter();
-std::unique_ptr<OutputWriter> MakeIconWriter();
-std::unique_ptr<OutputWriter> MakePdfWriter();
-std::unique_ptr<OutputWriter> MakeGifWriter();
-std::unique_ptr<OutputWriter> MakeTiffWriter();
 
 }  // namespace pamirune
