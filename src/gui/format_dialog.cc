@@ -25,13 +25,7 @@ FormatDialog::FormatDialog(QWidget* parent) : QDialog(parent) {
   setModal(true);
   controls_ = new OptionControls(idle_.values, idle_.states, RuleSet::kFormatDialog, this);
 
-  auto* column = new QVBoxLayout(this);
-  column->setContentsMargins(0, 0, 0, 0);
-  column->setSpacing(0);
-  column->addWidget(controls_->FormatBar());
-  column->addWidget(controls_->Bar1());
-  column->addWidget(controls_->Bar2());
-  column->addWidget(controls_->Bar3());
+  QVBoxLayout* column = controls_->StackBars(this);
 
   auto* bottom = new QHBoxLayout;
   bottom->setContentsMargins(4, 0, 4, 2);

@@ -84,13 +84,7 @@ MainWindow::MainWindow(Platform& platform, MainWindowOptions options, QWidget* p
   states_ = ComputeEnabling(settings_);
   controls_ = new OptionControls(settings_, states_, RuleSet::kMainWindow, this);
   auto* central = new QWidget;
-  auto* column = new QVBoxLayout(central);
-  column->setContentsMargins(0, 0, 0, 0);
-  column->setSpacing(0);
-  column->addWidget(controls_->FormatBar());
-  column->addWidget(controls_->Bar1());
-  column->addWidget(controls_->Bar2());
-  column->addWidget(controls_->Bar3());
+  QVBoxLayout* column = controls_->StackBars(central);
   drop_zone_ = new QLabel(Text(msg::kDropHere));
   drop_zone_->setObjectName(QStringLiteral("drop_zone"));
   drop_zone_->setAlignment(Qt::AlignCenter);

@@ -7,6 +7,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <cmath>
 #include <initializer_list>
@@ -219,6 +220,14 @@ void OptionControls::LevelEdited(int value) {
   if (refreshing_) return;
   OnLevelChanged(*settings_, value);
   Edited();
+}
+
+QVBoxLayout* OptionControls::StackBars(QWidget* owner) const {
+  auto* column = new QVBoxLayout(owner);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  for (QWidget* bar : {format_bar_, bar1_, bar2_, bar3_}) column->addWidget(bar);
+  return column;
 }
 
 void OptionControls::Edited() {

@@ -15,6 +15,7 @@ class QComboBox;
 class QLabel;
 class QSlider;
 class QSpinBox;
+class QVBoxLayout;
 class QWidget;
 
 namespace pamirune {
@@ -41,6 +42,9 @@ class OptionControls : public QObject {
   QWidget* Bar1() const { return bar1_; }
   QWidget* Bar2() const { return bar2_; }
   QWidget* Bar3() const { return bar3_; }
+
+  // Stacks the four bars from top to bottom in a new column of owner, with no gaps around them.
+  QVBoxLayout* StackBars(QWidget* owner) const;
 
   // Shows the record and the enabling states in the controls (emits nothing).
   void Refresh();

@@ -11,6 +11,7 @@
 #include "raster/registry.h"
 #include "support/clipboard_platform.h"
 #include "support/fake_ui.h"
+#include "support/gif_summary.h"
 #include "support/temp_dir.h"
 
 namespace pamirune {
@@ -19,40 +20,6 @@ namespace {
 using testing::ClipboardPlatform;
 using testing::FakeUi;
 using testing::TempDir;
-
-uint32_t Le(const std::string& d, size_t at, int n) {
-  uint32_t v = 0;
-  for (int i = n - 1; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(d.at(at + i));
-  return v;
-}
-
-// Loop counts and control-extension delays of a GIF file, in file order.
-void GifExtensions(const std::string& d, std::vector<int>* loops, std::vector<int>* delays) {
-  size_t p = 13;
-  auto skip_table = [&](uint8_t packed) {
-    if (packed & 0x80) p += 3u << ((packed & 7) + 1);
-  };
-  auto skip_blocks = [&] {
-    while (d.at(p) != 0) p += 1 + static_cast<uint8_t>(d.at(p));
-    ++p;
-  };
-  skip_table(static_cast<uint8_t>(d.at(10)));
-  while (p < d.size() && d[p] != 0x3B) {
-    uint8_t tag = static_cast<uint8_t>(d.at(p++));
-    if (tag == 0x21) {
-      uint8_t label = static_cast<uint8_t>(d.at(p++));
-      if (label == 0xF9) delays->push_back(static_cast<int>(Le(d, p + 2, 2)));
-      if (label == 0xFF && d.compare(p + 1, 11, "NETSCAPE2.0") == 0)
-        loops->push_back(static_cast<int>(Le(d, p + 14, 2)));
-    } else {
-      ASSERT_EQ(tag, 0x2C);
-      p += 8;
-      skip_table(static_cast<uint8_t>(d.at(p++)));
-      ++p;
-    }
-    skip_blocks();
-  }
-}
 
 class ClipboardPathTest : public ::testing::Test {
  protected:
@@ -194,10 +161,9 @@ TEST_F(ClipboardPathTest, GifHasTheFixedDelayAndLoops) {
   converter.ConvertClipboard();
   for (const char* name : {"Clip1.gif", "Clip2.gif"}) {
     SCOPED_TRACE(name);
-    std::vector<int> loops, delays;
-    GifExtensions(dir.Read(std::string("default/") + name), &loops, &delays);
-    EXPECT_EQ(loops, std::vector<int>{0});
-    EXPECT_EQ(delays, std::vector<int>{30});
+    testing::GifSummary gif = testing::ReadGifSummary(dir.Read(std::string("default/") + name));
+    EXPECT_EQ(gif.loop_counts, std::vector<int>{0});
+    EXPECT_EQ(gif.delays, std::vector<int>{30});
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "raster/errors.h"
+#include "support/expect_error.h"
 #include "support/temp_dir.h"
 
 namespace pamirune {
@@ -58,12 +59,8 @@ TEST(IniGTTest, UnwritableFileRaisesTheMessageWithThePath) {
   dir.Write("plain", "not a folder");
   std::string path = dir.File("plain/Pamirune.ini");
   TIniGT ini(path);
-  try {
-    ini.WriteBool("Format", "bmp", true);
-    ADD_FAILURE() << "no error";
-  } catch (const Exception& e) {
-    EXPECT_EQ(std::string(e.what()), path + " に書き込めません");
-  }
+  testing::ExpectError<Exception>([&] { ini.WriteBool("Format", "bmp", true); },
+                                  path + " に書き込めません");
   ini.BeginUpdate();
   ini.WriteInteger("Format", "256", 1);
   EXPECT_THROW(ini.EndUpdate(), Exception);

@@ -19,6 +19,7 @@
 #include "formats/tiff/tiff.h"
 #include "raster/registry.h"
 #include "support/fake_ui.h"
+#include "support/gif_summary.h"
 #include "support/sample_bitmaps.h"
 #include "support/temp_dir.h"
 #include "support/test_platform.h"
@@ -27,6 +28,7 @@ namespace pamirune {
 namespace {
 
 using testing::FakeUi;
+using testing::LittleEndianAt;
 using testing::TempDir;
 using testing::TestPlatform;
 
@@ -62,19 +64,13 @@ std::string JpegBytes(const TBitmap& b) {
   return Bytes(s);
 }
 
-uint32_t Le(const std::string& d, size_t at, int n) {
-  uint32_t v = 0;
-  for (int i = n - 1; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(d.at(at + i));
-  return v;
-}
-
 // Width, height and bits per pixel from a BMP file's header.
 struct BmpShape {
   int width, height, bits;
 };
 BmpShape ShapeOfBmp(const std::string& d) {
-  return {static_cast<int>(Le(d, 18, 4)), static_cast<int>(Le(d, 22, 4)),
-          static_cast<int>(Le(d, 28, 2))};
+  return {static_cast<int>(LittleEndianAt(d, 18, 4)), static_cast<int>(LittleEndianAt(d, 22, 4)),
+          static_cast<int>(LittleEndianAt(d, 28, 2))};
 }
 
 TBitmap LoadAsBitmap(const std::string& path) {
@@ -83,46 +79,6 @@ TBitmap LoadAsBitmap(const std::string& path) {
   TBitmap b;
   b.Assign(*pic.Graphic());
   return b;
-}
-
-// What a GIF file carries: its frames, the looping extensions and each control extension's delay.
-struct GifSummary {
-  int frames = 0;
-  std::vector<int> loop_counts;
-  std::vector<int> delays;
-};
-GifSummary ReadGif(const std::string& d) {
-  GifSummary g;
-  size_t p = 13;
-  auto skip_table = [&](uint8_t packed) {
-    if (packed & 0x80) p += 3u << ((packed & 7) + 1);
-  };
-  auto skip_blocks = [&] {
-    while (d.at(p) != 0) p += 1 + static_cast<uint8_t>(d.at(p));
-    ++p;
-  };
-  skip_table(static_cast<uint8_t>(d.at(10)));
-  while (p < d.size()) {
-    uint8_t tag = static_cast<uint8_t>(d.at(p++));
-    if (tag == 0x3B) break;
-    if (tag == 0x21) {
-      uint8_t label = static_cast<uint8_t>(d.at(p++));
-      if (label == 0xF9) g.delays.push_back(static_cast<int>(Le(d, p + 2, 2)));
-      if (label == 0xFF && d.compare(p + 1, 11, "NETSCAPE2.0") == 0)
-        g.loop_counts.push_back(static_cast<int>(Le(d, p + 14, 2)));
-      skip_blocks();
-    } else if (tag == 0x2C) {
-      ++g.frames;
-      p += 8;
-      skip_table(static_cast<uint8_t>(d.at(p++)));
-      ++p;  // LZW code size
-      skip_blocks();
-    } else {
-      ADD_FAILURE() << "unexpected GIF block " << int(tag);
-      break;
-    }
-  }
-  return g;
 }
 
 // "Page    1 size: 4 x 3 pts" lines of pdfinfo, as "4x3" per page; empty when the tool is absent.
@@ -256,9 +212,9 @@ TEST_F(PipelineTest, ColourModesShapeTheBmpAndMag) {
   ASSERT_EQ(Run({"w.bmp"}), BatchResult::kCompleted);
   std::string bmp = dir.Read("ws.bmp");
   EXPECT_EQ(ShapeOfBmp(bmp).bits, 8);
-  int colours = static_cast<int>(Le(bmp, 46, 4));
+  int colours = static_cast<int>(LittleEndianAt(bmp, 46, 4));
   if (colours == 0) colours = 256;
-  size_t palette = 14 + Le(bmp, 14, 4);
+  size_t palette = 14 + LittleEndianAt(bmp, 14, 4);
   for (int i = 0; i < colours; ++i) {
     size_t at = palette + 4 * i;
     EXPECT_EQ(bmp[at], bmp[at + 1]) << "palette entry " << i;
@@ -466,7 +422,7 @@ TEST_F(PipelineTest, SingleGifsFollowTheGifOrderDialogAndCarryLoopAndDelay) {
   EXPECT_EQ(ui.status.rfind(Done("as.gif"), 0), 0u) << ui.status;  // processed last
   for (const char* name : {"as.gif", "bs.gif"}) {
     SCOPED_TRACE(name);
-    GifSummary gif = ReadGif(dir.Read(name));
+    testing::GifSummary gif = testing::ReadGifSummary(dir.Read(name));
     EXPECT_EQ(gif.frames, 1);
     EXPECT_EQ(gif.loop_counts, std::vector<int>{0});
     EXPECT_EQ(gif.delays, std::vector<int>{25});
@@ -480,7 +436,7 @@ TEST_F(PipelineTest, EmptyDelayBecomesThirty) {
   settings.no_dialogs = true;
   ASSERT_EQ(Run({"a.bmp"}), BatchResult::kCompleted);
   EXPECT_EQ(settings.delay_text, "30");  // the edit is set, as the user sees it
-  EXPECT_EQ(ReadGif(dir.Read("as.gif")).delays, std::vector<int>{30});
+  EXPECT_EQ(testing::ReadGifSummary(dir.Read("as.gif")).delays, std::vector<int>{30});
 }
 
 TEST_F(PipelineTest, AnimationIsWrittenAtTheEndUnderTheOverwriteRule) {
@@ -502,7 +458,7 @@ TEST_F(PipelineTest, AnimationIsWrittenAtTheEndUnderTheOverwriteRule) {
 
   ui = FakeUi();
   ASSERT_EQ(Run({"a.bmp", "b.bmp"}), BatchResult::kCompleted);
-  GifSummary gif = ReadGif(dir.Read("bs.gif"));
+  testing::GifSummary gif = testing::ReadGifSummary(dir.Read("bs.gif"));
   EXPECT_EQ(gif.frames, 2);
   EXPECT_EQ(gif.loop_counts, std::vector<int>{0});
   EXPECT_EQ(gif.delays, (std::vector<int>{1200, 1200}));

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "raster/errors.h"
+#include "support/expect_error.h"
 #include "support/temp_dir.h"
 
 namespace pamirune {
@@ -295,12 +296,9 @@ TEST_F(SettingsIoTest, DamagedFilesLoadDefaults) {
   // Files of another kind load defaults too, but are never written over.
   for (const std::string& input : {noise, std::string("\0\0\0\0[Format]\0bmp=1", 17)}) {
     EXPECT_EQ(Load(input), defaults);
-    try {
-      SaveSettings(path_, EveryFieldChanged());
-      ADD_FAILURE() << "saved";
-    } catch (const Exception& e) {
-      EXPECT_EQ(e.what(), path_ + " に書き込めません\n設定ファイルではないため、上書きしません。");
-    }
+    testing::ExpectError<Exception>(
+        [&] { SaveSettings(path_, EveryFieldChanged()); },
+        path_ + " に書き込めません\n設定ファイルではないため、上書きしません。");
     EXPECT_EQ(Get(), input);
   }
 }
@@ -308,12 +306,8 @@ TEST_F(SettingsIoTest, DamagedFilesLoadDefaults) {
 TEST_F(SettingsIoTest, UnwritableFileRaisesAndKeepsTheOldOne) {
   std::string blocked = dir_.File("plain/Pamirune.ini");
   dir_.Write("plain", "x");
-  try {
-    SaveSettings(blocked, ConversionSettings());
-    ADD_FAILURE() << "no error";
-  } catch (const Exception& e) {
-    EXPECT_EQ(std::string(e.what()), blocked + " に書き込めません");
-  }
+  testing::ExpectError<Exception>([&] { SaveSettings(blocked, ConversionSettings()); },
+                                  blocked + " に書き込めません");
 
   if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
   Put("[Format]\nbmp=1\n");

@@ -5,9 +5,12 @@
 
 #include "pdf/pdf_canvas.h"
 #include "pdf/pdf_image.h"
+#include "support/expect_error.h"
 
 namespace pamirune {
 namespace {
+
+using testing::ExpectError;
 
 TPdfDateTime FixedNow() { return {2024, 1, 2, 3, 4, 5}; }
 
@@ -20,16 +23,6 @@ std::string Saved(TPdfDoc& doc) {
 std::string ContentsOf(TPdfDoc& doc) {
   auto& data = doc.Canvas().Contents().Data();
   return std::string(data.begin(), data.end());
-}
-
-template <class E>
-void ExpectError(const std::function<void()>& action, const std::string& text) {
-  try {
-    action();
-    ADD_FAILURE() << "no error, expected: " << text;
-  } catch (const E& e) {
-    EXPECT_EQ(e.what(), text);
-  }
 }
 
 class PdfDocTest : public ::testing::Test {

@@ -11,10 +11,13 @@
 
 #include "pdf/image_pdf_report.h"
 #include "pdf/pdf_image.h"
+#include "support/expect_error.h"
 #include "support/temp_dir.h"
 
 namespace pamirune {
 namespace {
+
+using testing::ExpectError;
 
 namespace fs = std::filesystem;
 
@@ -38,16 +41,6 @@ std::string Text(TPdfObject& object) {
   TMemoryStream s;
   object.WriteValueToStream(s);
   return std::string(s.Bytes().begin(), s.Bytes().end());
-}
-
-template <class E>
-void ExpectError(const std::function<void()>& action, const std::string& text) {
-  try {
-    action();
-    ADD_FAILURE() << "no error, expected: " << text;
-  } catch (const E& e) {
-    EXPECT_EQ(e.what(), text);
-  }
 }
 
 // A 3 x 2 full-colour image: red, green, blue / white, black, (10, 20, 30).

@@ -12,6 +12,7 @@
 #include "raster/bitmap.h"
 #include "raster/byte_order.h"
 #include "raster/errors.h"
+#include "support/expect_error.h"
 #include "support/sample_bitmaps.h"
 #include "support/temp_dir.h"
 
@@ -90,12 +91,7 @@ Bytes GreyTable(int n) {
 
 void ExpectBadBitmap(const Bytes& bytes, const char* what) {
   SCOPED_TRACE(what);
-  try {
-    Load(bytes);
-    ADD_FAILURE() << "accepted";
-  } catch (const EInvalidGraphic& e) {
-    EXPECT_STREQ(e.what(), "ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です");
-  }
+  testing::ExpectError<EInvalidGraphic>([&] { Load(bytes); }, "ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です");
 }
 
 TEST(BmpWriteTest, GoldenTwoByTwoTrueColour) {

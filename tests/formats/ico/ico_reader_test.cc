@@ -6,6 +6,7 @@
 #include "formats/png/png_image.h"
 #include "formats/tiff/tiff_test_util.h"
 #include "raster/registry.h"
+#include "support/expect_error.h"
 
 namespace pamirune {
 namespace {
@@ -20,12 +21,7 @@ TIcon LoadIcon(const Bytes& bytes) {
 }
 
 void ExpectInvalid(const Bytes& bytes) {
-  try {
-    LoadIcon(bytes);
-    ADD_FAILURE() << "loaded";
-  } catch (const EInvalidGraphic& e) {
-    EXPECT_STREQ(e.what(), "ｱｲｺﾝｲﾒｰｼﾞが不正です");
-  }
+  testing::ExpectError<EInvalidGraphic>([&] { LoadIcon(bytes); }, "ｱｲｺﾝｲﾒｰｼﾞが不正です");
 }
 
 TEST(IconReader, TransparentIconDrawsOntoWhiteAtItsOwnSize) {

@@ -12,6 +12,7 @@
 #include "png_test_util.h"
 #include "raster/threads.h"
 #include "raster/zlib_writer.h"
+#include "support/expect_error.h"
 
 namespace pamirune {
 namespace {
@@ -456,12 +457,9 @@ TEST(PngWriter, IdatSplitAndSizeLimits) {
   EXPECT_LE(sizes.back(), 256u);
   for (int bad : {255, 100001, -1}) {
     o.idat_size = bad;
-    try {
-      Encode(img, o);
-      ADD_FAILURE() << bad;
-    } catch (const EPngError& e) {
-      EXPECT_STREQ(e.what(), "Write PNG Param: Err IDAT Size(min:256  max:100000)");
-    }
+    SCOPED_TRACE(bad);
+    testing::ExpectError<EPngError>([&] { Encode(img, o); },
+                                    "Write PNG Param: Err IDAT Size(min:256  max:100000)");
   }
 }
 
