@@ -218,7 +218,7 @@ void BatchRun::ConvertClipboard(TBitmap bitmap, int icon_size) {
   SharedSteps(job);
   const std::string* used = UsedOutputDir();
   std::string dir = used ? *used : platform_.DefaultOutputDir();
-  if (!dir.empty() && dir.back() != '/') dir += '/';
+  if (!dir.empty()) dir = IncludeTrailingSlash(dir);
   output_base_ =
       dir + "Clip" + std::to_string(converter_.clip_counter_) + (settings_.suffix_s ? "s." : ".");
   job.batch_file_base = BatchFileBase();
@@ -270,19 +270,13 @@ void BatchRun::PreviewAndStamp(const std::string& file) {
 const std::string* BatchRun::UsedOutputDir() {
   if (!settings_.use_output_dir || settings_.output_dir.empty()) return nullptr;
   // The stored folder keeps the separator added here.
-  if (settings_.output_dir.back() != '/') settings_.output_dir += '/';
+  settings_.output_dir = IncludeTrailingSlash(settings_.output_dir);
   return &settings_.output_dir;
 }
 
 std::string BatchRun::MakeOutputBase(const std::string& source) {
-  std::string base;
-  if (const std::string* dir = UsedOutputDir()) {
-    auto slash = source.find_last_of('/');
-    base = *dir + (slash == std::string::npos ? source : source.substr(slash + 1));
-  } else {
-    base = source;
-  }
-  base = ChangeFileExt(base, ".");
+  const std::string* dir = UsedOutputDir();
+  std::string base = ChangeFileExt(dir ? *dir + ExtractFileName(source) : source, ".");
   if (settings_.suffix_s) base.insert(base.size() - 1, "s");
   return base;
 }
