@@ -5,17 +5,15 @@
 #include <QApplication>
 #include <cstdlib>
 #include <filesystem>
-#include <string>
 
 #include "formats/register_all.h"
 #include "gui/window_util.h"
+#include "support/temp_dir.h"
 
 int main(int argc, char** argv) {
   namespace fs = std::filesystem;
-  std::string tmpl = (fs::temp_directory_path() / "pamirune-gui-test-XXXXXX").string();
-  char* made = ::mkdtemp(tmpl.data());
-  if (!made) return 1;
-  const fs::path home = made;
+  const pamirune::testing::TempDir temp;
+  const fs::path home = temp.path();
   for (const char* sub : {"config", "data", "run", "cache"}) fs::create_directories(home / sub);
   fs::permissions(home / "run", fs::perms::owner_all, fs::perm_options::replace);
   ::setenv("HOME", home.c_str(), 1);
@@ -30,8 +28,5 @@ int main(int argc, char** argv) {
   pamirune::ApplyProgramFont();
   pamirune::RegisterGraphicKinds();
   ::testing::InitGoogleTest(&argc, argv);
-  int result = RUN_ALL_TESTS();
-  std::error_code ec;
-  fs::remove_all(home, ec);
-  return result;
+  return RUN_ALL_TESTS();
 }
