@@ -156,7 +156,12 @@ class PdfWriter : public OutputWriter {
     pdf.SetFileName(path);
     if (job.settings.pdf_batch && pdf.Active()) {
       if (!job.clipboard) pdf.SetFileName(job.batch_file_base + "pdf");
-      pdf.AddImagePage(job.bitmap, item, kept);
+      // Where no later format reads the image, the page takes it and may deflate it beside
+      // the next image's reading.
+      if (job.clipboard || job.settings.write_gif || job.settings.write_tif)
+        pdf.AddImagePage(job.bitmap, item, kept);
+      else
+        pdf.AddImagePage(std::move(job.bitmap), item, kept);
     } else {
       pdf.WriteSingle(job.bitmap, item, path, kept);
     }

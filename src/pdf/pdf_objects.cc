@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "pdf/pdf_spill.h"
 #include "raster/zlib_writer.h"
 
 namespace pamirune {
@@ -383,6 +384,7 @@ void TPdfStream::SetDeflated(std::vector<uint8_t> deflated) {
   if (!Filter().HasName("FlateDecode"))
     throw EPdfInvalidOperation("TPdfStream --no filter to encode with.");
   later_ = {};
+  spill_.reset();
   shared_.reset();
   data_ = std::move(deflated);
   encoded_ = true;
@@ -393,6 +395,7 @@ void TPdfStream::SetDeflatedLater(std::future<std::vector<uint8_t>> deflated) {
   if (!Filter().HasName("FlateDecode"))
     throw EPdfInvalidOperation("TPdfStream --no filter to encode with.");
   shared_.reset();
+  spill_.reset();
   data_.clear();
   later_ = std::move(deflated);
   encoded_ = true;
@@ -400,6 +403,7 @@ void TPdfStream::SetDeflatedLater(std::future<std::vector<uint8_t>> deflated) {
 
 void TPdfStream::SetEncoded(std::shared_ptr<const uint8_t> bytes, size_t size) {
   later_ = {};
+  spill_.reset();
   data_.clear();
   data_.shrink_to_fit();
   shared_ = std::move(bytes);
@@ -416,12 +420,31 @@ void TPdfStream::Settle() {
   SetLength(data_.size());
 }
 
+void TPdfStream::Spill(const std::shared_ptr<TPdfSpill>& spill) {
+  Settle();
+  if (!spill || !encoded_ || spill_) return;
+  const uint8_t* bytes = shared_ ? shared_.get() : data_.data();
+  const size_t size = shared_ ? shared_size_ : data_.size();
+  if (size == 0) return;
+  const int64_t offset = spill->Store(bytes, size);
+  if (offset < 0) return;
+  spill_ = spill;
+  spill_offset_ = offset;
+  spill_size_ = size;
+  shared_.reset();
+  data_.clear();
+  data_.shrink_to_fit();
+}
+
 void TPdfStream::WriteValueToStream(TStream& stream) {
   Settle();
   std::vector<uint8_t> deflated;
   const uint8_t* out = data_.data();
   size_t out_size = data_.size();
-  if (shared_) {
+  if (spill_) {
+    out = nullptr;
+    out_size = spill_size_;
+  } else if (shared_) {
     out = shared_.get();
     out_size = shared_size_;
   } else if (!encoded_ && Filter().HasName("FlateDecode")) {
@@ -438,7 +461,10 @@ void TPdfStream::WriteValueToStream(TStream& stream) {
     attributes_.AddItem("Length", PdfNumber(static_cast<int32_t>(out_size)));
   attributes_.WriteValueToStream(stream);
   PdfWrite(stream, "\r\nstream\r\n");
-  stream.Write(out, out_size);
+  if (spill_)
+    spill_->CopyTo(stream, spill_offset_, spill_size_);
+  else
+    stream.Write(out, out_size);
   PdfWrite(stream, "\nendstream");
 }
 

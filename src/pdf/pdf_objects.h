@@ -17,6 +17,8 @@
 
 namespace pamirune {
 
+class TPdfSpill;
+
 // ---- Written forms -------------------------------------------------------------------------
 
 // Appends text to the stream.
@@ -252,7 +254,7 @@ class TPdfStream : public TPdfObject {
 
   // The data before filtering.
   std::vector<uint8_t>& Data();
-  // Bytes held now (encoded or not).
+  // Bytes held in memory now (encoded or not).
   size_t HeldBytes() const { return shared_ ? shared_size_ : data_.size(); }
   void Append(std::string_view bytes);
 
@@ -270,6 +272,9 @@ class TPdfStream : public TPdfObject {
   void SetEncoded(std::shared_ptr<const uint8_t> bytes, size_t size);
   // Waits for data given by SetDeflatedLater; nothing to do otherwise.
   void Settle();
+  // Moves encoded data (settled) into spill, out of memory, until the stream is written. Data
+  // the spill cannot take stay where they are.
+  void Spill(const std::shared_ptr<TPdfSpill>& spill);
 
   void WriteValueToStream(TStream& stream) override;
 
@@ -281,6 +286,9 @@ class TPdfStream : public TPdfObject {
   std::shared_ptr<const uint8_t> shared_;  // encoded bytes owned elsewhere (SetEncoded)
   size_t shared_size_ = 0;
   std::future<std::vector<uint8_t>> later_;
+  std::shared_ptr<TPdfSpill> spill_;  // encoded data moved out of memory (Spill)
+  int64_t spill_offset_ = 0;
+  size_t spill_size_ = 0;
   bool encoded_ = false;
 };
 

@@ -371,12 +371,8 @@ void TPReport::Print(TPRPage& page) {
 
 void TPReport::EndDoc() {
   if (!doc_) throw EPdfInvalidOperation("document is null..");
-  TMemoryStream stream;
-  // The file is a little more than its streams: room for it all at once, so the image data
-  // are not moved as the file grows.
-  stream.Bytes().reserve(doc_->Xref().StreamBytes() + doc_->Xref().ItemCount() * 256 + 65536);
-  doc_->SaveToStream(stream);
-  WriteFileAtomic(file_name_, stream.Bytes());
+  // Written into the file as it is made: the image data are never copied whole.
+  WriteFileAtomic(file_name_, [&](TStream& stream) { doc_->SaveToStream(stream); });
   Abort();
 }
 

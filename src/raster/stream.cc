@@ -127,20 +127,6 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
 
 namespace {
 
-// Writes everything to fd, makes it durable; false with errno set when it cannot.
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::write(fd, data + done, size - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return ::fsync(fd) == 0 || errno == EINVAL;
-}
-
 // A short, recognisable name in the folder: ".pamirune-" and six random letters. Short, so that
 // a target whose own name is as long as a name may be still gets a temporary beside it.
 std::string TempName(const std::string& dir) {
@@ -187,7 +173,60 @@ bool LinkUnnamed(int fd, const std::string& dir, const std::string& path) {
 
 }  // namespace
 
-void WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size) {
+namespace {
+
+// Writes into a file descriptor through a buffer; a failed write raises EOSError naming path.
+class FdWriteStream : public TStream {
+ public:
+  FdWriteStream(int fd, const std::string& path) : fd_(fd), path_(path) {}
+  size_t Read(void*, size_t) override { throw Exception("Stream read error"); }
+  void Write(const void* data, size_t count) override {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    if (buffer_.size() + count > kBufferSize) Flush();
+    if (count >= kBufferSize)
+      Put(bytes, count);
+    else
+      buffer_.insert(buffer_.end(), bytes, bytes + count);
+    position_ += static_cast<int64_t>(count);
+  }
+  int64_t Position() const override { return position_; }
+  // Only where it already is: the data go out as they come.
+  void Seek(int64_t position) override {
+    if (position != position_) throw Exception("Stream seek error");
+  }
+  int64_t Size() const override { return position_; }
+  // Writes what waits and makes the file durable.
+  void Finish() {
+    Flush();
+    if (::fsync(fd_) != 0 && errno != EINVAL) Fail("Cannot write", path_, errno);
+  }
+
+ private:
+  static constexpr size_t kBufferSize = size_t{1} << 20;
+  void Flush() {
+    Put(buffer_.data(), buffer_.size());
+    buffer_.clear();
+  }
+  void Put(const uint8_t* data, size_t size) {
+    while (size > 0) {
+      ssize_t n = ::write(fd_, data, size);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        Fail("Cannot write", path_, errno);
+      }
+      data += n;
+      size -= static_cast<size_t>(n);
+    }
+  }
+  int fd_;
+  const std::string& path_;
+  std::vector<uint8_t> buffer_;
+  int64_t position_ = 0;
+};
+
+}  // namespace
+
+void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)>& produce) {
   namespace fs = std::filesystem;
   std::string dir = fs::path(path).parent_path().string();
   if (dir.empty()) dir = ".";
@@ -195,10 +234,13 @@ void WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size) 
   // An unnamed file in the target's folder: a crash at any moment leaves nothing behind.
   int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd >= 0) {
-    if (!WriteAll(fd, data, size)) {
-      int err = errno;
+    try {
+      FdWriteStream stream(fd, path);
+      produce(stream);
+      stream.Finish();
+    } catch (...) {
       ::close(fd);
-      Fail("Cannot write", path, err);
+      throw;
     }
     const bool linked = LinkUnnamed(fd, dir, path);
     const int err = errno;
@@ -218,11 +260,14 @@ void WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size) 
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) Fail("Cannot create", path, errno);
-  if (!WriteAll(fd, data, size)) {
-    int err = errno;
+  try {
+    FdWriteStream stream(fd, path);
+    produce(stream);
+    stream.Finish();
+  } catch (...) {
     ::close(fd);
     ::unlink(name.c_str());
-    Fail("Cannot write", path, err);
+    throw;
   }
   ::close(fd);
   if (::rename(name.c_str(), path.c_str()) != 0) {
@@ -230,6 +275,10 @@ void WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size) 
     ::unlink(name.c_str());
     Fail("Cannot create", path, err);
   }
+}
+
+void WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size) {
+  WriteFileAtomic(path, [&](TStream& stream) { stream.Write(data, size); });
 }
 
 }  // namespace pamirune

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -107,5 +108,9 @@ void WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size);
 inline void WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& bytes) {
   WriteFileAtomic(path, bytes.data(), bytes.size());
 }
+// The same for data made while they are written: produce writes them into the stream it is
+// given, which goes straight into the temporary file (it only moves forward). Where the
+// unnamed file cannot be named, produce is called once more for a named temporary.
+void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)>& produce);
 
 }  // namespace pamirune
