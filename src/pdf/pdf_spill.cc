@@ -34,7 +34,8 @@ int64_t TPdfSpill::Store(const uint8_t* data, size_t size) {
 void TPdfSpill::CopyTo(TStream& stream, int64_t offset, size_t size) const {
   std::vector<uint8_t> buffer(std::min<size_t>(size, size_t{1} << 20));
   while (size > 0) {
-    ssize_t n = ::pread(fd_, buffer.data(), std::min(size, buffer.size()), static_cast<off_t>(offset));
+    ssize_t n =
+        ::pread(fd_, buffer.data(), std::min(size, buffer.size()), static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) throw EPdfError("TPdfStream --cannot read the kept data back.");
     stream.Write(buffer.data(), static_cast<size_t>(n));
