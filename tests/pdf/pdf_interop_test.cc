@@ -9,6 +9,7 @@
 
 #include "pdf/image_pdf_report.h"
 #include "pdf/pdf_report.h"
+#include "support/run_command.h"
 #include "support/sample_bitmaps.h"
 #include "support/temp_dir.h"
 
@@ -21,15 +22,7 @@ bool HaveTool(const char* path) { return ::access(path, X_OK) == 0; }
 
 // Runs a command; returns its exit status and stdout.
 int RunTool(const std::string& command, std::string* output = nullptr) {
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return -1;
-  std::string text;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-  int status = ::pclose(pipe);
-  if (output) *output = text;
-  return status;
+  return testing::RunCommand(command + " 2>&1", output);
 }
 
 struct Rgb {

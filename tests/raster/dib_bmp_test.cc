@@ -13,6 +13,7 @@
 
 #include "raster/dib_convert.h"
 #include "raster/dib_image.h"
+#include "support/run_command.h"
 #include "support/temp_dir.h"
 
 namespace pamirune {
@@ -107,13 +108,7 @@ using TempDir = ::pamirune::testing::TempDir;
 // Runs a Python snippet with Pillow; sys.argv[1] is the path. Returns its standard output.
 bool RunPillow(const std::string& script, const std::string& path, std::string& out) {
   std::string command = std::string(kPython) + " -c '" + script + "' '" + path + "' 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return false;
-  char buffer[4096];
-  size_t n;
-  out.clear();
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  return ::pclose(pipe) == 0;
+  return testing::RunCommand(command, &out) == 0;
 }
 
 bool HavePillow() {

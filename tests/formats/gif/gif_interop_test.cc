@@ -15,6 +15,7 @@
 #include "formats/gif/gif.h"
 #include "formats/gif/gif_frames.h"
 #include "gif_test_util.h"
+#include "support/run_command.h"
 #include "support/temp_dir.h"
 
 namespace pamirune {
@@ -44,12 +45,7 @@ for path in sys.argv[1:]:
 
 std::string Shell(const std::string& command) {
   std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  ::pclose(pipe);
+  pamirune::testing::RunCommand(command, &out);
   return out;
 }
 

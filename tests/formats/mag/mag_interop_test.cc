@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "mag_test_util.h"
+#include "support/run_command.h"
 #include "support/temp_dir.h"
 
 namespace pamirune::testing {
@@ -28,13 +29,8 @@ std::string Hex(const uint8_t* data, size_t size) {
 // Runs the reference decoder on a file; false when it failed.
 bool RunDecoder(const std::string& path, std::vector<std::string>& lines) {
   std::string command = std::string(kPython) + " " PAMIRUNE_TEST_DATA_DIR "/mag_decode.py " + path;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return false;
   std::string output;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  int status = pclose(pipe);
+  const int status = testing::RunCommand(command, &output);
   std::istringstream in(output);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return status == 0;

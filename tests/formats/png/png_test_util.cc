@@ -14,6 +14,7 @@
 #include "formats/png/png_stream.h"
 #include "formats/png/png_writer.h"
 #include "raster/byte_order.h"
+#include "support/run_command.h"
 
 namespace pamirune::png_test {
 
@@ -178,17 +179,7 @@ bool HavePillow() {
   return have == 1;
 }
 
-int Run(const std::string& command, std::string* out) {
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return -1;
-  std::string text;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
-  int status = pclose(p);
-  if (out) *out = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+int Run(const std::string& command, std::string* out) { return testing::RunCommand(command, out); }
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);

@@ -19,6 +19,7 @@
 #include "raster/bitmap.h"
 #include "raster/byte_order.h"
 #include "raster/stream.h"
+#include "support/run_command.h"
 #include "support/temp_dir.h"
 
 namespace pamirune::tiff_test {
@@ -40,16 +41,7 @@ inline bool HavePillow() {
 
 // Runs a shell command; returns its exit status and collects stdout+stderr.
 inline int RunTool(const std::string& command, std::string* output = nullptr) {
-  std::string full = command + " 2>&1";
-  FILE* pipe = popen(full.c_str(), "r");
-  if (!pipe) return -1;
-  std::string text;
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) text.append(buffer.data(), n);
-  int status = pclose(pipe);
-  if (output) *output = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return testing::RunCommand(command + " 2>&1", output);
 }
 
 using TempDir = ::pamirune::testing::TempDir;
