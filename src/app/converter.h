@@ -1,6 +1,7 @@
 // The conversion driver: the batch entry FileDrop1FileDrop that every list of files goes
-// through, and the single-image pipeline that writes each image in every ticked format.
-// It reaches the user only through ConverterUi and the system only through Platform.
+// through, and the clipboard path. Each runs as one BatchRun (app/batch_run.h), which takes
+// every image through the pipeline and writes it in every ticked format. It reaches the user
+// only through ConverterUi and the system only through Platform.
 #pragma once
 
 #include <functional>

@@ -2,7 +2,8 @@
 // program knows about it — its token, INI key, console names, settings flag, the controls its
 // box drives, the signature that recognises it as a source, and its writer. The settings file,
 // the console, the enabling rules, the header sniffer and the pipeline all read this table, so
-// a new output format is its codec folder plus one row (and its writer).
+// a new output format is its codec folder plus, in app/output_formats.cc, its signature, its
+// writer and its row (with its enumerator here and its flag in ConversionSettings).
 #pragma once
 
 #include <array>
