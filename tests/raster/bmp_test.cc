@@ -12,6 +12,7 @@
 #include "raster/bitmap.h"
 #include "raster/byte_order.h"
 #include "raster/errors.h"
+#include "raster/stream.h"
 #include "support/expect_error.h"
 #include "support/sample_bitmaps.h"
 #include "support/temp_dir.h"
@@ -466,10 +467,7 @@ bool HavePillow() {
          std::system("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") == 0;
 }
 
-Bytes ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+Bytes ReadFile(const fs::path& p) { return ReadWholeFile(p.string()); }
 
 class BmpInteropTest : public ::testing::Test {
  protected:

@@ -14,6 +14,7 @@
 #include "formats/png/png_stream.h"
 #include "formats/png/png_writer.h"
 #include "raster/byte_order.h"
+#include "raster/stream.h"
 #include "support/run_command.h"
 
 namespace pamirune::png_test {
@@ -187,9 +188,6 @@ void WriteFile(const std::string& path, const Bytes& bytes) {
             static_cast<std::streamsize>(bytes.size()));
 }
 
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+Bytes ReadFile(const std::string& path) { return ReadWholeFile(path); }
 
 }  // namespace pamirune::png_test
