@@ -92,7 +92,6 @@ class TBitmap : public TGraphic {
   bool HasMasks() const { return has_masks_; }
   const std::array<uint32_t, 3>& Masks() const { return masks_; }
   void SetMasks(uint32_t red, uint32_t green, uint32_t blue);
-  void ClearMasks() { has_masks_ = false; }
 
   bool Monochrome() const;
 
@@ -158,9 +157,6 @@ class TBitmap : public TGraphic {
   void LoadFromStream(TStream& stream) override;      // BMP file
   void SaveToStream(TStream& stream) const override;  // BMP file
 
-  void Dormant() {}
-  void FreeImage() {}
-
  private:
   void Allocate(int width, int height, TPixelFormat format);
   // Takes over the pixels, size, format, palette and masks of other (the BMP reader and the
@@ -182,6 +178,10 @@ class TBitmap : public TGraphic {
   int x_pels_per_meter_ = 0;
   int y_pels_per_meter_ = 0;
 };
+
+// A colour value as a colour: with the palette-index flag, the colour of that entry of the
+// image's palette (black past its end).
+TColor ResolveColor(const TBitmap& image, TColor color);
 
 // Nearest palette entry for many colours: exact (squared RGB distance, lowest index on ties),
 // with the candidates of each 8 x 8 x 8 colour cell worked out once, on first use, and a small

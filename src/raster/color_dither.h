@@ -102,7 +102,6 @@ class TDitherEngine {
  public:
   explicit TDitherEngine(int width) : width_(width) {}
   int Column() const { return column_; }
-  int Direction() const { return direction_; }
 
   template <class Lookup>
   uint8_t DitherPixel(Lookup& lookup, int r, int g, int b) {

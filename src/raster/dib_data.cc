@@ -12,33 +12,6 @@ std::optional<DibPixelFormat> DibData::Format() const {
 
 int DibData::Stride() const { return static_cast<int>(RowBytes(header.width, header.bit_count)); }
 
-int BitCountOf(DibPixelFormat format) {
-  switch (format) {
-    case DibPixelFormat::k1Bit:
-      return 1;
-    case DibPixelFormat::k4Bit:
-    case DibPixelFormat::k4BitRle:
-      return 4;
-    case DibPixelFormat::k8Bit:
-    case DibPixelFormat::k8BitRle:
-      return 8;
-    case DibPixelFormat::k24Bit:
-      return 24;
-  }
-  return 24;
-}
-
-uint32_t CompressionOf(DibPixelFormat format) {
-  switch (format) {
-    case DibPixelFormat::k4BitRle:
-      return kBiRle4;
-    case DibPixelFormat::k8BitRle:
-      return kBiRle8;
-    default:
-      return kBiRgb;
-  }
-}
-
 std::optional<DibPixelFormat> DibFormatOf(int bit_count, uint32_t compression) {
   if (compression == kBiRgb) {
     switch (bit_count) {

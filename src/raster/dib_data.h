@@ -70,8 +70,6 @@ struct DibData {
   }
 };
 
-int BitCountOf(DibPixelFormat format);
-uint32_t CompressionOf(DibPixelFormat format);
 std::optional<DibPixelFormat> DibFormatOf(int bit_count, uint32_t compression);
 
 // A zero-filled uncompressed DIB of the given size and depth (1, 4, 8 or 24) with the colour

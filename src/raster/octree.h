@@ -16,7 +16,6 @@ class TColorQuantizer {
  public:
   TColorQuantizer(int max_colours, int colour_bits);
   void AddColour(uint8_t red, uint8_t green, uint8_t blue);
-  int LeafCount() const { return leaf_count_; }
   // The leaves' average colours, depth first, children in index order.
   std::vector<TRGBQuad> Colours() const;
 

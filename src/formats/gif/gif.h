@@ -104,7 +104,6 @@ class TGIFColorMap {
 
   // Entry access; an index outside 0..Count()-1 raises "Invalid color index".
   TGIFColor Colors(int index) const;
-  void SetColors(int index, TGIFColor color);
   TColor Color(int index) const;
   const TGIFColor* Data() const { return colors_.data(); }
 
@@ -213,10 +212,6 @@ class TGIFHeader : public TGIFItem {
   void SetWidth(int value) { width_ = static_cast<uint16_t>(value); }
   void SetHeight(int value) { height_ = static_cast<uint16_t>(value); }
   uint8_t Packed() const { return packed_; }
-  uint8_t BackgroundColorIndex() const { return background_index_; }
-  void SetBackgroundColorIndex(uint8_t value) { background_index_ = value; }
-  uint8_t AspectRatio() const { return aspect_ratio_; }
-  void SetAspectRatio(uint8_t value) { aspect_ratio_ = value; }
   // The version text as read ("87a", "89a" or anything else a file holds).
   const std::string& VersionText() const { return version_text_; }
   TGIFGlobalColorMap& ColorMap() { return color_map_; }
@@ -245,7 +240,6 @@ class TGIFTrailer : public TGIFItem {
 class TGIFExtension : public TGIFItem {
  public:
   explicit TGIFExtension(TGIFSubImage* sub_image);
-  TGIFSubImage* SubImage() const { return sub_image_; }
   virtual uint8_t ExtensionType() const = 0;
   TGIFVersion Version() const override { return TGIFVersion::gv89a; }
   // The stream stands after the introducer: reads the label (which must be this kind's,
@@ -292,8 +286,6 @@ class TGIFGraphicControlExtension : public TGIFExtension {
 
   int Disposal() const { return (packed_ >> 2) & 7; }
   void SetDisposal(int value);
-  bool UserInput() const { return (packed_ & 2) != 0; }
-  void SetUserInput(bool value);
   bool Transparent() const { return (packed_ & 1) != 0; }
   // Also sets the frame's transparent flag.
   void SetTransparent(bool value);
@@ -438,7 +430,6 @@ class TGIFSubImage : public TGIFItem {
   bool HasImage() const { return has_image_; }
   // Colour index at (x, y); outside the frame "Invalid pixel coordinates".
   uint8_t Pixels(int x, int y) const;
-  void SetPixels(int x, int y, uint8_t index);
   // The indices of row y (top row 0).
   uint8_t* ScanLine(int y);
   const uint8_t* ScanLine(int y) const;
@@ -543,9 +534,7 @@ class TGIFImage : public TGraphic {
   PaletteSource ColorReduction() const { return color_reduction_; }
   void SetColorReduction(PaletteSource value) { color_reduction_ = value; }
   int ReductionBits() const { return reduction_bits_; }
-  void SetReductionBits(int value) { reduction_bits_ = value; }
   DiffusionMethod DitherMode() const { return dither_mode_; }
-  void SetDitherMode(DiffusionMethod value) { dither_mode_ = value; }
   TGIFCompression Compression() const { return compression_; }
   void SetCompression(TGIFCompression value) { compression_ = value; }
   // The most pixels the frames of one image may hold together (default: the pixel limit in force).

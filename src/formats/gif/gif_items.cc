@@ -76,11 +76,6 @@ TGIFColor TGIFColorMap::Colors(int index) const {
   return colors_[static_cast<size_t>(index)];
 }
 
-void TGIFColorMap::SetColors(int index, TGIFColor color) {
-  if (index < 0 || index >= count_) throw EGIFError(gif_msg::kInvalidColorIndex);
-  colors_[static_cast<size_t>(index)] = color;
-}
-
 TColor TGIFColorMap::Color(int index) const {
   const TGIFColor c = Colors(index);
   return RGB(c.red, c.green, c.blue);
@@ -333,10 +328,6 @@ std::unique_ptr<TGIFExtension> TGIFGraphicControlExtension::CloneFor(
 
 void TGIFGraphicControlExtension::SetDisposal(int value) {
   packed_ = static_cast<uint8_t>((packed_ & ~0x1C) | ((value & 7) << 2));
-}
-
-void TGIFGraphicControlExtension::SetUserInput(bool value) {
-  packed_ = static_cast<uint8_t>(value ? (packed_ | 2) : (packed_ & ~2));
 }
 
 void TGIFGraphicControlExtension::SetTransparent(bool value) {

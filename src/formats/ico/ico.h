@@ -68,12 +68,6 @@ class TIcon : public TGraphic {
   // The file as it was read.
   void SaveToStream(TStream& stream) const override;
 
-  // The chosen image (24 bits) and its opacity per pixel (255 = opaque), row by row.
-  const TBitmap& Image() const { return image_; }
-  const std::vector<uint8_t>& Opacity() const { return opacity_; }
-  // Pixels of the image to be inverted against the background (mask set, colour not black).
-  const std::vector<uint8_t>& Invert() const { return invert_; }
-
  private:
   std::vector<uint8_t> file_;
   TBitmap image_;

@@ -12,11 +12,6 @@ namespace {
 
 const char kSizeError[] = "JPEG ｲﾒｰｼﾞのｻｲｽﾞは変更できません";
 
-TJPEGPixelFormat& DefaultFormat() {
-  static TJPEGPixelFormat format = TJPEGPixelFormat::jf24Bit;
-  return format;
-}
-
 // Reads a JPEG stream up to and including its end-of-image marker, so that whatever follows
 // (a file padded with zeros, say) is never read. Segments are stepped over by their lengths and
 // the entropy-coded data is scanned for the next marker. A stream that does not start as a JPEG
@@ -70,8 +65,7 @@ std::vector<uint8_t> ReadJpegStream(TStream& stream) {
 
 }  // namespace
 
-TJPEGPixelFormat TJPEGImage::DefaultPixelFormat() { return DefaultFormat(); }
-void TJPEGImage::SetDefaultPixelFormat(TJPEGPixelFormat value) { DefaultFormat() = value; }
+TJPEGPixelFormat TJPEGImage::DefaultPixelFormat() { return TJPEGPixelFormat::jf24Bit; }
 
 TJPEGImage::TJPEGImage()
     : data_(std::make_shared<TJPEGData>()), pixel_format_(DefaultPixelFormat()) {}

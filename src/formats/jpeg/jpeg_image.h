@@ -80,15 +80,12 @@ class TJPEGImage : public TGraphic {
   void SetGrayscale(bool value);
   TJPEGPixelFormat PixelFormat() const { return pixel_format_; }
   void SetPixelFormat(TJPEGPixelFormat value);
-  TJPEGPerformance Performance() const { return performance_; }
   void SetPerformance(TJPEGPerformance value);
-  bool ProgressiveDisplay() const { return progressive_display_; }
   void SetProgressiveDisplay(bool value) { progressive_display_ = value; }
   bool ProgressiveEncoding() const { return progressive_encoding_; }
   void SetProgressiveEncoding(bool value) { progressive_encoding_ = value; }
   TJPEGScale Scale() const { return scale_; }
   void SetScale(TJPEGScale value);
-  bool Smoothing() const { return smoothing_; }
   void SetSmoothing(bool value);
 
   const TJPEGData& Data() const { return *data_; }
@@ -97,9 +94,8 @@ class TJPEGImage : public TGraphic {
   // The decoded raster, or nullptr while there is none.
   const TBitmap* Raster() const { return raster_.get(); }
 
-  // The pixel format new images decode to (24 bits unless a display says otherwise).
+  // The pixel format new images decode to: 24 bits.
   static TJPEGPixelFormat DefaultPixelFormat();
-  static void SetDefaultPixelFormat(TJPEGPixelFormat value);
 
  private:
   void CompressNow() const;

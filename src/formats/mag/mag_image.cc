@@ -64,6 +64,17 @@ TPixelFormat FormatOf(TMagColorMode mode) {
   return mode == TMagColorMode::mc256Colors ? TPixelFormat::pf8bit : TPixelFormat::pf4bit;
 }
 
+// The encoded form of a file as read or written.
+std::shared_ptr<const TMagData> MakeData(const mag::MagFile& file, std::vector<uint8_t> bytes) {
+  auto data = std::make_shared<TMagData>();
+  data->header_block = file.header_block;
+  data->mag_header = file.mag_header;
+  data->width = file.width;
+  data->height = file.height;
+  data->stream = std::move(bytes);
+  return data;
+}
+
 }  // namespace
 
 TMagData::TMagData() : header_block(mag::FreshHeaderBlock()) {}
@@ -174,13 +185,7 @@ void TMAGImage::LoadFromStream(TStream& stream) {
   auto decoded = std::make_unique<TBitmap>();
   mag::DecodeMag(bytes.data(), bytes.size(), file, *decoded);
 
-  auto data = std::make_shared<TMagData>();
-  data->header_block = file.header_block;
-  data->mag_header = file.mag_header;
-  data->width = file.width;
-  data->height = file.height;
-  data->stream = std::move(bytes);
-  data_ = std::move(data);
+  data_ = MakeData(file, std::move(bytes));
   palette_ = decoded->Palette();
   raster_ = std::move(decoded);
   color_mode_ = file.colors256 ? TMagColorMode::mc256Colors : TMagColorMode::mc16Colors;
@@ -199,13 +204,7 @@ void TMAGImage::Encode() const {
   mag::EncodeOptions options{user_name_, comment_, line200_, start_x_, start_y_};
   mag::MagFile file;
   std::vector<uint8_t> bytes = mag::EncodeMag(*raster_, options, file);
-  auto data = std::make_shared<TMagData>();
-  data->header_block = file.header_block;
-  data->mag_header = file.mag_header;
-  data->width = file.width;
-  data->height = file.height;
-  data->stream = std::move(bytes);
-  data_ = std::move(data);
+  data_ = MakeData(file, std::move(bytes));
   comment_ = file.comment;
   modified_ = false;
 }

@@ -68,7 +68,6 @@ class PngImage : public TGraphic {
   void SetTransparentColor(TColor color);
   TColor TransparentColor() const { return options_.transparent_color; }
   void SetCompressionLevel(int level) { options_.compression_level = level; }
-  int CompressionLevel() const { return options_.compression_level; }
 
   // The clock stamped into tIME when the current time is used.
   void SetClock(PngClock clock) { clock_ = std::move(clock); }

@@ -11,12 +11,6 @@
 
 namespace pamirune {
 
-constexpr int kPngTypeGrey = 0;
-constexpr int kPngTypeRgb = 2;
-constexpr int kPngTypePalette = 3;
-constexpr int kPngTypeGreyAlpha = 4;
-constexpr int kPngTypeRgba = 6;
-
 struct PngLayout {
   // alpha: the writer's alpha mask, used when it fits the image (see PngWriteStream).
   PngLayout(const TBitmap& image, const TBitmap* alpha, bool greyscale);

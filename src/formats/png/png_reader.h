@@ -13,7 +13,6 @@ class PngReadStream {
   explicit PngReadStream(TStream& stream) : stream_(stream) {}
 
   // Reading options.
-  void SetCheckSignature(bool on) { check_signature_ = on; }
   // RGB files whose sBIT says 5,5,5 or 5,6,5 decode into 15- or 16-bit rasters.
   void SetDecode1516(bool on) { decode_15_16_ = on; }
   // Honour the palette-as-grey mark our own files may carry.

@@ -58,12 +58,6 @@ uint8_t ImageReadStream::ReadByte() {
   return b;
 }
 
-uint16_t ImageReadStream::ReadWord() {
-  uint8_t b[2];
-  ReadFull(b, 2);
-  return GetBe16(b);
-}
-
 uint32_t ImageReadStream::ReadDWord() {
   uint8_t b[4];
   ReadFull(b, 4);

@@ -20,7 +20,6 @@ class ImageReadStream {
   // Reads count bytes, zero-filling whatever lies beyond the end.
   void ReadFull(void* buffer, size_t count);
   uint8_t ReadByte();
-  uint16_t ReadWord();   // big-endian
   uint32_t ReadDWord();  // big-endian
   // Skips count bytes (seeking where it can); stops at the end.
   void Skip(uint64_t count);

@@ -86,6 +86,13 @@ struct PngOptions {
   std::array<uint8_t, 4> gif_extension{};
 };
 
+// Colour types of the header.
+constexpr int kPngTypeGrey = 0;
+constexpr int kPngTypeRgb = 2;
+constexpr int kPngTypePalette = 3;
+constexpr int kPngTypeGreyAlpha = 4;
+constexpr int kPngTypeRgba = 6;
+
 // Compression level for a quality slider position 0..10: 9 - v, and 0 for 9 and 10.
 constexpr int PngCompressionLevelForQuality(int v) { return v >= 9 ? 0 : 9 - v; }
 

@@ -456,11 +456,6 @@ TTiff::TTiff() {
   };
 }
 
-void TTiff::SetTiffMap(const TBitmap& bitmap) {
-  static_cast<TBitmap&>(tiff_map_) = bitmap;
-  if (OnChange) OnChange();
-}
-
 void TTiff::LoadFromFile(const std::string& path) { tiff_map_.LoadFromFile(path); }
 
 void TTiff::SaveToFile(const std::string& path) const { tiff_map_.SaveToFile(path); }

@@ -146,7 +146,6 @@ class TTiff {
   TTiff();
   TTIFFBitMap& TiffMap() { return tiff_map_; }
   const TTIFFBitMap& TiffMap() const { return tiff_map_; }
-  void SetTiffMap(const TBitmap& bitmap);
   void LoadFromFile(const std::string& path);
   void SaveToFile(const std::string& path) const;
   // Called after the map changed (the attached control repaints).
