@@ -524,9 +524,7 @@ void TGIFAppExtNSLoop::LoadData(TStream& stream) {
       loops_ = GetLe16(block + 1);
     } else if (block[0] == 2) {
       if (length < 5) throw EGIFError(gif_msg::kInvalidData);
-      buffer_size_ = static_cast<uint32_t>(block[1]) | (static_cast<uint32_t>(block[2]) << 8) |
-                     (static_cast<uint32_t>(block[3]) << 16) |
-                     (static_cast<uint32_t>(block[4]) << 24);
+      buffer_size_ = GetLe32(block + 1);
     }
   }
 }
@@ -535,12 +533,8 @@ void TGIFAppExtNSLoop::SaveData(TStream& stream) const {
   const uint8_t loop[4] = {3, 1, static_cast<uint8_t>(loops_), static_cast<uint8_t>(loops_ >> 8)};
   stream.Write(loop, sizeof loop);
   if (buffer_size_ > 0) {
-    const uint8_t buffer[6] = {5,
-                               2,
-                               static_cast<uint8_t>(buffer_size_),
-                               static_cast<uint8_t>(buffer_size_ >> 8),
-                               static_cast<uint8_t>(buffer_size_ >> 16),
-                               static_cast<uint8_t>(buffer_size_ >> 24)};
+    uint8_t buffer[6] = {5, 2};
+    PutLe32(buffer + 2, buffer_size_);
     stream.Write(buffer, sizeof buffer);
   }
   WriteByte(stream, 0);

@@ -14,6 +14,7 @@ extern "C" {
 }
 
 #include "formats/jpeg/jpeg_image.h"
+#include "raster/byte_order.h"
 #include "raster/palettes.h"
 
 namespace pamirune::jpeg {
@@ -320,10 +321,10 @@ int ExifOrientation(const uint8_t* data, size_t size) {
   else
     return 1;
   auto u16 = [&](size_t at) -> uint32_t {
-    return little ? tiff[at] | (tiff[at + 1] << 8) : (tiff[at] << 8) | tiff[at + 1];
+    return little ? GetLe16(tiff + at) : GetBe16(tiff + at);
   };
   auto u32 = [&](size_t at) -> uint32_t {
-    return little ? u16(at) | (u16(at + 2) << 16) : (u16(at) << 16) | u16(at + 2);
+    return little ? GetLe32(tiff + at) : GetBe32(tiff + at);
   };
   if (u16(2) != 42) return 1;
   const uint32_t ifd = u32(4);

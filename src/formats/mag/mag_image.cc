@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "formats/mag/mag_coder.h"
+#include "raster/byte_order.h"
 #include "raster/palettes.h"
 #include "raster/registry.h"
 
@@ -218,7 +219,7 @@ void TMAGImage::WriteData(TStream& stream) const {
   if (data_->stream.empty() || modified_) Encode();
   uint8_t length[4];
   const auto size = static_cast<uint32_t>(data_->stream.size());
-  for (int i = 0; i < 4; ++i) length[i] = static_cast<uint8_t>(size >> (8 * i));
+  PutLe32(length, size);
   stream.WriteBuffer(length, 4);
   stream.WriteBytes(data_->stream);
 }
@@ -226,9 +227,7 @@ void TMAGImage::WriteData(TStream& stream) const {
 void TMAGImage::ReadData(TStream& stream) {
   uint8_t length[4];
   stream.ReadBuffer(length, 4);
-  const uint32_t size = static_cast<uint32_t>(length[0]) | (static_cast<uint32_t>(length[1]) << 8) |
-                        (static_cast<uint32_t>(length[2]) << 16) |
-                        (static_cast<uint32_t>(length[3]) << 24);
+  const uint32_t size = GetLe32(length);
   if (size > static_cast<uint64_t>(std::max<int64_t>(0, stream.Remaining())))
     throw EMagError("the stored image is cut short.");
   std::vector<uint8_t> bytes(size);
