@@ -57,6 +57,10 @@ void DisposeSource(Platform& platform, Disposal disposal, const std::string& sou
   if (disposal == Disposal::kKeep) return;
   // The source was itself overwritten by one of its outputs.
   if (IsOneOfOutputs(platform, source, outputs)) return;
+  // The outputs are written without waiting for the disk; before the source goes they must be
+  // there for good, or the source stays.
+  for (const auto& out : outputs)
+    if (platform.FileExists(out) && !platform.SyncToDisk(out)) return;
   if (disposal == Disposal::kTrash) {
     TShfOperation operation(platform);
     ConfigureForTrash(operation);

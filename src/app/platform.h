@@ -38,6 +38,9 @@ class Platform {
   // Renames without replacing an existing target; false on failure (target exists, no right).
   virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
   virtual bool DeleteFile(const std::string& path) = 0;
+  // Makes a written file and its name durable (the file and its folder reach the disk); false
+  // when that cannot be done.
+  virtual bool SyncToDisk(const std::string& path) = 0;
   // Moves the file to the desktop's trash. On failure returns false and sets *error.
   virtual bool MoveToTrash(const std::string& path, std::string* error) = 0;
   // True when both names refer to the same file (device and inode).

@@ -97,6 +97,17 @@ bool LinuxPlatform::RenameFile(const std::string& from, const std::string& to) {
 
 bool LinuxPlatform::DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
+bool LinuxPlatform::SyncToDisk(const std::string& path) {
+  auto sync = [](const std::string& name, int flags) {
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | flags);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
+    ::close(fd);
+    return synced;
+  };
+  return sync(path, 0) && sync(ParentFolder(path), O_DIRECTORY);
+}
+
 bool LinuxPlatform::MoveToTrash(const std::string& path, std::string* error) {
   return xdg::MoveToTrash(path, error);
 }

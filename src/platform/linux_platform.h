@@ -21,6 +21,7 @@ class LinuxPlatform : public Platform {
   bool SetFileTime(const std::string& path, int64_t mtime_sec, int64_t mtime_nsec) override;
   bool RenameFile(const std::string& from, const std::string& to) override;
   bool DeleteFile(const std::string& path) override;
+  bool SyncToDisk(const std::string& path) override;
   // The freedesktop.org trash: the home trash ($XDG_DATA_HOME/Trash) for files on its file
   // system, otherwise the volume's $topdir/.Trash/$uid or $topdir/.Trash-$uid.
   bool MoveToTrash(const std::string& path, std::string* error) override;

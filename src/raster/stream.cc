@@ -157,6 +157,9 @@ bool LinkUnnamed(int fd, const std::string& dir, const std::string& path) {
     errno = err;
     return false;
   }
+  // What the target held is about to be replaced: the new data reach the disk first, so that a
+  // crash cannot leave the name with neither the old nor the new content.
+  if (::fsync(fd) != 0 && errno != EINVAL) Fail("Cannot write", path, errno);
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string temp = TempName(dir);
     err = link_to(temp);
@@ -195,11 +198,9 @@ class FdWriteStream : public TStream {
     if (position != position_) throw Exception("Stream seek error");
   }
   int64_t Size() const override { return position_; }
-  // Writes what waits and makes the file durable.
-  void Finish() {
-    Flush();
-    if (::fsync(fd_) != 0 && errno != EINVAL) Fail("Cannot write", path_, errno);
-  }
+  // Writes what waits. The file is made durable only where that protects something: before it
+  // replaces an existing file, and before a source it was made from is disposed of.
+  void Finish() { Flush(); }
 
  private:
   static constexpr size_t kBufferSize = size_t{1} << 20;
@@ -268,6 +269,13 @@ void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)
     ::close(fd);
     ::unlink(name.c_str());
     throw;
+  }
+  struct stat target;
+  if (::lstat(path.c_str(), &target) == 0 && ::fsync(fd) != 0 && errno != EINVAL) {
+    const int err = errno;
+    ::close(fd);
+    ::unlink(name.c_str());
+    Fail("Cannot write", path, err);
   }
   ::close(fd);
   if (::rename(name.c_str(), path.c_str()) != 0) {
