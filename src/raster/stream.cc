@@ -225,6 +225,13 @@ class FdWriteStream : public TStream {
   int64_t position_ = 0;
 };
 
+// Runs produce into the file of fd and writes out what it left waiting.
+void ProduceInto(int fd, const std::string& path, const std::function<void(TStream&)>& produce) {
+  FdWriteStream stream(fd, path);
+  produce(stream);
+  stream.Finish();
+}
+
 }  // namespace
 
 void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)>& produce) {
@@ -236,9 +243,7 @@ void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)
   int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd >= 0) {
     try {
-      FdWriteStream stream(fd, path);
-      produce(stream);
-      stream.Finish();
+      ProduceInto(fd, path, produce);
     } catch (...) {
       ::close(fd);
       throw;
@@ -262,20 +267,15 @@ void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)
   }
   if (fd < 0) Fail("Cannot create", path, errno);
   try {
-    FdWriteStream stream(fd, path);
-    produce(stream);
-    stream.Finish();
+    ProduceInto(fd, path, produce);
+    // What the target held is about to be replaced: the new data reach the disk first.
+    struct stat target;
+    if (::lstat(path.c_str(), &target) == 0 && ::fsync(fd) != 0 && errno != EINVAL)
+      Fail("Cannot write", path, errno);
   } catch (...) {
     ::close(fd);
     ::unlink(name.c_str());
     throw;
-  }
-  struct stat target;
-  if (::lstat(path.c_str(), &target) == 0 && ::fsync(fd) != 0 && errno != EINVAL) {
-    const int err = errno;
-    ::close(fd);
-    ::unlink(name.c_str());
-    Fail("Cannot write", path, err);
   }
   ::close(fd);
   if (::rename(name.c_str(), path.c_str()) != 0) {
