@@ -144,7 +144,8 @@ void BatchRun::SharedSteps(ImageJob& job) {
     job.working = std::move(scaled);
   }
 
-  if (settings_.colour_mode == ColourMode::kBlackWhite) job.working = MakeGrayBitmap(job.working);
+  if (settings_.colour_mode == ColourMode::kBlackWhite)
+    job.working = MakeGrayBitmap(std::move(job.working));
   // The PDF page keeps the JPEG file only where it shows the very pixels decoded from it.
   if (target.scaled() || settings_.colour_mode != ColourMode::kFull || settings_.transparency)
     job.pdf_jpeg.reset();
@@ -175,12 +176,9 @@ void BatchRun::PrepareOutputs(ImageJob& job) {
   job.dib.SetPixelFormat(settings_.colour_mode == ColourMode::kFull ? DibPixelFormat::k24Bit
                                                                     : DibPixelFormat::k8Bit);
   prepare(WriterSource::kDib);
-  if (need_bitmap) {
-    if (keep_dib)
-      job.dib.ToBitmap(job.bitmap);
-    else
-      job.dib.MoveToBitmap(job.bitmap);
-  }
+  // The pixels move on into the bitmap even for a file written from the DIB image: its writer
+  // kept the header and colour table at preparation and writes the bitmap's pixels under them.
+  if (need_bitmap) job.dib.MoveToBitmap(job.bitmap);
   prepare(WriterSource::kBitmap);
   // Only a file written from the DIB image itself keeps it; the others read its bitmap.
   if (!keep_dib) job.dib = DibImage();

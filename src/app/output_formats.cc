@@ -13,6 +13,7 @@
 #include "formats/tiff/tiff.h"
 #include "pdf/pdf_jpeg.h"
 #include "raster/byte_order.h"
+#include "raster/dib_bmp.h"
 #include "raster/resample.h"
 
 namespace pamirune {
@@ -62,11 +63,27 @@ bool TiffSignature(const FileHeader& h) {
 
 // The writers, one per format (see app/output_writer.h).
 
-// The BMP file is written from the DIB image itself, in the chosen colour depth.
+// The BMP file is written from the DIB image itself, in the chosen colour depth. When its
+// pixels have moved on to the bitmap, the file is written from there under the DIB image's
+// header and colour table, kept at preparation: no second copy of the picture.
 class BmpWriter : public OutputWriter {
  public:
-  void Prepare(OutputJob&) override {}
-  void Write(OutputJob& job, const std::string& path) override { job.dib.SaveToFile(path); }
+  void Prepare(OutputJob& job) override {
+    layout_.header = job.dib.Data().header;
+    layout_.colors = job.dib.Data().colors;
+  }
+  void Write(OutputJob& job, const std::string& path) override {
+    if (!job.dib.Empty()) {
+      job.dib.SaveToFile(path);
+      return;
+    }
+    TAtomicFileStream file(path);
+    WriteBmpDib(layout_, job.bitmap.Bits(), file);
+    file.Commit();
+  }
+
+ private:
+  DibData layout_;  // header and colour table, no pixels
 };
 
 // Encoded from the working image, before colour reduction.
@@ -104,13 +121,17 @@ class MagWriter : public OutputWriter {
     DibImage eight = job.dib;
     eight.SetPixelFormat(DibPixelFormat::k8Bit);
     TBitmap eight_bitmap;
-    eight.ToBitmap(eight_bitmap);
-    mag_.Assign(eight_bitmap);
+    eight.MoveToBitmap(eight_bitmap);
+    mag_ = std::make_unique<TMAGImage>();
+    mag_->Assign(eight_bitmap);
   }
-  void Write(OutputJob&, const std::string& path) override { mag_.SaveToFile(path); }
+  void Write(OutputJob&, const std::string& path) override {
+    mag_->SaveToFile(path);
+    mag_.reset();  // not needed by a later format
+  }
 
  private:
-  TMAGImage mag_;
+  std::unique_ptr<TMAGImage> mag_;
 };
 
 class IconWriter : public OutputWriter {

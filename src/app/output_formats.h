@@ -59,7 +59,8 @@ struct OutputFormatInfo {
   bool (*signature)(const FileHeader& header);
   int sniff_rank;
   WriterSource writer_source;
-  // True when the file is written from the DIB image itself (which then has to be kept).
+  // True when the file is written from the DIB image itself (which then has to be kept, unless
+  // its pixels move on to the bitmap, where the writer reads them).
   bool writes_from_dib;
   std::unique_ptr<OutputWriter> (*make_writer)();
 

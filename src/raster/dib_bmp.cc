@@ -171,7 +171,7 @@ DibData ParseDib(const uint8_t* p, size_t n, std::optional<size_t> pixel_offset)
   return data;
 }
 
-void WriteInfoAndTable(const DibData& data, std::vector<uint8_t>& out) {
+void WriteInfoAndTable(const DibData& data, size_t bits_size, std::vector<uint8_t>& out) {
   const DibInfoHeader& h = data.header;
   BmpInfoHeader info;
   info.width = h.width;
@@ -179,7 +179,7 @@ void WriteInfoAndTable(const DibData& data, std::vector<uint8_t>& out) {
   info.planes = 1;
   info.bit_count = h.bit_count;
   info.compression = h.compression;
-  info.size_image = static_cast<uint32_t>(data.bits.size());
+  info.size_image = static_cast<uint32_t>(bits_size);
   info.x_pels_per_meter = h.x_pels_per_meter ? h.x_pels_per_meter : kDefaultPelsPerMeter;
   info.y_pels_per_meter = h.y_pels_per_meter ? h.y_pels_per_meter : kDefaultPelsPerMeter;
   info.clr_used = static_cast<uint32_t>(data.colors.size());
@@ -209,20 +209,22 @@ DibData ReadBmpDib(TStream& stream) {
   return ParseDib(bytes.data() + 14, bytes.size() - 14, size_t{offset} - 14);
 }
 
-void WriteBmpDib(const DibData& data, TStream& stream) {
+void WriteBmpDib(const DibData& data, TStream& stream) { WriteBmpDib(data, data.bits, stream); }
+
+void WriteBmpDib(const DibData& layout, const std::vector<uint8_t>& bits, TStream& stream) {
   std::vector<uint8_t> out;
-  const uint32_t table = 4 * static_cast<uint32_t>(data.colors.size());
+  const uint32_t table = 4 * static_cast<uint32_t>(layout.colors.size());
   out.reserve(54 + table);
   out.push_back('B');
   out.push_back('M');
-  AppendLe32(out, 54 + table + static_cast<uint32_t>(data.bits.size()));
+  AppendLe32(out, 54 + table + static_cast<uint32_t>(bits.size()));
   AppendLe16(out, 0);
   AppendLe16(out, 0);
   AppendLe32(out, 54 + table);
-  WriteInfoAndTable(data, out);
+  WriteInfoAndTable(layout, bits.size(), out);
   // The pixels go to the stream from where they are.
   stream.WriteBuffer(out.data(), out.size());
-  stream.WriteBuffer(data.bits.data(), data.bits.size());
+  stream.WriteBuffer(bits.data(), bits.size());
 }
 
 DibData ReadPackedDib(const uint8_t* bytes, size_t size) {
@@ -232,7 +234,7 @@ DibData ReadPackedDib(const uint8_t* bytes, size_t size) {
 std::vector<uint8_t> WritePackedDib(const DibData& data) {
   std::vector<uint8_t> out;
   out.reserve(40 + 4 * data.colors.size() + data.bits.size());
-  WriteInfoAndTable(data, out);
+  WriteInfoAndTable(data, data.bits.size(), out);
   out.insert(out.end(), data.bits.begin(), data.bits.end());
   return out;
 }

@@ -19,6 +19,9 @@ namespace pamirune {
 DibData ReadBmpDib(TStream& stream);
 // Writes a BMP file: always a 40-byte info header, offsets 54 + 4 * colours.
 void WriteBmpDib(const DibData& data, TStream& stream);
+// The same file from the header and colour table of layout and pixel rows kept elsewhere (a
+// DIB image's pixels handed to a bitmap), without copying them back.
+void WriteBmpDib(const DibData& layout, const std::vector<uint8_t>& bits, TStream& stream);
 
 // The packed-DIB form; the pixels follow the colour table directly.
 DibData ReadPackedDib(const uint8_t* bytes, size_t size);

@@ -34,9 +34,9 @@ void TGraphic::LoadFromFile(const std::string& file_name) {
 }
 
 void TGraphic::SaveToFile(const std::string& file_name) const {
-  TMemoryStream stream;
-  SaveToStream(stream);
-  WriteFileAtomic(file_name, stream.Bytes());
+  TAtomicFileStream file(file_name);
+  SaveToStream(file);
+  file.Commit();
 }
 
 void TGraphic::MoveToBitmap(TBitmap& dest) { dest.Assign(*this); }

@@ -127,6 +127,23 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
 
 namespace {
 
+// What a TAtomicFileStream gathers before it writes; larger blocks are written directly.
+constexpr size_t kAtomicBufferBytes = size_t{256} << 10;
+
+// Writes everything to fd; false with errno set when it cannot.
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::write(fd, data + done, size - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
 // A short, recognisable name in the folder: ".pamirune-" and six random letters. Short, so that
 // a target whose own name is as long as a name may be still gets a temporary beside it.
 std::string TempName(const std::string& dir) {
@@ -174,119 +191,165 @@ bool LinkUnnamed(int fd, const std::string& dir, const std::string& path) {
   return false;
 }
 
-}  // namespace
-
-namespace {
-
-// Writes into a file descriptor through a buffer; a failed write raises EOSError naming path.
-class FdWriteStream : public TStream {
- public:
-  FdWriteStream(int fd, const std::string& path) : fd_(fd), path_(path) {}
-  size_t Read(void*, size_t) override { throw Exception("Stream read error"); }
-  void Write(const void* data, size_t count) override {
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    if (buffer_.size() + count > kBufferSize) Flush();
-    if (count >= kBufferSize)
-      Put(bytes, count);
-    else
-      buffer_.insert(buffer_.end(), bytes, bytes + count);
-    position_ += static_cast<int64_t>(count);
+// Where /proc is missing the unnamed file cannot be named: its bytes are copied to a named
+// temporary beside the target instead. Returns that temporary's name; throws EOSError.
+std::string CopyToNamedTemporary(int fd, const std::string& dir, const std::string& path,
+                                 int64_t size) {
+  int out = -1;
+  std::string name;
+  for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
+    name = TempName(dir);
+    out = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (out < 0 && errno != EEXIST) break;
   }
-  int64_t Position() const override { return position_; }
-  // Only where it already is: the data go out as they come.
-  void Seek(int64_t position) override {
-    if (position != position_) throw Exception("Stream seek error");
-  }
-  int64_t Size() const override { return position_; }
-  // Writes what waits. The file is made durable only where that protects something: before it
-  // replaces an existing file, and before a source it was made from is disposed of.
-  void Finish() { Flush(); }
-
- private:
-  static constexpr size_t kBufferSize = size_t{1} << 20;
-  void Flush() {
-    Put(buffer_.data(), buffer_.size());
-    buffer_.clear();
-  }
-  void Put(const uint8_t* data, size_t size) {
-    while (size > 0) {
-      ssize_t n = ::write(fd_, data, size);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        Fail("Cannot write", path_, errno);
-      }
-      data += n;
-      size -= static_cast<size_t>(n);
+  if (out < 0) Fail("Cannot create", path, errno);
+  std::vector<uint8_t> chunk(size_t{1} << 20);
+  for (int64_t at = 0; at < size;) {
+    const ssize_t n = ::pread(fd, chunk.data(), chunk.size(), at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0 || !WriteAll(out, chunk.data(), static_cast<size_t>(n))) {
+      const int err = n == 0 ? EIO : errno;
+      ::close(out);
+      ::unlink(name.c_str());
+      Fail("Cannot write", path, err);
     }
+    at += n;
   }
-  int fd_;
-  const std::string& path_;
-  std::vector<uint8_t> buffer_;
-  int64_t position_ = 0;
-};
-
-// Runs produce into the file of fd and writes out what it left waiting.
-void ProduceInto(int fd, const std::string& path, const std::function<void(TStream&)>& produce) {
-  FdWriteStream stream(fd, path);
-  produce(stream);
-  stream.Finish();
+  if (::fsync(out) != 0 && errno != EINVAL) {
+    const int err = errno;
+    ::close(out);
+    ::unlink(name.c_str());
+    Fail("Cannot write", path, err);
+  }
+  ::close(out);
+  return name;
 }
 
 }  // namespace
 
-void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)>& produce) {
+TAtomicFileStream::TAtomicFileStream(const std::string& path) : path_(path) {
   namespace fs = std::filesystem;
-  std::string dir = fs::path(path).parent_path().string();
-  if (dir.empty()) dir = ".";
+  dir_ = fs::path(path).parent_path().string();
+  if (dir_.empty()) dir_ = ".";
+  // An unnamed file in the target's folder: a crash at any moment leaves nothing behind. Read
+  // and write, so that its bytes can still be copied where it cannot be named.
+  fd_ = ::open(dir_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  // Where the file system has no unnamed files: a short named temporary.
+  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+    temp_ = TempName(dir_);
+    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0 && errno != EEXIST) break;
+  }
+  if (fd_ < 0) Fail("Cannot create", path_, errno);
+  buffer_.reserve(kAtomicBufferBytes);
+}
 
-  // An unnamed file in the target's folder: a crash at any moment leaves nothing behind.
-  int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-  if (fd >= 0) {
+TAtomicFileStream::~TAtomicFileStream() { Discard(); }
+
+void TAtomicFileStream::Discard() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  buffer_.clear();
+}
+
+size_t TAtomicFileStream::Read(void*, size_t) { throw Exception("Stream read error"); }
+
+void TAtomicFileStream::WriteAt(const uint8_t* data, size_t size, int64_t offset) {
+  if (fd_ < 0) Fail("Cannot write", path_, EBADF);  // an earlier write failed
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pwrite(fd_, data + done, size - done, offset + static_cast<int64_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int err = n == 0 ? EIO : errno;
+      Discard();
+      Fail("Cannot write", path_, err);
+    }
+    done += static_cast<size_t>(n);
+  }
+  size_ = std::max(size_, offset + static_cast<int64_t>(size));
+}
+
+void TAtomicFileStream::Flush() {
+  if (buffer_.empty()) return;
+  WriteAt(buffer_.data(), buffer_.size(), buffer_at_);
+  buffer_at_ += Pending();
+  buffer_.clear();
+}
+
+void TAtomicFileStream::Write(const void* data, size_t count) {
+  if (count == 0) return;
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  if (buffer_.size() + count > kAtomicBufferBytes) Flush();
+  if (count >= kAtomicBufferBytes) {
+    // Large blocks go to the file from where they are.
+    WriteAt(bytes, count, buffer_at_);
+    buffer_at_ += static_cast<int64_t>(count);
+    return;
+  }
+  buffer_.insert(buffer_.end(), bytes, bytes + count);
+}
+
+void TAtomicFileStream::Seek(int64_t position) {
+  position = std::max<int64_t>(0, position);
+  if (position == Position()) return;
+  Flush();
+  buffer_at_ = position;
+}
+
+void TAtomicFileStream::Commit() {
+  Flush();
+  if (fd_ < 0) Fail("Cannot write", path_, EBADF);
+  // A file whose last bytes were skipped by a Seek ends where it was sought to.
+  if (Position() > size_ && ::ftruncate(fd_, Position()) == 0) size_ = Position();
+  if (temp_.empty()) {
+    const bool linked = LinkUnnamed(fd_, dir_, path_);
+    const int err = errno;
+    if (linked) {
+      Discard();
+      return;
+    }
+    // Without /proc the unnamed file cannot be named: its bytes go to a named temporary.
+    if (err != ENOENT && err != EPERM && err != EXDEV && err != EOPNOTSUPP && err != EINVAL) {
+      Discard();
+      Fail("Cannot create", path_, err);
+    }
     try {
-      ProduceInto(fd, path, produce);
+      temp_ = CopyToNamedTemporary(fd_, dir_, path_, size_);
     } catch (...) {
-      ::close(fd);
+      Discard();
       throw;
     }
-    const bool linked = LinkUnnamed(fd, dir, path);
+  }
+  // The file is made durable only where that protects something: before it replaces an
+  // existing file (and before a source it was made from is disposed of, by the caller).
+  struct stat target;
+  if (::lstat(path_.c_str(), &target) == 0 && ::fsync(fd_) != 0 && errno != EINVAL) {
     const int err = errno;
-    ::close(fd);
-    fd = -1;
-    if (linked) return;
-    // Without /proc the unnamed file cannot be named: the named way below is taken instead.
-    if (err != ENOENT && err != EPERM && err != EXDEV && err != EOPNOTSUPP && err != EINVAL)
-      Fail("Cannot create", path, err);
+    Discard();
+    Fail("Cannot write", path_, err);
   }
-
-  // Where the file system has no unnamed files: a short named temporary, renamed over the target.
-  std::string name;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    name = TempName(dir);
-    fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
+  if (::rename(temp_.c_str(), path_.c_str()) != 0) {
+    const int err = errno;
+    Discard();
+    Fail("Cannot create", path_, err);
   }
-  if (fd < 0) Fail("Cannot create", path, errno);
-  try {
-    ProduceInto(fd, path, produce);
-    // What the target held is about to be replaced: the new data reach the disk first.
-    struct stat target;
-    if (::lstat(path.c_str(), &target) == 0 && ::fsync(fd) != 0 && errno != EINVAL)
-      Fail("Cannot write", path, errno);
-  } catch (...) {
-    ::close(fd);
-    ::unlink(name.c_str());
-    throw;
-  }
-  ::close(fd);
-  if (::rename(name.c_str(), path.c_str()) != 0) {
-    int err = errno;
-    ::unlink(name.c_str());
-    Fail("Cannot create", path, err);
-  }
+  temp_.clear();  // the name is the target's now
+  Discard();
 }
 
 void WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size) {
-  WriteFileAtomic(path, [&](TStream& stream) { stream.Write(data, size); });
+  TAtomicFileStream file(path);
+  file.Write(data, size);
+  file.Commit();
+}
+
+void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)>& produce) {
+  TAtomicFileStream file(path);
+  produce(file);
+  file.Commit();
 }
 
 }  // namespace pamirune

@@ -102,15 +102,51 @@ int64_t MaxImageFileBytes();
 // EOSError with a plain message naming the file when it cannot.
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 
-// Writes bytes to a temporary file in the target's folder and renames it over the target, so
-// a failure leaves neither half a file nor a destroyed previous file. Throws EOSError.
+// A new file written as a stream: it is made in the target's folder without a name (or, where
+// the file system has no unnamed files, under a short temporary name) and takes the target's
+// name, replacing what is there, only at Commit(). Until then the target is untouched; a
+// stream destroyed without Commit() leaves nothing behind. Writes are buffered, so the whole
+// file never has to be in memory. Throws EOSError naming the target.
+class TAtomicFileStream : public TStream {
+ public:
+  explicit TAtomicFileStream(const std::string& path);
+  ~TAtomicFileStream() override;
+  TAtomicFileStream(const TAtomicFileStream&) = delete;
+  TAtomicFileStream& operator=(const TAtomicFileStream&) = delete;
+
+  size_t Read(void* buffer, size_t count) override;  // write-only: throws
+  void Write(const void* buffer, size_t count) override;
+  int64_t Position() const override { return buffer_at_ + Pending(); }
+  // Moving back and writing again overwrites; moving past the end leaves zeros.
+  void Seek(int64_t position) override;
+  int64_t Size() const override { return std::max(size_, Position()); }
+
+  // Writes what is buffered, makes it durable and names the file; throws when any of it fails.
+  void Commit();
+
+ private:
+  int64_t Pending() const { return static_cast<int64_t>(buffer_.size()); }
+  void Flush();
+  void WriteAt(const uint8_t* data, size_t size, int64_t offset);
+  void Discard();
+
+  std::string path_;
+  std::string dir_;
+  std::string temp_;  // the temporary's name; empty for an unnamed file
+  int fd_ = -1;
+  std::vector<uint8_t> buffer_;  // bytes not yet written, from buffer_at_ on
+  int64_t buffer_at_ = 0;
+  int64_t size_ = 0;  // bytes written to the file
+};
+
+// Writes bytes as one TAtomicFileStream, so a failure leaves neither half a file nor a
+// destroyed previous file. Throws EOSError.
 void WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size);
 inline void WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& bytes) {
   WriteFileAtomic(path, bytes.data(), bytes.size());
 }
-// The same for data made while they are written: produce writes them into the stream it is
-// given, which goes straight into the temporary file (it only moves forward). Where the
-// unnamed file cannot be named, produce is called once more for a named temporary.
+// The same for data made while they are written: produce writes them into the
+// TAtomicFileStream it is given, which goes straight into the new file.
 void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)>& produce);
 
 }  // namespace pamirune

@@ -3,7 +3,10 @@ file (named, nothing written, source intact), a partly readable one converts but
 never disposed of, and no source is ever lost to the outputs of its own batch."""
 import io
 import os
+import random
+import resource
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -187,6 +190,27 @@ class HostileInputs(Base):
         r = self.run_cli("--yes", "--formats", "png,gif,tif", long_name)
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(self.files(), {long_name} | {long_name[:-3] + f for f in ("png", "gif", "tif")})
+
+    def test_a_write_that_fails_part_way_leaves_the_old_file_and_is_reported(self):
+        # Files may grow to 16 KiB only: every writer fails part way through its file.
+        def limit():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (16384, 16384))
+        rng = random.Random(5)
+        noise = bytes(rng.randrange(256) for _ in range(600 * 400 * 3))
+        Image.frombytes("RGB", (600, 400), noise).save(self.path("n.bmp"))
+        for fmt in ("bmp", "jpg", "png", "mag", "pdf", "gif", "tif"):
+            with self.subTest(fmt=fmt):
+                self.write("out/n." + fmt, b"old")
+                r = subprocess.run([CLI, "--yes", "--overwrite", "--colour", "full", "--level", "9",
+                                    "--formats", fmt, "--out-dir", "out", "n.bmp"], cwd=self.dir,
+                                   env=self.env, capture_output=True, text=True,
+                                   stdin=subprocess.DEVNULL, timeout=120, preexec_fn=limit)
+                self.assertEqual(r.returncode, 1, r.stdout + r.stderr)
+                self.assertIn("Cannot write", r.stderr)
+                self.assertEqual(self.files("out"), {"n." + fmt}, "a temporary was left behind")
+                self.assertEqual(self.read("out/n." + fmt), b"old")
+                os.remove(self.path("out/n." + fmt))
 
     def test_a_bad_file_in_a_batch_is_named_before_it_is_read(self):
         for n in ("a.bmp", "c.bmp"):

@@ -115,6 +115,34 @@ TEST(WriteFileAtomicTest, LongNamesReplaceAndLeaveNoTemporary) {
   EXPECT_EQ(Names(dir), (std::vector<std::string>{longest, "x.png"}));
 }
 
+TEST(WriteFileAtomicTest, AStreamIsNamedOnlyWhenCommitted) {
+  TempDir dir;
+  WriteFileAtomic(dir.File("x.pdf"), std::vector<uint8_t>{9});
+  std::vector<uint8_t> big(700'000);  // past the stream's buffer
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 7);
+  {
+    TAtomicFileStream file(dir.File("x.pdf"));
+    file.Write(big.data(), big.size());
+  }  // dropped: the old file stays, nothing else is there
+  EXPECT_EQ(ReadWholeFile(dir.File("x.pdf")), std::vector<uint8_t>{9});
+  EXPECT_EQ(Names(dir), std::vector<std::string>{"x.pdf"});
+  TAtomicFileStream file(dir.File("x.pdf"));
+  file.Write("ab", 2);
+  file.Seek(0);  // back over buffered bytes, then over written ones
+  file.Write("A", 1);
+  file.Seek(2);
+  file.Write(big.data(), big.size());
+  file.Seek(1);
+  file.Write("B", 1);
+  file.Seek(2 + static_cast<int64_t>(big.size()));
+  EXPECT_EQ(file.Size(), 2 + static_cast<int64_t>(big.size()));
+  file.Commit();
+  std::vector<uint8_t> expected = {'A', 'B'};
+  expected.insert(expected.end(), big.begin(), big.end());
+  EXPECT_EQ(ReadWholeFile(dir.File("x.pdf")), expected);
+  EXPECT_EQ(Names(dir), std::vector<std::string>{"x.pdf"});
+}
+
 TEST(WriteFileAtomicTest, AKilledWriteLeavesNothingBehind) {
   TempDir dir;
   const std::vector<uint8_t> old = {9, 9};

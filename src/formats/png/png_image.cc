@@ -109,16 +109,13 @@ void PngImage::SaveToStream(TStream& stream) const {
 void PngImage::SaveRasterToFile(const TBitmap& image, const std::string& file_name) const {
   if (options_.idat_size < kPngMinIdatSize || options_.idat_size > kPngMaxIdatSize)
     throw EPngError(png_text::kErrIdatSize);
-  TMemoryStream stream;
-  // Room for the file at its largest (pages are only taken as the file grows): it never moves.
-  stream.Bytes().reserve(static_cast<size_t>(image.Height()) *
-                             (static_cast<size_t>(image.Width()) * 4 + 1) * 101 / 100 +
-                         64 * 1024);
-  PngWriteStream writer(stream, options_);
+  // Straight into the new file, which takes its name only once it is whole.
+  TAtomicFileStream file(file_name);
+  PngWriteStream writer(file, options_);
   writer.SetClock(clock_);
   writer.SetProgress(OnProgress);
   writer.Write(image);
-  WriteFileAtomic(file_name, stream.Bytes());
+  file.Commit();
 }
 
 void PngImage::WriteData(TStream& stream) const {

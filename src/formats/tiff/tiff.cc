@@ -167,12 +167,12 @@ void TTIFFBitMap::LoadFromFile(const std::string& file_name) {
 }
 
 void TTIFFBitMap::SaveToFile(const std::string& file_name) const {
-  TMemoryStream stream;
+  TAtomicFileStream file(file_name);
   if (LowerAscii(ExtensionName(file_name)) == "bmp")
-    SaveBmpToStream(stream);
+    SaveBmpToStream(file);
   else
-    SaveToStream(stream);
-  WriteFileAtomic(file_name, stream.Bytes());
+    SaveToStream(file);
+  file.Commit();
 }
 
 void TTIFFBitMap::LoadFromStream(TStream& stream) {
