@@ -40,7 +40,7 @@ python=/usr/bin/python3
 for tool in "$cli" /usr/bin/convert /usr/bin/time "$python"; do
   [[ -x $tool ]] || { echo "missing: $tool" >&2; exit 1; }
 done
-have() { command -v "$1" >/dev/null 2>&1; }
+source "$repo/bench/compare/timing.sh"
 have_pillow=0
 "$python" -c 'import PIL' 2>/dev/null && have_pillow=1
 
@@ -81,38 +81,10 @@ $script"
   printf ' %q' "$@"
 }
 
-# --- timing --------------------------------------------------------------------------------
+# --- timing (bench/compare/timing.sh) -------------------------------------------------------
 results="$work/results.tsv"
 : >"$results"
-
-median_of() {  # command -> median wall seconds
-  local cmd=$1
-  if have hyperfine; then
-    hyperfine --style none --warmup 1 --runs "$runs" --export-json "$work/hf.json" "$cmd" \
-      >/dev/null 2>"$work/hf.err" || { echo fail; return; }
-    "$python" -c 'import json,sys; print("%.3f" % json.load(open(sys.argv[1]))["results"][0]["median"])' \
-      "$work/hf.json"
-  else
-    bash -c "$cmd" >/dev/null 2>&1 || { echo fail; return; }
-    local times=() t0 t1
-    for _ in $(seq "$runs"); do
-      t0=$(date +%s.%N); bash -c "$cmd" >/dev/null 2>&1; t1=$(date +%s.%N)
-      times+=("$(echo "$t1 - $t0" | bc)")
-    done
-    printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {printf "%.3f\n", a[int((NR+1)/2)]}'
-  fi
-}
-
-cpu_and_peak() {  # command -> "cpu_seconds peak_MB" of one run (the largest process of it)
-  /usr/bin/time -f '%U %S %M' -o "$work/time.txt" bash -c "$1" >/dev/null 2>&1 || true
-  awk '{printf "%.2f %.0f\n", $1 + $2, $3 / 1024}' "$work/time.txt"
-}
-
-size_of() {
-  local total=0 f
-  for f in "$@"; do [[ -f $f ]] && total=$((total + $(stat -c %s "$f"))); done
-  echo "$total"
-}
+: >"$work/fail.log"
 
 # run TASK PROGRAM COMMAND OUTPUT...  (ours is named "pamirune")
 run() {
@@ -130,6 +102,11 @@ run() {
 
 echo "Timing ($runs runs each after a warm-up) ..." >&2
 p="$src/photo.jpg"
+
+# Peak memory with every format ticked: the pipeline's largest moment (no peer writes them all).
+t="JPEG -> all eight formats"
+run "$t" pamirune "$(ours --formats bmp,jpg,png,mag,ico,pdf,gif,tif --colour full "$p")" \
+  "$out"/photo.{bmp,jpg,png,mag,ico,pdf,gif,tif}
 
 t="JPEG -> 24-bit PNG, zlib 6"
 run "$t" pamirune "$(ours --formats png --colour full --level 3 "$p")" "$out/photo.png"
@@ -199,7 +176,8 @@ echo
 echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "Median wall seconds of $runs runs (hyperfine: $(have hyperfine && echo yes || echo no)); CPU = user + system"
 echo "seconds and peak = maximum resident set of one more run; ratio = ours / fastest peer"
-echo "(for the process rows: one at a time / two at a time)."
+echo "(for the process rows: one at a time / two at a time; for all eight formats: peak / decoded image)."
+[[ -s $work/fail.log ]] && { echo "Failed commands:"; cat "$work/fail.log"; }
 "$python" - "$results" <<'EOF'
 import sys
 rows = [l.rstrip("\n").split("\t") for l in open(sys.argv[1])]
@@ -222,6 +200,9 @@ for t in tasks:
         ratio = ""
         if r[1] in ("pamirune", "pamirune (before)") and peers and num(r[2]):
             ratio = "%.2f" % (num(r[2]) / min(peers))
+        if t.endswith("all eight formats") and num(r[4]):
+            # The peak against the decoded 4000 x 3000 photo (36 000 000 bytes).
+            ratio = "peak %.2fx image" % (num(r[4]) * 1048576 / 36e6)
         if r[1].startswith("pamirune xargs -P2"):
             one = [o for o in ours if o[1] == r[1].replace("-P2", "-P1")]
             if one and num(one[0][2]) and num(r[2]):

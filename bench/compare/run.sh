@@ -88,37 +88,11 @@ fi
 have_im_pdf=0
 "$convert" "$work/probe.jpg" "$work/probe.pdf" 2>/dev/null && have_im_pdf=1
 
-# --- timing --------------------------------------------------------------------------------
+# --- timing (bench/compare/timing.sh) -------------------------------------------------------
+source "$repo/bench/compare/timing.sh"
 results="$work/results.tsv"
 : >"$results"
-
-median_of() {  # command -> median seconds on stdout
-  local cmd=$1
-  if [[ $have_hyperfine -eq 1 ]]; then
-    local json="$work/hf.json"
-    hyperfine --style none --warmup 1 --runs "$runs" --export-json "$json" "$cmd" \
-      >/dev/null 2>"$work/hf.err" || { echo fail; return; }
-    "$python" -c 'import json,sys; print("%.3f" % json.load(open(sys.argv[1]))["results"][0]["median"])' "$json"
-  else
-    bash -c "$cmd" >/dev/null 2>&1 || { echo fail; return; }
-    local times=()
-    for _ in $(seq "$runs"); do
-      local t0 t1
-      t0=$(date +%s.%N)
-      bash -c "$cmd" >/dev/null 2>&1
-      t1=$(date +%s.%N)
-      times+=("$(echo "$t1 - $t0" | bc)")
-    done
-    printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {
-      if (NR % 2) printf "%.3f\n", a[(NR+1)/2]; else printf "%.3f\n", (a[NR/2]+a[NR/2+1])/2 }'
-  fi
-}
-
-size_of() {  # total bytes of the given files (0 when none exists)
-  local total=0 f
-  for f in "$@"; do [[ -f $f ]] && total=$((total + $(stat -c %s "$f"))); done
-  echo "$total"
-}
+: >"$work/fail.log"
 
 # case  our-command  our-output  im-command  im-output  [pillow-command  pillow-output]
 compare() {
