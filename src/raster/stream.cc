@@ -304,6 +304,7 @@ void TAtomicFileStream::Commit() {
   if (fd_ < 0) Fail("Cannot write", path_, EBADF);
   // A file whose last bytes were skipped by a Seek ends where it was sought to.
   if (Position() > size_ && ::ftruncate(fd_, Position()) == 0) size_ = Position();
+  bool copied = false;
   if (temp_.empty()) {
     const bool linked = LinkUnnamed(fd_, dir_, path_);
     const int err = errno;
@@ -318,15 +319,17 @@ void TAtomicFileStream::Commit() {
     }
     try {
       temp_ = CopyToNamedTemporary(fd_, dir_, path_, size_);
+      copied = true;
     } catch (...) {
       Discard();
       throw;
     }
   }
   // The file is made durable only where that protects something: before it replaces an
-  // existing file (and before a source it was made from is disposed of, by the caller).
+  // existing file (and before a source it was made from is disposed of, by the caller). A copy
+  // made above is durable already; fd_ is not the file renamed then.
   struct stat target;
-  if (::lstat(path_.c_str(), &target) == 0 && ::fsync(fd_) != 0 && errno != EINVAL) {
+  if (!copied && ::lstat(path_.c_str(), &target) == 0 && ::fsync(fd_) != 0 && errno != EINVAL) {
     const int err = errno;
     Discard();
     Fail("Cannot write", path_, err);
