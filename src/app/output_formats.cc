@@ -160,6 +160,16 @@ class IconWriter : public OutputWriter {
   bool CountsBeforeWriting(const OutputJob& job) const override { return !job.clipboard; }
 };
 
+// True when a ticked format written after format reads the pipeline's bitmap.
+bool LaterFormatReadsBitmap(const ConversionSettings& settings, OutputFormat format) {
+  bool later = false;
+  for (const auto& row : OutputFormats()) {
+    if (later && settings.*row.ticked && row.writer_source == WriterSource::kBitmap) return true;
+    later = later || row.format == format;
+  }
+  return false;
+}
+
 // A page of a PDF batch goes into the batch's document; the file is written (under the
 // overwrite rule) at the end of the batch. Otherwise the image is a document of its own.
 class PdfWriter : public OutputWriter {
@@ -179,7 +189,7 @@ class PdfWriter : public OutputWriter {
       if (!job.clipboard) pdf.SetFileName(job.batch_file_base + "pdf");
       // Where no later format reads the image, the page takes it and may deflate it beside
       // the next image's reading.
-      if (job.clipboard || job.settings.write_gif || job.settings.write_tif)
+      if (job.clipboard || LaterFormatReadsBitmap(job.settings, OutputFormat::kPdf))
         pdf.AddImagePage(job.bitmap, item, kept);
       else
         pdf.AddImagePage(std::move(job.bitmap), item, kept);
