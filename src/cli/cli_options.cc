@@ -291,11 +291,8 @@ const char* OnOff(bool value) { return value ? "on" : "off"; }
 
 std::string DescribeSettings(const ConversionSettings& s) {
   std::string formats;
-  const std::pair<bool, const char*> kFormats[] = {
-      {s.write_bmp, "bmp"}, {s.write_jpg, "jpg"}, {s.write_png, "png"}, {s.write_mag, "mag"},
-      {s.write_ico, "ico"}, {s.write_pdf, "pdf"}, {s.write_gif, "gif"}, {s.write_tif, "tif"}};
-  for (const auto& [ticked, token] : kFormats)
-    if (ticked) formats += std::string(formats.empty() ? "" : ",") + token;
+  for (const auto& row : OutputFormats())
+    if (s.*row.ticked) formats += std::string(formats.empty() ? "" : ",") + row.Token();
   const char* colour = s.colour_mode == ColourMode::kFull         ? "full"
                        : s.colour_mode == ColourMode::kBlackWhite ? "bw"
                                                                   : "256";
